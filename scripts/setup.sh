@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the build dependencies with apt-get when they are missing. Quiet and idempotent.
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev diffutils)
+# The Qt 6 platform, when asked for: KESTREL_WITH_QT=1 ./scripts/setup.sh
+if [[ "${KESTREL_WITH_QT:-0}" == "1" ]]; then
+  packages+=(qt6-base-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+[[ $(id -u) -ne 0 ]] && sudo=(sudo)
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq >/dev/null
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,12 @@
+// The host layer: what the components need of a component framework and a platform.
+#pragma once
+
+#include "host/component.h"
+#include "host/exceptions.h"
+#include "host/global_memory.h"
+#include "host/object.h"
+#include "host/oem.h"
+#include "host/set.h"
+#include "host/streams.h"
+#include "host/strings.h"
+#include "host/sysutils.h"

@@ -1,0 +1,231 @@
+// Memory streams, the stream helpers, and file streams: sizes beyond 4 GiB, copying, share modes.
+#include "host/exceptions.h"
+#include "host/streams.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrel {
+namespace {
+
+using test::TTempDir;
+
+std::string Contents(TMemoryStream& S) {
+    return std::string(reinterpret_cast<char*>(S.GetMemory()), static_cast<std::size_t>(S.GetSize()));
+}
+
+TEST(MemoryStreamTest, ReadsWritesSeeksAndFillsGapsWithZeros) {
+    TMemoryStream S;
+    S.WriteBuffer("hello", 5);
+    EXPECT_EQ(S.GetPosition(), 5);
+    EXPECT_EQ(S.Seek(-2, soFromEnd), 3);
+    char Two[2];
+    S.ReadBuffer(Two, 2);
+    EXPECT_EQ(std::string(Two, 2), "lo");
+    EXPECT_EQ(S.Read(Two, 2), 0); // at the end
+
+    S.Seek(3, soFromCurrent); // beyond the end: a later write fills the gap
+    S.WriteBuffer("!", 1);
+    EXPECT_EQ(Contents(S), std::string("hello\0\0\0!", 9));
+
+    S.SetSize(2);
+    EXPECT_EQ(S.GetPosition(), 2);
+    EXPECT_EQ(Contents(S), "he");
+    EXPECT_THROW(S.Seek(-1, soFromBeginning), EStreamError);
+    S.Clear();
+    EXPECT_EQ(S.GetSize(), 0);
+}
+
+TEST(MemoryStreamTest, ShortTransfersRaiseTheStreamErrors) {
+    TMemoryStream S;
+    S.WriteBuffer("ab", 2);
+    S.SetPosition(0);
+    char Buf[3];
+    try {
+        S.ReadBuffer(Buf, 3);
+        FAIL() << "no exception";
+    } catch (const EReadError& E) {
+        EXPECT_STREQ(E.what(), "Stream read error");
+    }
+
+    class TFullStream : public TMemoryStream { // accepts one byte per write
+    public:
+        std::int64_t Write(const void* Buffer, std::int64_t Count) override {
+            return TMemoryStream::Write(Buffer, Count > 0 ? 1 : 0);
+        }
+    } Full;
+    try {
+        Full.WriteBuffer("xy", 2);
+        FAIL() << "no exception";
+    } catch (const EWriteError& E) {
+        EXPECT_STREQ(E.what(), "Stream write error");
+    }
+}
+
+TEST(MemoryStreamTest, CopyFromCountZeroCopiesTheWholeSourceFromItsStart) {
+    TMemoryStream Source, Dest;
+    Source.WriteBuffer("0123456789", 10);
+    Source.SetPosition(7);
+    EXPECT_EQ(Dest.CopyFrom(&Source, 0), 10);
+    EXPECT_EQ(Contents(Dest), "0123456789");
+
+    Source.SetPosition(2);
+    EXPECT_EQ(Dest.CopyFrom(&Source, 3), 3);
+    EXPECT_EQ(Contents(Dest), "0123456789234");
+    Source.SetPosition(8);
+    EXPECT_THROW(Dest.CopyFrom(&Source, 3), EReadError);
+}
+
+TEST(MemoryStreamTest, LoadsAndSavesFilesAndStreams) {
+    TTempDir Dir;
+    test::WriteFile(Dir.File("in"), "file text");
+    TMemoryStream S;
+    S.LoadFromFile(Dir.File("in"));
+    EXPECT_EQ(Contents(S), "file text");
+    EXPECT_EQ(S.GetPosition(), 0);
+    S.SaveToFile(Dir.File("out"));
+    EXPECT_EQ(test::ReadFile(Dir.File("out")), "file text");
+
+    TMemoryStream Copy;
+    Copy.LoadFromStream(&S);
+    EXPECT_EQ(Contents(Copy), "file text");
+    TMemoryStream Appended;
+    Appended.WriteBuffer(">", 1);
+    Copy.SaveToStream(&Appended);
+    EXPECT_EQ(Contents(Appended), ">file text");
+}
+
+TEST(FileStreamTest, SparseFileBeyondFourGiBReportsItsSizeAndReadsBackWrites) {
+    TTempDir Dir;
+    const std::string Name = Dir.File("big");
+    const std::int64_t Size = std::int64_t{5} << 30;
+    test::MakeSparseFile(Name, Size);
+    {
+        TFileStream F(Name, fmOpenReadWrite | fmShareExclusive);
+        EXPECT_EQ(F.GetSize(), Size);
+        for (std::int64_t Pos : {(std::int64_t{4} << 30) + 1, Size - 3}) {
+            F.SetPosition(Pos);
+            F.WriteBuffer("XYZ", 3);
+        }
+    }
+    TFileStream F(Name, fmOpenRead | fmShareDenyWrite);
+    char Buf[3];
+    F.SetPosition((std::int64_t{4} << 30) + 1);
+    F.ReadBuffer(Buf, 3);
+    EXPECT_EQ(std::string(Buf, 3), "XYZ");
+    EXPECT_EQ(F.ReadAt(Size - 3, Buf, 3), 3); // positioned read, position follows
+    EXPECT_EQ(std::string(Buf, 3), "XYZ");
+    EXPECT_EQ(F.GetPosition(), Size);
+    EXPECT_EQ(F.ReadAt(std::int64_t{3} << 30, Buf, 1), 1);
+    EXPECT_EQ(Buf[0], '\0'); // the hole reads as zeros
+    EXPECT_EQ(F.Seek(0, soFromEnd), Size);
+    EXPECT_EQ(F.Read(Buf, 3), 0);
+}
+
+TEST(FileStreamTest, CopyFromOfAHundredMegabyteFileMatchesTheOriginal) {
+    TTempDir Dir;
+    const std::int64_t Size = 100'000'000;
+    {
+        TFileStream Out(Dir.File("src"), fmCreate);
+        std::mt19937_64 Random(42);
+        std::vector<std::uint64_t> Block(1 << 16);
+        for (std::int64_t Done = 0; Done < Size;) {
+            for (auto& W : Block)
+                W = Random();
+            const std::int64_t N = std::min<std::int64_t>(Size - Done, Block.size() * 8);
+            Out.WriteBuffer(Block.data(), N);
+            Done += N;
+        }
+    }
+    TFileStream Source(Dir.File("src"), fmOpenRead | fmShareDenyWrite);
+    {
+        TFileStream Dest(Dir.File("copy"), fmCreate);
+        Source.SetPosition(12345);
+        EXPECT_EQ(Dest.CopyFrom(&Source, 0), Size); // from the start, whatever the position
+        EXPECT_EQ(Dest.GetSize(), Size);
+        EXPECT_EQ(Source.GetPosition(), Size);
+    }
+    const std::string Cmp = "cmp -s '" + Dir.File("src") + "' '" + Dir.File("copy") + "'";
+    EXPECT_EQ(std::system(Cmp.c_str()), 0);
+
+    TMemoryStream Part; // file to memory goes through the buffer
+    Source.SetPosition(Size - 10);
+    Part.CopyFrom(&Source, 10);
+    char Tail[10];
+    Source.ReadAt(Size - 10, Tail, 10);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(Part.GetMemory()), 10), std::string(Tail, 10));
+    Source.SetPosition(Size - 5);
+    EXPECT_THROW(Part.CopyFrom(&Source, 10), EReadError);
+}
+
+TEST(FileStreamTest, OpeningAMissingFileNamesItAndTheReason) {
+    TTempDir Dir;
+    const std::string Name = Dir.File("missing.txt");
+    try {
+        TFileStream F(Name, fmOpenRead);
+        FAIL() << "no exception";
+    } catch (const EFOpenError& E) {
+        EXPECT_EQ(E.GetMessage(), "Cannot open file \"" + Name + "\". No such file or directory");
+    }
+    EXPECT_THROW(TFileStream(Dir.File("no/such/dir"), fmCreate), EFCreateError);
+    EXPECT_THROW(TFileStream(Dir.Path(), fmOpenRead), EFOpenError); // a folder is not a file
+}
+
+// Tries to open Name with Mode in a child process; true when the child could.
+bool OpensInAnotherProcess(const std::string& Name, std::uint16_t Mode) {
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        int Code = 0;
+        try {
+            TFileStream F(Name, Mode);
+        } catch (const EFOpenError&) {
+            Code = 1;
+        }
+        ::_exit(Code);
+    }
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
+    return WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+}
+
+TEST(FileStreamTest, ShareModesAreHonouredWithinAndBetweenProcesses) {
+    TTempDir Dir;
+    const std::string Name = Dir.File("shared");
+    test::WriteFile(Name, "keep me");
+    {
+        TFileStream Held(Name, fmOpenRead | fmShareExclusive);
+        EXPECT_THROW(TFileStream(Name, fmOpenRead | fmShareDenyNone), EFOpenError);
+        EXPECT_FALSE(OpensInAnotherProcess(Name, fmOpenRead | fmShareDenyNone));
+        // A create over a held file is refused before it can truncate anything.
+        EXPECT_THROW(TFileStream(Name, fmCreate | fmShareDenyNone), EFOpenError);
+    }
+    EXPECT_EQ(test::ReadFile(Name), "keep me");
+    {
+        TFileStream Held(Name, fmOpenRead | fmShareDenyWrite);
+        TFileStream Reader(Name, fmOpenRead | fmShareDenyNone);
+        EXPECT_THROW(TFileStream(Name, fmOpenWrite | fmShareDenyNone), EFOpenError);
+        EXPECT_THROW(TFileStream(Name, fmOpenReadWrite | fmShareDenyNone), EFOpenError);
+        EXPECT_TRUE(OpensInAnotherProcess(Name, fmOpenRead | fmShareDenyNone));
+        EXPECT_FALSE(OpensInAnotherProcess(Name, fmOpenWrite | fmShareDenyNone));
+    }
+    {
+        TFileStream Writer(Name, fmOpenWrite | fmShareDenyNone);
+        // The writer holds write access: nobody may now deny writing.
+        EXPECT_THROW(TFileStream(Name, fmOpenRead | fmShareDenyWrite), EFOpenError);
+        EXPECT_FALSE(OpensInAnotherProcess(Name, fmOpenRead | fmShareDenyWrite));
+        TFileStream Reader(Name, fmOpenRead | fmShareDenyNone);
+    }
+    {
+        TFileStream Compat(Name, fmOpenRead); // compatibility mode shares nothing
+        EXPECT_THROW(TFileStream(Name, fmOpenRead | fmShareDenyNone), EFOpenError);
+    }
+    TFileStream Again(Name, fmOpenRead | fmShareExclusive); // all released on close
+}
+
+} // namespace
+} // namespace kestrel
