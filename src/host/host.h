@@ -4,6 +4,7 @@
 #include "host/component.h"
 #include "host/device_context.h"
 #include "host/exceptions.h"
+#include "host/find_options.h"
 #include "host/global_memory.h"
 #include "host/graphics.h"
 #include "host/graphics_types.h"
