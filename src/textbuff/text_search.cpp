@@ -2,6 +2,7 @@
 #include "textbuff/text_search.h"
 
 #include "textbuff/byte_scan.h"
+#include "textbuff/text_types.h"
 
 #include <array>
 #include <cstring>
@@ -45,13 +46,6 @@ bool Matches(const std::uint8_t* At, const std::string& S, bool IgnoreCase) {
         if (Fold(At[I]) != Fold(static_cast<std::uint8_t>(S[I])))
             return false;
     return true;
-}
-
-// The word characters: digits, ASCII letters, underscore, and the accented letters 192..255
-// except 215 and 247.
-bool IsWordByte(std::uint8_t B) {
-    return (B >= '0' && B <= '9') || (B >= 'A' && B <= 'Z') || (B >= 'a' && B <= 'z') ||
-           B == '_' || (B >= 192 && B != 215 && B != 247);
 }
 
 } // namespace
@@ -136,8 +130,8 @@ bool SearchBlock(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t E
         const int Start = Found, End = Found + Len - 1;
         const int Prev = Start > 0 ? Buffer[Start - 1] : Before;
         const int Next = End < EndPos ? Buffer[End + 1] : After;
-        if ((Prev < 0 || !IsWordByte(static_cast<std::uint8_t>(Prev))) &&
-            (Next < 0 || !IsWordByte(static_cast<std::uint8_t>(Next)))) {
+        if ((Prev < 0 || !WordChars.Contains(static_cast<std::uint8_t>(Prev))) &&
+            (Next < 0 || !WordChars.Contains(static_cast<std::uint8_t>(Next)))) {
             Pos = Found;
             return true;
         }
