@@ -68,36 +68,69 @@ bool Exhausted(std::uint16_t& Pos, int End, const TScanState& S, std::uint16_t& 
     return false;
 }
 
-// The scan for a font whose 256 advances are all W > 0: runs of ordinary bytes are measured
-// at once, and only the bytes below 14 (among them TAB, LF, FF, CR) are looked at singly.
-bool ScanUniform(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int64_t MaxWidth,
-                 bool WordWrap, std::uint16_t& CharCount, std::int64_t& Width,
-                 const TScanMetrics& M, std::int64_t& BreakWidth, std::uint16_t& BreakCount,
-                 bool& Overflow) {
-    const std::int64_t Adv = M.UniformWidth;
-    const bool Check = MaxWidth != 0;
-    TScanState S{Width, CharCount, Pos, Width, CharCount};
-    int TabIndex = 0;
-    // Records the last space or hyphen of [From, To) as the break opportunity; W0 and K0 are
-    // the width and count at From.
-    auto NoteBreak = [&](int From, int To, std::int64_t W0, std::int64_t K0) {
-        if (const std::uint8_t* P = bytescan::FindEitherBack(Buffer + From, Buffer + To, ' ', '-')) {
-            const int After = static_cast<int>(P - Buffer) + 1;
-            S.BI = After;
-            S.BW = W0 + (After - From) * Adv;
-            S.BC = K0 + (After - From);
+// Width of the N ordinary bytes at P.
+template <bool Uniform>
+std::int64_t RunWidth(const std::uint8_t* P, std::int64_t N, const TScanMetrics& M) {
+    if constexpr (Uniform) {
+        return N * M.UniformWidth;
+    } else {
+        std::int64_t W0 = 0, W1 = 0;
+        std::int64_t I = 0;
+        for (; I + 1 < N; I += 2) {
+            W0 += M.CharWidths[P[I]];
+            W1 += M.CharWidths[P[I + 1]];
         }
+        if (I < N)
+            W0 += M.CharWidths[P[I]];
+        return W0 + W1;
+    }
+}
+
+// The scan in runs: the bytes below 14 (among them TAB, LF, FF and CR) are found sixteen at a
+// time, the ordinary bytes between them measured at once, and the last break opportunity looked
+// for only when a line is cut or the range runs out. Gives what the byte-by-byte scan gives.
+template <bool Uniform>
+bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int64_t MaxWidth,
+              bool WordWrap, std::uint16_t& CharCount, std::int64_t& Width, const TScanMetrics& M,
+              std::int64_t& BreakWidth, std::uint16_t& BreakCount, bool& Overflow) {
+    const bool Check = MaxWidth != 0;
+    const int Start = Pos;
+    const std::int64_t StartW = Width, StartK = CharCount;
+    TScanState S{Width, CharCount, Start, Width, CharCount};
+    int TabIndex = 0;
+    // Sets the break opportunity to the last space or hyphen before Cut, where the width and
+    // count are W and K.
+    auto FindBreak = [&](int Cut, std::int64_t W, std::int64_t K) {
+        const std::uint8_t* P = bytescan::FindEitherBack(Buffer + Start, Buffer + Cut, ' ', '-');
+        if (P == nullptr)
+            return; // none: the entry values stand
+        const int After = static_cast<int>(P - Buffer) + 1;
+        if (bytescan::FindEitherBack(Buffer + After, Buffer + Cut, TAB, TAB) == nullptr) {
+            S.BI = After;
+            S.BW = W - RunWidth<Uniform>(Buffer + After, Cut - After, M);
+            S.BC = K - (Cut - After);
+            return;
+        }
+        // A tab lies between: measure up to the break from the start.
+        std::uint16_t P0 = static_cast<std::uint16_t>(Start), K0 = static_cast<std::uint16_t>(StartK);
+        std::int64_t W0 = StartW, BW = 0;
+        std::uint16_t BC = 0;
+        bool Over = false;
+        ScanForEolBytewise(Buffer, P0, static_cast<std::uint16_t>(After - 1), 0, false, K0, W0, M,
+                           BW, BC, Over);
+        S.BI = After;
+        S.BW = W0;
+        S.BC = K0;
     };
 
-    int I = Pos;
+    int I = Start;
     for (;;) {
         // The next TAB, LF, FF or CR; other bytes below 14 are ordinary.
         int Next = I;
         for (;;) {
             Next = static_cast<int>(bytescan::FindBelow(Buffer + Next, Buffer + End, 14) - Buffer);
-            if (Next >= End) {
+            if (Next >= End)
                 break;
-            }
             const std::uint8_t B = Buffer[Next];
             if (B == TAB || B == LF || B == FF || B == CR)
                 break;
@@ -105,27 +138,37 @@ bool ScanUniform(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::i
         }
         const std::int64_t Run = Next - I;
         const std::int64_t W0 = S.W, K0 = S.K;
-        if (Run > 0 && Check) {
-            // Bytes of the run that fit: the first one beyond MaxWidth is at Fits.
-            const std::int64_t Fits = W0 >= MaxWidth ? 0 : (MaxWidth - W0) / Adv;
-            if (Fits < Run) {
-                std::int64_t J = Fits;
+        const std::int64_t RunW = RunWidth<Uniform>(Buffer + I, Run, M);
+        if (Check && Run > 0 && MaxWidth - W0 < RunW) {
+            // The first byte beyond MaxWidth, then past any spaces and hyphens (which may pass
+            // the width when wrapping words).
+            std::int64_t J, W;
+            if constexpr (Uniform) {
+                const std::int64_t Room = MaxWidth - W0;
+                J = Room <= 0 ? 0 : Room / M.UniformWidth;
+                W = W0 + J * M.UniformWidth;
+            } else {
+                J = 0;
+                W = W0;
+                while (W + M.CharWidths[Buffer[I + J]] <= MaxWidth)
+                    W += M.CharWidths[Buffer[I + J++]];
+            }
+            if (WordWrap)
+                while (J < Run && IsBreakChar(Buffer[I + J]))
+                    W += M.CharWidths[Buffer[I + J++]];
+            if (J < Run) {
+                const int At = I + static_cast<int>(J);
+                S.W = W;
+                S.K = K0 + J;
                 if (WordWrap)
-                    while (J < Run && IsBreakChar(Buffer[I + J]))
-                        ++J; // spaces and hyphens may pass the width
-                if (J < Run) {
-                    const int At = I + static_cast<int>(J);
-                    NoteBreak(I, At, W0, K0);
-                    S.W = W0 + J * Adv;
-                    S.K = K0 + J;
-                    return Cut(Pos, At, WordWrap, S, CharCount, Width, Overflow);
-                }
+                    FindBreak(At, S.W, S.K);
+                return Cut(Pos, At, WordWrap, S, CharCount, Width, Overflow);
             }
         }
-        S.W = W0 + Run * Adv;
+        S.W = W0 + RunW;
         S.K = K0 + Run;
         if (Next >= End) {
-            NoteBreak(I, Next, W0, K0);
+            FindBreak(End, S.W, S.K);
             return Exhausted(Pos, End, S, CharCount, Width, BreakWidth, BreakCount);
         }
         const std::uint8_t B = Buffer[Next];
@@ -136,13 +179,14 @@ bool ScanUniform(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::i
         if (B == CR && Next + 1 < End && Buffer[Next + 1] == LF)
             return Ended(Pos, Next + 2, S, CharCount, Width);
         // A tab or a lone CR: one character with its own advance.
-        NoteBreak(I, Next, W0, K0);
-        const std::int64_t A = B == TAB ? TabAdvance(S.W, TabIndex, M) : Adv;
+        const std::int64_t A = B == TAB ? TabAdvance(S.W, TabIndex, M) : M.CharWidths[CR];
         S.W += A;
         ++S.K;
         if (Check && S.W > MaxWidth) {
             S.W -= A;
             --S.K;
+            if (WordWrap)
+                FindBreak(Next, S.W, S.K);
             return Cut(Pos, Next, WordWrap, S, CharCount, Width, Overflow);
         }
         I = Next + 1;
@@ -206,13 +250,13 @@ bool ScanForEol(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t En
                 std::int64_t& Width, const TScanMetrics& Metrics, std::int64_t& BreakWidth,
                 std::uint16_t& BreakCount, bool& Overflow) {
     assert(EndPos < 0xFFFF && "a scan range ends before index 65535");
-    if (Metrics.UniformWidth <= 0)
-        return ScanForEolBytewise(Buffer, Pos, EndPos, MaxWidth, WordWrap, CharCount, Width,
-                                  Metrics, BreakWidth, BreakCount, Overflow);
     Overflow = false;
     const int End = static_cast<int>(EndPos) + 1 < Pos ? Pos : static_cast<int>(EndPos) + 1;
-    return ScanUniform(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width, Metrics,
-                       BreakWidth, BreakCount, Overflow);
+    if (Metrics.UniformWidth > 0)
+        return ScanRuns<true>(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width, Metrics,
+                              BreakWidth, BreakCount, Overflow);
+    return ScanRuns<false>(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width, Metrics,
+                           BreakWidth, BreakCount, Overflow);
 }
 
 bool BackScanForEol(const std::uint8_t* Buffer, std::uint16_t& Index) {

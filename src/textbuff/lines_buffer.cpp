@@ -208,7 +208,7 @@ bool TLinesBuffer::UpdateTabs(HDC DC) {
     return true;
 }
 
-void TLinesBuffer::DemandState(TLinesBufferStates Flags) {
+void TLinesBuffer::EstablishState(TLinesBufferStates Flags) {
     if (!RequiredState(Flags))
         throw EFontInfoError(FontInfoMessage);
 }
@@ -253,16 +253,6 @@ std::int64_t TLinesBuffer::GetActualCharWidth() {
     if (!RequiredState({lbCanvasAvailable, lbFontDataAvailable}))
         throw EInternalError("Actual Char Width not available");
     return ActualAveCharWidth;
-}
-
-TScanMetrics TLinesBuffer::ActualMetrics() const {
-    return TScanMetrics{ActualWidths.data(), ActualUniform, ActualDefaultTab, TabCount,
-                        ActualTabPositions.data()};
-}
-
-TScanMetrics TLinesBuffer::DisplayMetrics() const {
-    return TScanMetrics{DisplayWidths.data(), DisplayUniform, DisplayDefaultTab, TabCount,
-                        DisplayTabPositions.data()};
 }
 
 // ---- scanning across windows

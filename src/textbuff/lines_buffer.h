@@ -154,7 +154,10 @@ public:
 
 protected:
     /// Raises EFontInfoError unless the states can be had.
-    void DemandState(TLinesBufferStates Flags);
+    void DemandState(TLinesBufferStates Flags) {
+        if (!(Flags - State).Empty())
+            EstablishState(Flags);
+    }
 
     TLinesBufferStates State; // what is established; font and tab data go with any change
     TCanvas* Canvas = nullptr; // not owned; its font's OnChange is HandleFontChange
@@ -183,8 +186,15 @@ protected:
 
 private:
     std::uint8_t CrLfPair[2] = {13, 10}; // a CR that ends a window, scanned with its LF
-    TScanMetrics ActualMetrics() const;
-    TScanMetrics DisplayMetrics() const;
+    void EstablishState(TLinesBufferStates Flags);
+    TScanMetrics ActualMetrics() const {
+        return TScanMetrics{ActualWidths.data(), ActualUniform, ActualDefaultTab, TabCount,
+                            ActualTabPositions.data()};
+    }
+    TScanMetrics DisplayMetrics() const {
+        return TScanMetrics{DisplayWidths.data(), DisplayUniform, DisplayDefaultTab, TabCount,
+                            DisplayTabPositions.data()};
+    }
     // One scan range of the window at Pos, up to Limit bytes: Buffer is the byte at Pos, the
     // result the number of bytes (at most 65535, and never ending in a CR that another byte
     // follows, so that CR LF is scanned whole). 0 at the end of the text.

@@ -67,48 +67,37 @@ bool ScanForString(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t
     if (Last < First)
         return false;
 
-    int K = 0; // the anchor: the pattern's rarest byte
-    int Best = 1 << 30;
-    for (int I = 0; I < Len; ++I) {
+    // Two anchors: the pattern's rarest byte and the next rarest elsewhere in it.
+    auto Rarity = [&](int I) {
         const auto B = static_cast<std::uint8_t>(S[static_cast<std::size_t>(I)]);
-        const int C = IgnoreCase && IsLetter(B) ? Commonness(Fold(B)) + Commonness(Fold(B) - 32)
-                                                : Commonness(B);
-        if (C < Best) {
-            Best = C;
-            K = I;
+        return IgnoreCase && IsLetter(B) ? Commonness(Fold(B)) + Commonness(Fold(B) - 32)
+                                         : Commonness(B);
+    };
+    int K1 = 0;
+    for (int I = 1; I < Len; ++I)
+        if (Rarity(I) < Rarity(K1))
+            K1 = I;
+    int K2 = K1;
+    for (int I = 0; I < Len; ++I)
+        if (I != K1 && (K2 == K1 || Rarity(I) < Rarity(K2)))
+            K2 = I;
+    auto Cases = [&](int K, std::uint8_t& A, std::uint8_t& B) {
+        A = B = static_cast<std::uint8_t>(S[static_cast<std::size_t>(K)]);
+        if (IgnoreCase && IsLetter(A)) {
+            A = Fold(A);
+            B = static_cast<std::uint8_t>(A - 32);
         }
-    }
-    const auto Anchor = static_cast<std::uint8_t>(S[static_cast<std::size_t>(K)]);
-    std::uint8_t A = Anchor, B = Anchor;
-    if (IgnoreCase && IsLetter(Anchor)) {
-        A = Fold(Anchor);
-        B = static_cast<std::uint8_t>(A - 32);
-    }
-
-    const std::uint8_t* Lo = Buffer + First + K;  // anchors of the first candidate ..
-    const std::uint8_t* Hi = Buffer + Last + K + 1; // .. up to the last one, exclusive
-    if (!Backward) {
-        for (const std::uint8_t* P = Lo; P < Hi; ++P) {
-            P = bytescan::FindEither(P, Hi, A, B);
-            if (P == Hi)
-                return false;
-            if (Matches(P - K, S, IgnoreCase)) {
-                Pos = static_cast<std::uint16_t>(P - K - Buffer);
-                return true;
-            }
-        }
+    };
+    std::uint8_t A1, B1, A2, B2;
+    Cases(K1, A1, B1);
+    Cases(K2, A2, B2);
+    const int Found = bytescan::FindAnchored(
+        Buffer, First, Last, K1, A1, B1, K2, A2, B2, Backward,
+        [&](int Start) { return Matches(Buffer + Start, S, IgnoreCase); });
+    if (Found < 0)
         return false;
-    }
-    for (const std::uint8_t* P = Hi; P > Lo;) {
-        P = bytescan::FindEitherBack(Lo, P, A, B);
-        if (P == nullptr)
-            return false;
-        if (Matches(P - K, S, IgnoreCase)) {
-            Pos = static_cast<std::uint16_t>(P - K - Buffer);
-            return true;
-        }
-    }
-    return false;
+    Pos = static_cast<std::uint16_t>(Found);
+    return true;
 }
 
 bool SearchBlock(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t EndPos,
