@@ -92,31 +92,6 @@ inline const std::uint8_t* FindBelow(const std::uint8_t* P, const std::uint8_t* 
     return P;
 }
 
-/// The first byte in [P, End) equal to A or B (A == B for one value), or End.
-inline const std::uint8_t* FindEither(const std::uint8_t* P, const std::uint8_t* End,
-                                      std::uint8_t A, std::uint8_t B) {
-    const TVec16 VA = Splat(A), VB = Splat(B);
-    while (End - P >= 32) {
-        const TVec16 X = Load(P), Y = Load(P + 16);
-        std::uint64_t Lo, Hi;
-        Halves((X == VA) | (X == VB) | (Y == VA) | (Y == VB), Lo, Hi);
-        if ((Lo | Hi) != 0)
-            break; // somewhere in these 32: the 16-byte loop below finds it
-        P += 32;
-    }
-    while (End - P >= 16) {
-        const TVec16 X = Load(P);
-        std::uint64_t Lo, Hi;
-        Halves((X == VA) | (X == VB), Lo, Hi);
-        if ((Lo | Hi) != 0)
-            return P + FirstMarked(Lo, Hi);
-        P += 16;
-    }
-    while (P < End && *P != A && *P != B)
-        ++P;
-    return P;
-}
-
 /// The last byte in [Begin, P) equal to A or B, or nullptr.
 inline const std::uint8_t* FindEitherBack(const std::uint8_t* Begin, const std::uint8_t* P,
                                           std::uint8_t A, std::uint8_t B) {
