@@ -429,7 +429,15 @@ void TLinesViewer::WordLeft() {
 void TLinesViewer::WordRight() {
     NavigationCommand([this] {
         CharRight();
-        const TLongPoint P = FindNextWord(LongPoint(CharNumber, LineNumber));
+        TLongPoint P;
+        if (LineWidth < CaretX && LineNumber < LastLine) {
+            // Past a line's end the next word is the first of the next line: without this
+            // step the caret would fall back to the same line end for ever.
+            const TLongPoint Start = LongPoint(0, LineNumber + 1);
+            P = FindWordEnd(Start) == Start ? FindNextWord(Start) : Start;
+        } else {
+            P = FindNextWord(LongPoint(CharNumber, LineNumber));
+        }
         SetLineNumber(P.Y);
         SetCharNumber(P.X);
     });

@@ -707,7 +707,10 @@ void TLinesViewer::Print(const std::string& Header, const std::string& Title, bo
                 break;
             case prPageNums:
                 FirstLine = GetLineAtTopOfPage(FromPage);
-                LastPrinted = GetLineAtTopOfPage(ToPage + 1) - 1;
+                // The page after the last does not exist: its "top" is the last line, which
+                // belongs to the range.
+                LastPrinted =
+                    ToPage >= PageCount ? LastLine : GetLineAtTopOfPage(ToPage + 1) - 1;
                 FirstPage = FromPage;
                 LastPage = ToPage;
                 break;
