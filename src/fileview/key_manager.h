@@ -13,12 +13,10 @@ namespace kestrel {
 /// pressed just before, 0x0800 Alt; 0 is no key.
 using TKeyDefinition = std::uint16_t;
 
-enum : TKeyDefinition {
-    kdCtrl = 0x0100,
-    kdShift = 0x0200,
-    kdQuick = 0x0400,
-    kdAlt = 0x0800,
-};
+constexpr TKeyDefinition kdCtrl = 0x0100;
+constexpr TKeyDefinition kdShift = 0x0200;
+constexpr TKeyDefinition kdQuick = 0x0400; ///< the quick key was pressed just before
+constexpr TKeyDefinition kdAlt = 0x0800;
 
 /// A parameterless command; an empty function is "not assigned".
 using TKeyEventHandler = std::function<void()>;
