@@ -1,0 +1,161 @@
+// TTextStream: the sliding read buffer over a source stream.
+#include "textbuff/text_stream.h"
+
+#include "host/exceptions.h"
+#include "host/oem.h"
+#include "macros/macros.h"
+
+#include <cassert>
+#include <string>
+
+namespace kestrel {
+
+TTextStream::TTextStream(TComponent* AOwner) : TLinesBuffer(AOwner) {
+    SetBufSize(4096);
+}
+
+TTextStream::~TTextStream() {
+    DeAllocBuffer(Buffer, BufSize);
+}
+
+std::uint8_t* TTextStream::AllocBuffer(std::uint16_t Size) {
+    SetValidRange(Buffer, Buffer);
+    BufferBlock = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(Size) + 2);
+    return BufferBlock.get() + 1;
+}
+
+void TTextStream::DeAllocBuffer(std::uint8_t*& P, std::uint16_t /*Size*/) {
+    if (P == nullptr)
+        return;
+    assert(P == BufferBlock.get() + 1 && "DeAllocBuffer of a block this stream did not allocate");
+    BufferBlock.reset();
+    P = nullptr;
+}
+
+void TTextStream::SetBufSize(std::uint16_t Size) {
+    if (Size == 0)
+        throw ERangeError("The text buffer needs at least one byte");
+    FlushWindow();
+    DeAllocBuffer(Buffer, BufSize);
+    Buffer = AllocBuffer(Size);
+    BufSize = Size;
+    Overlap = Size / 4;
+    BufCount = 0;
+    SetValidRange(Buffer, Buffer - 1);
+    if (BufStart != -1)
+        GetText(min(BufStart, TextSize));
+}
+
+void TTextStream::SetOEMConvert(bool Value) {
+    if (Value == OEMConvert)
+        return;
+    FlushWindow();
+    OEMConvert = Value;
+    BufCount = 0;
+    SetValidRange(Buffer, Buffer - 1);
+    if (BufStart != -1)
+        GetText(min(BufStart, TextSize));
+}
+
+void TTextStream::GetBuffer(std::uint8_t* Dest, std::int64_t Pos, std::uint16_t Count) {
+    if (!SourceStream)
+        return;
+    BufStart = Pos;
+    std::int64_t Done = 0;
+    // A stream may answer in parts; stop only at its end.
+    while (Done < Count) {
+        const std::int64_t N = SourceStream->ReadAt(Pos + Done, Dest + Done, Count - Done);
+        if (N <= 0)
+            break;
+        Done += N;
+    }
+    BufCount = static_cast<std::uint16_t>(Done);
+    if (OEMConvert)
+        OemToCharBuffA(Dest, Dest, BufCount);
+}
+
+std::uint8_t* TTextStream::GetText(std::int64_t Pos) {
+    if (Pos >= BufStart && Pos < BufStart + BufCount)
+        return Buffer + (Pos - BufStart);
+    if (Pos < 0 || Pos > TextSize)
+        throw EReadError("Text position " + std::to_string(Pos) + " is outside the text");
+    if (TextSize == 0) {
+        // Nothing to read: an empty window at 0.
+        BufStart = 0;
+        BufCount = 0;
+        SetValidRange(Buffer, Buffer - 1);
+        return Buffer;
+    }
+    std::int64_t S;
+    if (BufStart < Pos)
+        S = max(0, min(TextSize - BufSize, Pos - Overlap));
+    else // a look-ahead of at least one byte, so that Pos is inside even when Overlap is 0
+        S = max(0, min(TextSize, Pos + max(Overlap, 1)) - BufSize);
+    const std::int64_t Count = min(BufSize, TextSize - S);
+    GetBuffer(Buffer, S, static_cast<std::uint16_t>(Count));
+    SetValidRange(Buffer, Buffer + BufCount - 1);
+    if (!WindowCovers(Pos))
+        throw EReadError("The source stream ended before the text did (it shrank while open)");
+    return Buffer + (Pos - BufStart);
+}
+
+void TTextStream::CopyToStream(TStream* Stream, std::int64_t Pos, std::int64_t Count) {
+    if (Pos < 0 || Count < 0)
+        throw EInternalError("CopyToStream with a negative position or count");
+    if (Count == 0)
+        return;
+    if (!SourceStream || Pos + Count > TextSize)
+        throw EReadError("CopyToStream beyond the end of the text");
+    SourceStream->Seek(Pos, soFromBeginning);
+    Stream->CopyFrom(SourceStream.get(), Count);
+}
+
+void TTextStream::Reset() {
+    TLinesBuffer::Reset();
+    SetSourceStream(nullptr);
+}
+
+void TTextStream::SetSourceStream(TStream* Stream) {
+    if (MaxTextSize > 0 && Stream != nullptr && Stream->GetSize() > MaxTextSize)
+        throw EMaxText("Stream bigger than maximum permitted text size");
+    if (Stream != SourceStream.get())
+        SourceStream.reset(Stream);
+    TextSize = 0;
+    BufStart = -1;
+    BufCount = 0;
+    if (BufSize == 0)
+        SetBufSize(4096);
+    SetValidRange(Buffer, Buffer - 1);
+    if (SourceStream)
+        TextSize = SourceStream->GetSize();
+    State -= TLinesBufferStates{lbFontDataAvailable, lbTabDataAvailable};
+}
+
+void TTextStream::SetSourceStream(std::unique_ptr<TStream> Stream) {
+    SetSourceStream(Stream.get());
+    static_cast<void>(Stream.release()); // attached: the container owns it now
+}
+
+void TTextStream::ClearLastUndoLink() {
+    AbstractError();
+}
+void TTextStream::Delete(std::int64_t, std::int64_t) {
+    AbstractError();
+}
+void TTextStream::Insert(const void*, std::int64_t, std::int64_t) {
+    AbstractError();
+}
+std::int64_t TTextStream::InsertMem(HGLOBAL, std::int64_t) {
+    AbstractError();
+}
+void TTextStream::ReplaceChar(std::int64_t, std::uint8_t) {
+    AbstractError();
+}
+std::int64_t TTextStream::Redo() {
+    AbstractError();
+}
+std::int64_t TTextStream::Undo() {
+    AbstractError();
+}
+
+} // namespace kestrel
