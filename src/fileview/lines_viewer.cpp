@@ -2,6 +2,7 @@
 #include "fileview/lines_viewer.h"
 
 #include "host/registry.h"
+#include "textbuff/text_buffer.h" // the unit's exception classes
 #include "host/sysutils.h"
 
 #include <algorithm>

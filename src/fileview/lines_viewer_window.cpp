@@ -4,6 +4,7 @@
 
 #include "host/application.h"
 #include "host/printers.h"
+#include "textbuff/text_buffer.h" // the unit's exception classes
 #include "host/sysutils.h"
 
 #include <algorithm>

@@ -7,6 +7,7 @@
 #include "host/headless/window_system.h"
 #include "host/printers.h"
 #include "host/registry.h"
+#include "textbuff/text_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,7 @@
 
 namespace kestrel::test {
 
-inline bool IsWordByte(std::uint8_t C) {
-    return (C >= '0' && C <= '9') || (C >= 'A' && C <= 'Z') || C == '_' ||
-           (C >= 'a' && C <= 'z') || (C >= 192 && C != 215 && C != 247);
-}
+inline bool IsWordByte(std::uint8_t C) { return WordChars.Contains(C); }
 
 /// Lines joined by LF; every stored line is one display line of fixed-width characters. A line
 /// holding a single form feed is a page break.
