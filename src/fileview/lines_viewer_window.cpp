@@ -729,6 +729,10 @@ void TLinesViewer::Print(const std::string& Header, const std::string& Title, bo
             for (std::int64_t I = 1; N >= 1; ++I) {
                 if (!ReportProgress(I))
                     break;
+                // The next sheet starts only once the job goes on, so that an abort leaves
+                // no blank page behind.
+                if (I > 1)
+                    P->NewPage();
                 if (OnPagePrint)
                     OnPagePrint(this, I, N);
                 C->GetHandle()->SetTextAlign(TA_CENTER | TA_TOP);
@@ -751,7 +755,6 @@ void TLinesViewer::Print(const std::string& Header, const std::string& Title, bo
                 }
                 if (I >= N)
                     break;
-                P->NewPage();
             }
         } catch (...) {
             Finish();
