@@ -33,11 +33,6 @@ const std::array<TKeyDefinition, kiViewerKeyCount> ViewerDefaultKeys = {
 
 namespace {
 
-// A comes before B: line first, then character.
-bool Before(const TLongPoint& A, const TLongPoint& B) {
-    return A.Y < B.Y || (A.Y == B.Y && A.X < B.X);
-}
-
 bool KeyIsDown(int VirtKey) { return (GetKeyState(VirtKey) & 0x8000) != 0; }
 
 } // namespace
@@ -326,6 +321,14 @@ void TLinesViewer::RepaintSelectionChange(const TLongPoint& OldStart, const TLon
                     std::max(NewEnd.Y, OldEnd.Y) - TopLine);
 }
 
+std::pair<TLongPoint, TLongPoint> TLinesViewer::FromAnchor(TLongPoint Anchor, TLongPoint Q,
+                                                          bool Column) {
+    std::pair<TLongPoint, TLongPoint> R = Q < Anchor ? std::pair{Q, Anchor} : std::pair{Anchor, Q};
+    if (Column && R.first.X > R.second.X)
+        std::swap(R.first.X, R.second.X);
+    return R;
+}
+
 void TLinesViewer::ExtendSelection() {
     const TShiftState Shift = GetShiftState();
     TSelModes M = smNone;
@@ -343,14 +346,7 @@ void TLinesViewer::ExtendSelection() {
     if (SelMode == smNone)
         SelAnchor = Q;
     // The selection runs from the anchor to the caret, in text order.
-    TLongPoint S = SelAnchor;
-    TLongPoint E = Q;
-    if (Before(Q, SelAnchor)) {
-        S = Q;
-        E = SelAnchor;
-    }
-    if (M == smColumn && S.X > E.X)
-        std::swap(S.X, E.X);
+    const auto [S, E] = FromAnchor(SelAnchor, Q, M == smColumn);
     if (M == smColumn)
         Redraw();
     else

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -506,6 +507,9 @@ private:
     void NavigationCommand(const std::function<void()>& Move);
     /// Collapses a selection to P when no selecting key is held; true when it did.
     bool CollapseSelection(TLongPoint P);
+    /// The selection from Anchor to Q in text order; a column block also orders its edges.
+    static std::pair<TLongPoint, TLongPoint> FromAnchor(TLongPoint Anchor, TLongPoint Q,
+                                                        bool Column);
     void RepaintSelectionChange(const TLongPoint& OldStart, const TLongPoint& OldEnd,
                                 const TLongPoint& NewStart, const TLongPoint& NewEnd);
     void ReadDoubleClickTime();

@@ -10,14 +10,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 
 namespace kestrel {
 
 namespace {
-
-bool Before(const TLongPoint& A, const TLongPoint& B) {
-    return A.Y < B.Y || (A.Y == B.Y && A.X < B.X);
-}
 
 // Rounds halves to even, as the platform's rounding of metrics does.
 std::int64_t RoundMetric(double V) { return static_cast<std::int64_t>(std::nearbyint(V)); }
@@ -421,7 +418,7 @@ void TLinesViewer::SetMouseSelection(int X, int Y) {
     TLongPoint E;
     if (SelMode == smDouble) {
         // Word by word, always keeping the double-clicked word.
-        if (Before(Q, WordSelEnd)) {
+        if (Q < WordSelEnd) {
             S = FindWordStart(Q);
             E = WordSelEnd;
             SelAnchor = WordSelEnd;
@@ -437,14 +434,7 @@ void TLinesViewer::SetMouseSelection(int X, int Y) {
                 return;
             Q.X = SelEnd.X >= LineLength ? LineLength + (PX - LineWidth) / CharWidth : CharNumber;
         }
-        S = SelAnchor;
-        E = Q;
-        if (Before(Q, SelAnchor)) {
-            S = Q;
-            E = SelAnchor;
-        }
-        if (SelMode == smColumn && S.X > E.X)
-            std::swap(S.X, E.X);
+        std::tie(S, E) = FromAnchor(SelAnchor, Q, SelMode == smColumn);
     }
     if (SelMode == smColumn)
         Redraw();
