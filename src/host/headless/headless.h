@@ -5,3 +5,4 @@
 #include "host/headless/headless_dc.h"
 #include "host/headless/headless_graphics.h"
 #include "host/headless/surface.h"
+#include "host/headless/window_system.h"
