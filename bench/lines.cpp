@@ -45,8 +45,8 @@ void BM_ScanForEolWindow(benchmark::State& State) {
         }
     }
     State.SetBytesProcessed(State.iterations() * static_cast<std::int64_t>(Window.size()));
-    State.counters["lines"] = benchmark::Counter(static_cast<double>(Lines),
-                                                 benchmark::Counter::kIsRate);
+    State.counters["lines"] =
+        benchmark::Counter(static_cast<double>(Lines), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ScanForEolWindow)
     ->Args({0, NoWrapWidth})
@@ -101,11 +101,7 @@ void BM_SearchAbsent(benchmark::State& State) {
     }
     State.SetBytesProcessed(State.iterations() * TextBytes);
 }
-BENCHMARK(BM_SearchAbsent)
-    ->Args({1, 1})
-    ->Args({0, 1})
-    ->Args({1, 0})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchAbsent)->Args({1, 1})->Args({0, 1})->Args({1, 0})->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace kestrel

@@ -24,8 +24,7 @@ int RunCount(const std::vector<std::string>& Raw) {
 }
 
 const TCommandRegistrar Registrar({"count", "FILE [--wrap PIXELS] [--font mono|prop]",
-                                   "count the display lines from the start to the end",
-                                   RunCount});
+                                   "count the display lines from the start to the end", RunCount});
 
 } // namespace
 } // namespace kestrel::kxtool

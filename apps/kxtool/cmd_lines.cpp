@@ -31,8 +31,7 @@ int RunLines(const std::vector<std::string>& Raw) {
 
 const TCommandRegistrar Registrar(
     {"lines", "FILE [--offset N] [--count N] [--wrap PIXELS] [--font mono|prop]",
-     "print display lines from a byte offset: start, characters, width in pixels, text",
-     RunLines});
+     "print display lines from a byte offset: start, characters, width in pixels, text", RunLines});
 
 } // namespace
 } // namespace kestrel::kxtool

@@ -11,7 +11,9 @@ namespace {
 
 constexpr std::uint8_t TAB = 9, LF = 10, FF = 12, CR = 13;
 
-bool IsBreakChar(std::uint8_t B) { return B == ' ' || B == '-'; }
+bool IsBreakChar(std::uint8_t B) {
+    return B == ' ' || B == '-';
+}
 
 // The advance of a tab at width W: to the first stop beyond W, searching on from TabIndex
 // (which moves past every stop examined); past the last, to the next multiple of the default.
@@ -112,7 +114,8 @@ bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int6
             return;
         }
         // A tab lies between: measure up to the break from the start.
-        std::uint16_t P0 = static_cast<std::uint16_t>(Start), K0 = static_cast<std::uint16_t>(StartK);
+        std::uint16_t P0 = static_cast<std::uint16_t>(Start),
+                      K0 = static_cast<std::uint16_t>(StartK);
         std::int64_t W0 = StartW, BW = 0;
         std::uint16_t BC = 0;
         bool Over = false;
@@ -246,9 +249,9 @@ bool ScanForEolBytewise(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uin
 }
 
 bool ScanForEol(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t EndPos,
-                std::int64_t MaxWidth, bool WordWrap, std::uint16_t& CharCount,
-                std::int64_t& Width, const TScanMetrics& Metrics, std::int64_t& BreakWidth,
-                std::uint16_t& BreakCount, bool& Overflow) {
+                std::int64_t MaxWidth, bool WordWrap, std::uint16_t& CharCount, std::int64_t& Width,
+                const TScanMetrics& Metrics, std::int64_t& BreakWidth, std::uint16_t& BreakCount,
+                bool& Overflow) {
     assert(EndPos < 0xFFFF && "a scan range ends before index 65535");
     Overflow = false;
     const int End = static_cast<int>(EndPos) + 1 < Pos ? Pos : static_cast<int>(EndPos) + 1;

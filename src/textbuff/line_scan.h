@@ -18,9 +18,9 @@ struct TScanMetrics {
     /// The advance every byte has when all 256 are equal (and positive), else 0: enables the
     /// fast path, which gives the same results as the byte-by-byte scan.
     std::int64_t UniformWidth = 0;
-    std::int64_t DefaultTabWidth = 1;            ///< spacing of tabs past the last stop; >= 1 used
-    std::int64_t TabCount = 0;                   ///< 0 .. MaxTabStops
-    const std::int64_t* TabPositions = nullptr;  ///< TabCount ascending pixel offsets
+    std::int64_t DefaultTabWidth = 1;           ///< spacing of tabs past the last stop; >= 1 used
+    std::int64_t TabCount = 0;                  ///< 0 .. MaxTabStops
+    const std::int64_t* TabPositions = nullptr; ///< TabCount ascending pixel offsets
 };
 
 /// UniformWidth of a width table: the common width when all 256 are equal and positive, else 0.
@@ -38,15 +38,15 @@ std::int64_t UniformWidthOf(const std::int64_t* CharWidths);
 /// last break opportunity (the entry values when there was none). CharCount and Width are
 /// updated on every return. Widths are 64-bit, counts of one window 16-bit.
 bool ScanForEol(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t EndPos,
-                std::int64_t MaxWidth, bool WordWrap, std::uint16_t& CharCount,
-                std::int64_t& Width, const TScanMetrics& Metrics, std::int64_t& BreakWidth,
-                std::uint16_t& BreakCount, bool& Overflow);
+                std::int64_t MaxWidth, bool WordWrap, std::uint16_t& CharCount, std::int64_t& Width,
+                const TScanMetrics& Metrics, std::int64_t& BreakWidth, std::uint16_t& BreakCount,
+                bool& Overflow);
 
 /// The same scan, byte by byte, without fast paths: the reference the fast paths are held to.
 bool ScanForEolBytewise(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t EndPos,
                         std::int64_t MaxWidth, bool WordWrap, std::uint16_t& CharCount,
-                        std::int64_t& Width, const TScanMetrics& Metrics,
-                        std::int64_t& BreakWidth, std::uint16_t& BreakCount, bool& Overflow);
+                        std::int64_t& Width, const TScanMetrics& Metrics, std::int64_t& BreakWidth,
+                        std::uint16_t& BreakCount, bool& Overflow);
 
 /// Searches Buffer[Index - 1] down to Buffer[0] for LF; when found at k, Index := k + 1 and
 /// True. Otherwise False and Index unchanged.

@@ -82,7 +82,7 @@ std::int64_t DefaultTabOf(HDC DC) {
 
 int ToInt(std::int64_t V) {
     return static_cast<int>(std::clamp<std::int64_t>(V, std::numeric_limits<int>::min() / 2,
-                                                      std::numeric_limits<int>::max() / 2));
+                                                     std::numeric_limits<int>::max() / 2));
 }
 
 // The advance of a tab that starts a line.
@@ -389,8 +389,8 @@ std::int64_t TLinesBuffer::GetDistanceBetween(std::int64_t From, std::int64_t To
         std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
         std::int64_t BW = 0;
         bool Overflow = false;
-        if (ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), NoWrapWidth, false,
-                       Chunk, W, M, BW, BreakCount, Overflow))
+        if (ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), NoWrapWidth, false, Chunk,
+                       W, M, BW, BreakCount, Overflow))
             break;
         From += N;
     }
@@ -451,6 +451,7 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
     if (!DC->GetClipBox(Clip))
         Clip = Rect(std::numeric_limits<int>::min() / 2, 0, std::numeric_limits<int>::max() / 2, 0);
     Count = std::min(Count, TextSize - Pos);
+    const std::int64_t FarLeft = std::numeric_limits<int>::min() / 2;
     while (Count > 0 && X < Clip.Right) {
         const std::uint8_t* P = GetText(Pos);
         const std::int64_t N = std::min<std::int64_t>({Count, ValidEnd - P + 1, 0xFFFF});
@@ -458,15 +459,14 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
         const int Len = static_cast<int>(N);
         std::int64_t Advance;
         if (Tabbed) {
-            // Runs left of the clip box are measured, not drawn. Tab stops count from the
-            // line's origin in every run.
-            const int RunX = ToInt(X), Origin = ToInt(TabOrigin - (X - RunX));
-            if (X > Clip.Left - 0x10000000LL)
-                Advance = DC->TabbedTextOut(RunX, ToInt(Y), Text, Len, Stops,
-                                            Stops > 0 ? TabPixels : nullptr, Origin)
+            // Tab stops count from the line's origin in every run. A run too far left for the
+            // platform's coordinates is measured, not drawn.
+            if (X >= FarLeft)
+                Advance = DC->TabbedTextOut(static_cast<int>(X), ToInt(Y), Text, Len, Stops,
+                                            Stops > 0 ? TabPixels : nullptr, ToInt(TabOrigin))
                               .cx;
             else
-                Advance = GetDistanceBetween(Pos, Pos + N); // far off to the left
+                Advance = GetDistanceBetween(Pos, Pos + N);
         } else {
             TSize Size;
             DC->GetTextExtentPoint32(Text, Len, Size);
@@ -532,8 +532,8 @@ void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::i
                 Mem->FillRect(Rect(0, 0, static_cast<int>(W), ToInt(CharHeight)),
                               TBrushDesc{bsSolid, Back});
                 DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
-                DC->BitBlt(ToInt(X), ToInt(Y), static_cast<int>(W), ToInt(CharHeight), Mem.get(),
-                           0, 0, SRCCOPY);
+                DC->BitBlt(ToInt(X), ToInt(Y), static_cast<int>(W), ToInt(CharHeight), Mem.get(), 0,
+                           0, SRCCOPY);
             } catch (...) {
                 Mem->SelectBitmap(Old);
                 throw;

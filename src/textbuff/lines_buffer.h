@@ -159,7 +159,7 @@ protected:
             EstablishState(Flags);
     }
 
-    TLinesBufferStates State; // what is established; font and tab data go with any change
+    TLinesBufferStates State;  // what is established; font and tab data go with any change
     TCanvas* Canvas = nullptr; // not owned; its font's OnChange is HandleFontChange
     std::array<std::int64_t, 256> DisplayWidths{};
     std::array<std::int64_t, 256> PrinterWidths{};

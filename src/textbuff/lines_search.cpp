@@ -99,7 +99,9 @@ bool TLinesBuffer::SearchForwards(std::int64_t& Pos, const std::string& S, TFind
         // The window from Pos, leaving to the next carry area any match whose next byte is
         // beyond the window.
         const std::int64_t EndIndex = Last - Pos - (Whole && !LastIsEnd ? 1 : 0);
-        const int Before = Index > 0 ? P[-1] : Carry.empty() ? -1 : static_cast<std::uint8_t>(Carry.back());
+        const int Before = Index > 0       ? P[-1]
+                           : Carry.empty() ? -1
+                                           : static_cast<std::uint8_t>(Carry.back());
         const int After = LastIsEnd ? -1 : ValidEnd[0];
         std::uint16_t Found = 0;
         if (EndIndex >= 0 && SearchBlock(P, Found, static_cast<std::uint16_t>(EndIndex), S, Options,
@@ -116,8 +118,7 @@ bool TLinesBuffer::SearchForwards(std::int64_t& Pos, const std::string& S, TFind
     }
 }
 
-bool TLinesBuffer::SearchBackwards(std::int64_t& Pos, const std::string& S,
-                                   TFindOptions Options) {
+bool TLinesBuffer::SearchBackwards(std::int64_t& Pos, const std::string& S, TFindOptions Options) {
     const auto Len = static_cast<std::int64_t>(S.size());
     const bool Whole = Options.Contains(frWholeWord);
     const std::int64_t Start = Pos; // matches end at or before Start
@@ -136,7 +137,8 @@ bool TLinesBuffer::SearchBackwards(std::int64_t& Pos, const std::string& S,
         if (Pos < Start) {
             const std::int64_t Tail = std::min(Index + 1, Len); // window bytes up to Pos
             const std::int64_t AreaStart = Pos - Tail + 1;
-            Area.assign(reinterpret_cast<const char*>(P - Tail + 1), static_cast<std::size_t>(Tail));
+            Area.assign(reinterpret_cast<const char*>(P - Tail + 1),
+                        static_cast<std::size_t>(Tail));
             Area.append(Carry);
             const std::int64_t AreaEnd = AreaStart + static_cast<std::int64_t>(Area.size()) - 1;
             const bool AtEnd = AreaEnd >= TextSize - 1;
@@ -149,7 +151,8 @@ bool TLinesBuffer::SearchBackwards(std::int64_t& Pos, const std::string& S,
             const std::int64_t EndIndex = LastEnd - AreaStart - Skip;
             auto Found = static_cast<std::uint16_t>(std::max<std::int64_t>(0, EndIndex));
             const int After = LastEnd + 1 <= AreaEnd
-                                  ? static_cast<std::uint8_t>(Area[static_cast<std::size_t>(LastEnd + 1 - AreaStart)])
+                                  ? static_cast<std::uint8_t>(
+                                        Area[static_cast<std::size_t>(LastEnd + 1 - AreaStart)])
                                   : -1;
             if (EndIndex >= 0 &&
                 SearchBlock(Buffer, Found, static_cast<std::uint16_t>(EndIndex), S, Options,
@@ -168,8 +171,9 @@ bool TLinesBuffer::SearchBackwards(std::int64_t& Pos, const std::string& S,
                           : Carry.empty()     ? -1
                                               : static_cast<std::uint8_t>(Carry[0]);
         auto Found = static_cast<std::uint16_t>(std::max<std::int64_t>(0, EndIndex));
-        if (EndIndex >= 0 && SearchBlock(ValidStart + Skip, Found, static_cast<std::uint16_t>(EndIndex),
-                                         S, Options, Skip != 0 ? ValidStart[0] : -1, After)) {
+        if (EndIndex >= 0 &&
+            SearchBlock(ValidStart + Skip, Found, static_cast<std::uint16_t>(EndIndex), S, Options,
+                        Skip != 0 ? ValidStart[0] : -1, After)) {
             Pos = Base + Skip + Found;
             return true;
         }

@@ -35,9 +35,13 @@ int Commonness(std::uint8_t B) {
     return Table[B];
 }
 
-std::uint8_t Fold(std::uint8_t B) { return B >= 'A' && B <= 'Z' ? B + ('a' - 'A') : B; }
+std::uint8_t Fold(std::uint8_t B) {
+    return B >= 'A' && B <= 'Z' ? B + ('a' - 'A') : B;
+}
 
-bool IsLetter(std::uint8_t B) { return Fold(B) >= 'a' && Fold(B) <= 'z'; }
+bool IsLetter(std::uint8_t B) {
+    return Fold(B) >= 'a' && Fold(B) <= 'z';
+}
 
 bool Matches(const std::uint8_t* At, const std::string& S, bool IgnoreCase) {
     if (!IgnoreCase)
@@ -91,9 +95,9 @@ bool ScanForString(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t
     std::uint8_t A1, B1, A2, B2;
     Cases(K1, A1, B1);
     Cases(K2, A2, B2);
-    const int Found = bytescan::FindAnchored(
-        Buffer, First, Last, K1, A1, B1, K2, A2, B2, Backward,
-        [&](int Start) { return Matches(Buffer + Start, S, IgnoreCase); });
+    const int Found =
+        bytescan::FindAnchored(Buffer, First, Last, K1, A1, B1, K2, A2, B2, Backward,
+                               [&](int Start) { return Matches(Buffer + Start, S, IgnoreCase); });
     if (Found < 0)
         return false;
     Pos = static_cast<std::uint16_t>(Found);

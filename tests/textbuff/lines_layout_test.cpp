@@ -75,8 +75,7 @@ TEST(LinesLayoutTest, WrappingAtBreaksAndCuts) {
     EXPECT_EQ(Lines("abcdefgh", 24),
               (std::vector<TLine>{{0, 3, 24, true}, {3, 3, 24, true}, {6, 2, 16, false}}));
     // Trailing spaces pass the width.
-    EXPECT_EQ(Lines("aaa     b\n", 32),
-              (std::vector<TLine>{{0, 8, 64, true}, {8, 1, 8, true}}));
+    EXPECT_EQ(Lines("aaa     b\n", 32), (std::vector<TLine>{{0, 8, 64, true}, {8, 1, 8, true}}));
     // Across tiny windows: breaks in an earlier window are used, cuts fall where they would.
     const std::string Text = "alpha beta-gamma deltaepsilonzetaetathetaiotakappa lambda\nmu nu";
     const auto Whole = Lines(Text, 100, 4096);
@@ -88,10 +87,9 @@ TEST(LinesLayoutTest, WrappingAtBreaksAndCuts) {
 TEST(LinesLayoutTest, EveryLineTakesACharacterEvenWhenNoneFits) {
     // A wrap width below the width of one character: one character a line, and the line break
     // after the last one ends that line.
-    EXPECT_EQ(Lines("abc\nd", 3), (std::vector<TLine>{{0, 1, 8, true},
-                                                     {1, 1, 8, true},
-                                                     {2, 1, 8, true},
-                                                     {4, 1, 8, false}}));
+    EXPECT_EQ(
+        Lines("abc\nd", 3),
+        (std::vector<TLine>{{0, 1, 8, true}, {1, 1, 8, true}, {2, 1, 8, true}, {4, 1, 8, false}}));
     EXPECT_EQ(Lines("a\r\n", 0 + 5), (std::vector<TLine>{{0, 1, 8, true}}));
     // Negative widths (a wrap width reduced below 0) behave the same.
     EXPECT_EQ(Lines("ab", -20).size(), 2u);
@@ -146,7 +144,7 @@ TEST(LinesLayoutTest, CharAtAndDistanceAcrossWindows) {
 
     EXPECT_EQ(T.Stream.GetDistanceBetween(0, 30), 240);
     EXPECT_EQ(T.Stream.GetDistanceBetween(0, 31), 256);
-    EXPECT_EQ(T.Stream.GetDistanceBetween(28, 31), 64); // the tab counts from From
+    EXPECT_EQ(T.Stream.GetDistanceBetween(28, 31), 64);   // the tab counts from From
     EXPECT_EQ(T.Stream.GetDistanceBetween(0, 1000), 272); // stops at the line break
     EXPECT_EQ(T.Stream.GetDistanceBetween(0, 34), 280);   // a CR ending the range counts
     EXPECT_EQ(T.Stream.GetDistanceBetween(35, 1000), 24);
@@ -217,14 +215,16 @@ TEST(LinesLayoutTest, TinyWindowsGiveTheLinesOfOneWholeWindow) {
         std::int64_t Next = 0;
         for (const TLine& L : Whole) {
             ASSERT_EQ(L.Start, Next);
-            ASSERT_GE(L.Count, L.Start < static_cast<std::int64_t>(Text.size()) &&
-                                       Text[static_cast<std::size_t>(L.Start)] != '\n' &&
-                                       Text[static_cast<std::size_t>(L.Start)] != '\f' &&
-                                       Text.compare(static_cast<std::size_t>(L.Start), 2, "\r\n") != 0
-                                   ? 1
-                                   : 0);
+            ASSERT_GE(L.Count,
+                      L.Start < static_cast<std::int64_t>(Text.size()) &&
+                              Text[static_cast<std::size_t>(L.Start)] != '\n' &&
+                              Text[static_cast<std::size_t>(L.Start)] != '\f' &&
+                              Text.compare(static_cast<std::size_t>(L.Start), 2, "\r\n") != 0
+                          ? 1
+                          : 0);
             Next = L.Start + L.Count;
-            if (Next < static_cast<std::int64_t>(Text.size()) && Text[static_cast<std::size_t>(Next)] == '\r' &&
+            if (Next < static_cast<std::int64_t>(Text.size()) &&
+                Text[static_cast<std::size_t>(Next)] == '\r' &&
                 Text.compare(static_cast<std::size_t>(Next), 2, "\r\n") == 0)
                 Next += 2;
             else if (Next < static_cast<std::int64_t>(Text.size()) &&

@@ -98,7 +98,7 @@ TEST(LinesMetricsTest, PrinterLayoutUsesPrinterWidthsAndReportsDisplayPixels) {
     EXPECT_EQ(T.Stream.GetActualCharWidth(), 50); // 10 points at 600 dpi: em 83, advance 50
     EXPECT_EQ(T.Stream.GetPrinterCharWidth(), 50);
     EXPECT_EQ(T.Stream.GetDisplayCharWidth(), 8);
-    EXPECT_EQ(T.Stream.GetActualWidths()['a'], 50);
+    EXPECT_EQ(T.Stream.GetActualWidths()[std::uint8_t{'a'}], 50);
     EXPECT_EQ(T.Stream.GetDistanceBetween(0, 1), 8); // measuring for the screen stays on screen
     EXPECT_EQ(T.Stream.GetActualTabPosition(0), 300);
     EXPECT_EQ(T.Stream.GetDisplayTabPosition(0), 48);
@@ -113,7 +113,8 @@ TEST(LinesMetricsTest, PrinterLayoutUsesPrinterWidthsAndReportsDisplayPixels) {
     T.Platform->SetPrinterInstalled(false);
     T.Stream.SetMode(lbPrinter);
     EXPECT_EQ(T.Stream.GetActualCharWidth(), T.Stream.GetDisplayCharWidth());
-    EXPECT_EQ(T.Stream.GetActualWidths()['a'], T.Stream.GetDisplayWidths()['a']);
+    EXPECT_EQ(T.Stream.GetActualWidths()[std::uint8_t{'a'}],
+              T.Stream.GetDisplayWidths()[std::uint8_t{'a'}]);
 }
 
 TEST(LinesMetricsTest, TabStopRangeAndCount) {

@@ -61,7 +61,7 @@ std::ostream& operator<<(std::ostream& Out, const TScan& S) {
 }
 
 TScan RunScan(bool Fast, const std::string& Text, const TWidths& W, std::int64_t MaxWidth,
-          bool WordWrap, int From = 0, int CharCount = 0, std::int64_t Width = 0) {
+              bool WordWrap, int From = 0, int CharCount = 0, std::int64_t Width = 0) {
     const auto* Buffer = reinterpret_cast<const std::uint8_t*>(Text.data());
     auto Pos = static_cast<std::uint16_t>(From);
     auto Count = static_cast<std::uint16_t>(CharCount);
@@ -73,8 +73,7 @@ TScan RunScan(bool Fast, const std::string& Text, const TWidths& W, std::int64_t
         M.UniformWidth = 0;
     const auto EndPos = static_cast<std::uint16_t>(Text.size() - 1);
     const bool Ended = (Fast ? ScanForEol : ScanForEolBytewise)(
-        Buffer, Pos, EndPos, MaxWidth, WordWrap, Count, Width, M, BreakWidth, BreakCount,
-        Overflow);
+        Buffer, Pos, EndPos, MaxWidth, WordWrap, Count, Width, M, BreakWidth, BreakCount, Overflow);
     TScan R{Ended, Pos, Count, Width, -1, -1, Overflow};
     if (!Ended) {
         R.BreakWidth = BreakWidth;

@@ -60,7 +60,8 @@ struct TLine {
 };
 
 inline std::ostream& operator<<(std::ostream& Out, const TLine& L) {
-    return Out << "{" << L.Start << " +" << L.Count << " w" << L.Width << (L.Ended ? " ended}" : "}");
+    return Out << "{" << L.Start << " +" << L.Count << " w" << L.Width
+               << (L.Ended ? " ended}" : "}");
 }
 
 /// Every display line from 0 to the end (the unterminated last one included).

@@ -65,8 +65,8 @@ TEST(SearchBlockTest, WholeWordsLookAtTheNeighbours) {
     const TFindOptions Word{frDown, frWholeWord, frMatchCase};
     EXPECT_EQ(Block("concatenate cats", 0, "cat", Word), -1);
     EXPECT_EQ(Block("concatenate cat", 0, "cat", Word), 12);
-    EXPECT_EQ(Block("cat", 0, "cat", Word), 0); // text start and end
-    EXPECT_EQ(Block("cat\xe9 cat", 0, "cat", Word), 5); // 233 is a word character
+    EXPECT_EQ(Block("cat", 0, "cat", Word), 0);          // text start and end
+    EXPECT_EQ(Block("cat\xe9 cat", 0, "cat", Word), 5);  // 233 is a word character
     EXPECT_EQ(Block("cat_ cat\xd7", 0, "cat", Word), 5); // '_' is one, 215 is not
     // The bytes beyond the block decide at its edges.
     EXPECT_EQ(Block("cat", 0, "cat", Word, 'x', -1), -1);
@@ -106,16 +106,23 @@ TEST(SearchBlockTest, MatchesANaiveSearchOnRandomBlocks) {
             return !Case && C >= 'A' && C <= 'Z' ? static_cast<char>(C + 32) : C;
         };
         auto IsWord = [](int C) {
-            return C >= 0 && (std::isalnum(C) != 0 || C == '_' || (C >= 192 && C != 215 && C != 247));
+            return C >= 0 &&
+                   (std::isalnum(C) != 0 || C == '_' || (C >= 192 && C != 215 && C != 247));
         };
         auto Accept = [&](int Start) {
             for (int I = 0; I < PLen; ++I)
-                if (Fold(T[static_cast<std::size_t>(Start + I)]) != Fold(S[static_cast<std::size_t>(I)]))
+                if (Fold(T[static_cast<std::size_t>(Start + I)]) !=
+                    Fold(S[static_cast<std::size_t>(I)]))
                     return false;
             if (!Whole)
                 return true;
-            const int Prev = Start > 0 ? static_cast<unsigned char>(T[static_cast<std::size_t>(Start - 1)]) : Before;
-            const int Next = Start + PLen < Len ? static_cast<unsigned char>(T[static_cast<std::size_t>(Start + PLen)]) : After;
+            const int Prev =
+                Start > 0 ? static_cast<unsigned char>(T[static_cast<std::size_t>(Start - 1)])
+                          : Before;
+            const int Next =
+                Start + PLen < Len
+                    ? static_cast<unsigned char>(T[static_cast<std::size_t>(Start + PLen)])
+                    : After;
             return !IsWord(Prev) && !IsWord(Next);
         };
         int Expected = -1;

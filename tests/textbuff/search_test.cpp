@@ -23,8 +23,8 @@ std::int64_t Find(TLinesBuffer& B, std::int64_t Pos, const std::string& S, TFind
     return B.Search(Pos, S, O) ? Pos : -1;
 }
 
-std::int64_t Find(const std::string& Text, std::int64_t Pos, const std::string& S,
-                  TFindOptions O, std::uint16_t BufSize = 16) {
+std::int64_t Find(const std::string& Text, std::int64_t Pos, const std::string& S, TFindOptions O,
+                  std::uint16_t BufSize = 16) {
     TLayoutText T(Text, BufSize);
     return Find(T.Stream, Pos, S, O);
 }
@@ -65,8 +65,8 @@ TEST(SearchTest, CaseAndWholeWords) {
     const TFindOptions Word{frDown, frWholeWord};
     EXPECT_EQ(Find("concatenate cats", 0, "cat", Word), -1);
     EXPECT_EQ(Find("concatenate cat.", 0, "cat", Word), 12);
-    EXPECT_EQ(Find("cat", 0, "cat", Word), 0);                   // start and end of the text
-    EXPECT_EQ(Find("cat\xe9 (cat)", 0, "cat", Word), 6);         // 233 is a word character
+    EXPECT_EQ(Find("cat", 0, "cat", Word), 0);           // start and end of the text
+    EXPECT_EQ(Find("cat\xe9 (cat)", 0, "cat", Word), 6); // 233 is a word character
     EXPECT_EQ(Find("cat cat", 6, "cat", TFindOptions{frWholeWord}), 4);
     EXPECT_EQ(Find("bobcat cat", 9, "cat", TFindOptions{frWholeWord}), 7);
     // The neighbours of a match at window edges are read across the edge.
@@ -147,7 +147,9 @@ std::int64_t Naive(const std::string& Text, std::int64_t Pos, const std::string&
     if (N == 0 || L == 0)
         return -1;
     Pos = std::max<std::int64_t>(0, std::min(Pos, N - 1));
-    auto Byte = [&](std::int64_t I) { return static_cast<unsigned char>(Text[static_cast<std::size_t>(I)]); };
+    auto Byte = [&](std::int64_t I) {
+        return static_cast<unsigned char>(Text[static_cast<std::size_t>(I)]);
+    };
     auto Fold = [&](unsigned char C) {
         return !O.Contains(frMatchCase) && C >= 'A' && C <= 'Z' ? C + 32 : C;
     };
@@ -156,7 +158,8 @@ std::int64_t Naive(const std::string& Text, std::int64_t Pos, const std::string&
     };
     auto Accept = [&](std::int64_t St) {
         for (std::int64_t I = 0; I < L; ++I)
-            if (Fold(Byte(St + I)) != Fold(static_cast<unsigned char>(S[static_cast<std::size_t>(I)])))
+            if (Fold(Byte(St + I)) !=
+                Fold(static_cast<unsigned char>(S[static_cast<std::size_t>(I)])))
                 return false;
         if (!O.Contains(frWholeWord))
             return true;
@@ -186,7 +189,8 @@ TEST(SearchTest, MatchesANaiveSearchOverEveryWindowEdge) {
         std::string S;
         const int PLen = 1 + static_cast<int>(Rng() % (Rng() % 4 == 0 ? 70 : 5));
         if (Rng() % 2 == 0 && PLen <= Len) { // a piece of the text, so that matches exist
-            S = Text.substr(Rng() % static_cast<unsigned>(Len - PLen + 1), static_cast<std::size_t>(PLen));
+            S = Text.substr(Rng() % static_cast<unsigned>(Len - PLen + 1),
+                            static_cast<std::size_t>(PLen));
         } else {
             for (int I = 0; I < PLen; ++I)
                 S += Alphabet[Rng() % Alphabet.size()];
@@ -198,7 +202,8 @@ TEST(SearchTest, MatchesANaiveSearchOverEveryWindowEdge) {
             O.Include(frMatchCase);
         if (Rng() % 2 == 0)
             O.Include(frWholeWord);
-        const std::int64_t From = static_cast<std::int64_t>(Rng() % static_cast<unsigned>(Len + 2)) - 1;
+        const std::int64_t From =
+            static_cast<std::int64_t>(Rng() % static_cast<unsigned>(Len + 2)) - 1;
         const auto Buf = static_cast<std::uint16_t>(16 + Rng() % 49);
         const std::int64_t Expected = Naive(Text, From, S, O);
         Found += Expected >= 0 ? 1 : 0;

@@ -130,7 +130,8 @@ std::string TSurface::ToPNG() const {
     std::string Header;
     PutBE32(Header, static_cast<std::uint32_t>(FWidth));
     PutBE32(Header, static_cast<std::uint32_t>(FHeight));
-    Header += std::string("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
+    Header +=
+        std::string("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
     PutChunk(Out, "IHDR", Header);
     std::string Raw;
     Raw.reserve(static_cast<std::size_t>(FHeight) * (1 + 3 * static_cast<std::size_t>(FWidth)));
@@ -149,8 +150,7 @@ std::string TSurface::ToPNG() const {
 }
 
 std::string TSurface::ToPPM() const {
-    std::string Out =
-        "P6\n" + std::to_string(FWidth) + " " + std::to_string(FHeight) + "\n255\n";
+    std::string Out = "P6\n" + std::to_string(FWidth) + " " + std::to_string(FHeight) + "\n255\n";
     for (int Y = 0; Y < FHeight; ++Y)
         for (int X = 0; X < FWidth; ++X) {
             const TColor C = GetPixel(X, Y);
@@ -161,8 +161,12 @@ std::string TSurface::ToPPM() const {
     return Out;
 }
 
-void TSurface::SaveToPNG(const std::string& FileName) const { SaveBytes(FileName, ToPNG()); }
+void TSurface::SaveToPNG(const std::string& FileName) const {
+    SaveBytes(FileName, ToPNG());
+}
 
-void TSurface::SaveToPPM(const std::string& FileName) const { SaveBytes(FileName, ToPPM()); }
+void TSurface::SaveToPPM(const std::string& FileName) const {
+    SaveBytes(FileName, ToPPM());
+}
 
 } // namespace kestrel::headless

@@ -16,8 +16,12 @@
 
 namespace {
 std::atomic<long> Allocations{0};
-[[gnu::noinline]] void* Allocate(std::size_t Size) { return std::malloc(Size == 0 ? 1 : Size); }
-[[gnu::noinline]] void Release(void* P) { std::free(P); }
+[[gnu::noinline]] void* Allocate(std::size_t Size) {
+    return std::malloc(Size == 0 ? 1 : Size);
+}
+[[gnu::noinline]] void Release(void* P) {
+    std::free(P);
+}
 } // namespace
 
 // Counts the allocations of this test program.
@@ -27,8 +31,12 @@ void* operator new(std::size_t Size) {
         return P;
     throw std::bad_alloc();
 }
-void operator delete(void* P) noexcept { Release(P); }
-void operator delete(void* P, std::size_t) noexcept { Release(P); }
+void operator delete(void* P) noexcept {
+    Release(P);
+}
+void operator delete(void* P, std::size_t) noexcept {
+    Release(P);
+}
 
 namespace kestrel {
 namespace {
