@@ -85,6 +85,18 @@ int ToInt(std::int64_t V) {
                                                      std::numeric_limits<int>::max() / 2));
 }
 
+// Runs Action, then gives back the context a control's canvas obtained for it (also when Action
+// raises), so that no screen context stays held between calls.
+template <typename F> void ReleasingCanvas(TCanvas* Canvas, F Action) {
+    try {
+        Action();
+    } catch (...) {
+        Canvas->ReleaseHandle();
+        throw;
+    }
+    Canvas->ReleaseHandle();
+}
+
 // The advance of a tab that starts a line.
 std::int64_t FirstTabAdvance(const TScanMetrics& M) {
     for (std::int64_t I = 0; I < M.TabCount; ++I)
@@ -136,18 +148,20 @@ bool TLinesBuffer::RequiredState(TLinesBufferStates Flags) {
     if (Missing.Contains(lbCanvasAvailable) || Canvas == nullptr)
         return false;
     bool Result = true;
-    try {
-        HDC DC = Canvas->GetHandle(); // selects the canvas font
+    ReleasingCanvas(Canvas, [&] {
+        HDC DC;
+        try {
+            DC = Canvas->GetHandle(); // selects the canvas font
+        } catch (const Exception&) {
+            Result = false; // no context to measure with now
+            return;
+        }
         if (Missing.Contains(lbFontDataAvailable) ||
             (Missing.Contains(lbTabDataAvailable) && !State.Contains(lbFontDataAvailable)))
             Result = UpdateFontInfo(DC, Canvas->GetFont());
         if (Result && Missing.Contains(lbTabDataAvailable))
             Result = UpdateTabs(DC);
-    } catch (...) {
-        Canvas->ReleaseHandle();
-        throw;
-    }
-    Canvas->ReleaseHandle(); // no screen context stays held between calls
+    });
     return Result;
 }
 
@@ -483,13 +497,9 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
 void TLinesBuffer::TextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos, std::int64_t Count) {
     DemandState(AllStates);
     TCanvas* Target = OutputDevice == odPrinter ? Printer()->GetCanvas() : Canvas;
-    try {
+    ReleasingCanvas(Canvas, [&] {
         DrawRuns(Target->GetHandle(), X, Y, Pos, Count, false, DisplayTabPositions, 0);
-    } catch (...) {
-        Canvas->ReleaseHandle();
-        throw;
-    }
-    Canvas->ReleaseHandle();
+    });
 }
 
 void TLinesBuffer::TabbedTextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos,
@@ -497,14 +507,10 @@ void TLinesBuffer::TabbedTextOut(std::int64_t X, std::int64_t Y, std::int64_t Po
     DemandState(AllStates);
     const bool ToPrinter = OutputDevice == odPrinter;
     TCanvas* Target = ToPrinter ? Printer()->GetCanvas() : Canvas;
-    try {
+    ReleasingCanvas(Canvas, [&] {
         DrawRuns(Target->GetHandle(), X, Y, Pos, Count, true,
                  ToPrinter ? PrinterTabPositions : DisplayTabPositions, TabOrigin);
-    } catch (...) {
-        Canvas->ReleaseHandle();
-        throw;
-    }
-    Canvas->ReleaseHandle();
+    });
 }
 
 void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos,
@@ -514,37 +520,32 @@ void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::i
         return;
     }
     DemandState(AllStates);
-    try {
+    ReleasingCanvas(Canvas, [&] {
         const std::int64_t W = GetDistanceBetween(Pos, Pos + Count);
         HDC DC = Canvas->GetHandle();
         TRect Clip;
-        if (W > 0 && CharHeight > 0 && DC->GetClipBox(Clip) && X < Clip.Right &&
-            X + W > Clip.Left) {
-            auto Mem = CreateCompatibleDC(DC);
-            auto Bitmap = CreateCompatibleBitmap(DC, static_cast<int>(W), ToInt(CharHeight));
-            HBITMAP Old = Mem->SelectBitmap(Bitmap.get());
-            try {
-                TFont* Font = Canvas->GetFont();
-                Mem->SelectFont(Font->GetDesc());
-                Mem->SetTextColor(ColorToRGB(Font->GetColor()));
-                const TColor Back = DC->GetBkColor();
-                Mem->SetBkColor(Back);
-                Mem->FillRect(Rect(0, 0, static_cast<int>(W), ToInt(CharHeight)),
-                              TBrushDesc{bsSolid, Back});
-                DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
-                DC->BitBlt(ToInt(X), ToInt(Y), static_cast<int>(W), ToInt(CharHeight), Mem.get(), 0,
-                           0, SRCCOPY);
-            } catch (...) {
-                Mem->SelectBitmap(Old);
-                throw;
-            }
+        if (W <= 0 || CharHeight <= 0 || !DC->GetClipBox(Clip) || X >= Clip.Right ||
+            X + W <= Clip.Left)
+            return; // nothing to show
+        const int Width = static_cast<int>(W), Height = ToInt(CharHeight);
+        auto Mem = CreateCompatibleDC(DC);
+        auto Bitmap = CreateCompatibleBitmap(DC, Width, Height);
+        HBITMAP Old = Mem->SelectBitmap(Bitmap.get());
+        try {
+            TFont* Font = Canvas->GetFont();
+            Mem->SelectFont(Font->GetDesc());
+            Mem->SetTextColor(ColorToRGB(Font->GetColor()));
+            const TColor Back = DC->GetBkColor();
+            Mem->SetBkColor(Back);
+            Mem->FillRect(Rect(0, 0, Width, Height), TBrushDesc{bsSolid, Back});
+            DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
+            DC->BitBlt(ToInt(X), ToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
+        } catch (...) {
             Mem->SelectBitmap(Old);
+            throw;
         }
-    } catch (...) {
-        Canvas->ReleaseHandle();
-        throw;
-    }
-    Canvas->ReleaseHandle();
+        Mem->SelectBitmap(Old);
+    });
 }
 
 // ---- search status
