@@ -21,7 +21,9 @@ TGraphicsPlatform& GraphicsPlatform() {
     return *CurrentPlatform();
 }
 
-bool GraphicsPlatformInstalled() { return CurrentPlatform() != nullptr; }
+bool GraphicsPlatformInstalled() {
+    return CurrentPlatform() != nullptr;
+}
 
 std::unique_ptr<TGraphicsPlatform>
 SetGraphicsPlatform(std::unique_ptr<TGraphicsPlatform> Platform) {

@@ -2,29 +2,13 @@
 #pragma once
 
 #include "host/component.h"
+#include "host/find_options.h"
 #include "host/set.h"
 #include "host/window_platform.h"
 
 #include <string>
 
 namespace kestrel {
-
-enum TFindOption : std::uint8_t {
-    frDown,
-    frFindNext,
-    frHideMatchCase,
-    frHideWholeWord,
-    frHideUpDown,
-    frMatchCase,
-    frDisableMatchCase,
-    frDisableUpDown,
-    frDisableWholeWord,
-    frReplace,
-    frReplaceAll,
-    frWholeWord,
-    frShowHelp,
-};
-using TFindOptions = TSet<TFindOption>;
 
 /// What a print dialog asks to print.
 enum TPrintRange : std::uint8_t { prAllPages, prSelection, prPageNums };

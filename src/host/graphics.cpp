@@ -63,9 +63,13 @@ void TFont::SetHeight(int Value) {
     Changed();
 }
 
-int TFont::GetSize() const { return -MulDiv(FDesc.Height, 72, FPixelsPerInch); }
+int TFont::GetSize() const {
+    return -MulDiv(FDesc.Height, 72, FPixelsPerInch);
+}
 
-void TFont::SetSize(int Value) { SetHeight(-MulDiv(Value, FPixelsPerInch, 72)); }
+void TFont::SetSize(int Value) {
+    SetHeight(-MulDiv(Value, FPixelsPerInch, 72));
+}
 
 void TFont::SetPixelsPerInch(int Value) {
     if (Value > 0)
@@ -165,7 +169,9 @@ TCanvas::TCanvas()
 
 TCanvas::~TCanvas() = default;
 
-void TCanvas::CreateHandle() { throw EInvalidOperation("Canvas does not allow drawing"); }
+void TCanvas::CreateHandle() {
+    throw EInvalidOperation("Canvas does not allow drawing");
+}
 
 HDC TCanvas::GetHandle() {
     if (FHandle == nullptr)
@@ -203,13 +209,21 @@ void TCanvas::SetHandle(HDC Value) {
     Refresh();
 }
 
-void TCanvas::Refresh() { FFontSelected = FPenSelected = FBrushSelected = 0; }
+void TCanvas::Refresh() {
+    FFontSelected = FPenSelected = FBrushSelected = 0;
+}
 
-TPoint TCanvas::GetPenPos() { return GetHandle()->GetCurrentPosition(); }
+TPoint TCanvas::GetPenPos() {
+    return GetHandle()->GetCurrentPosition();
+}
 
-void TCanvas::MoveTo(int X, int Y) { GetHandle()->MoveTo(X, Y); }
+void TCanvas::MoveTo(int X, int Y) {
+    GetHandle()->MoveTo(X, Y);
+}
 
-void TCanvas::LineTo(int X, int Y) { GetHandle()->LineTo(X, Y); }
+void TCanvas::LineTo(int X, int Y) {
+    GetHandle()->LineTo(X, Y);
+}
 
 void TCanvas::FillRect(const TRect& R) {
     TBrushDesc Brush = FBrush->GetDesc();

@@ -16,9 +16,15 @@ using TColor = std::int32_t;
 constexpr TColor RGB(int R, int G, int B) {
     return static_cast<TColor>((R & 0xFF) | ((G & 0xFF) << 8) | ((B & 0xFF) << 16));
 }
-constexpr int GetRValue(TColor C) { return C & 0xFF; }
-constexpr int GetGValue(TColor C) { return (C >> 8) & 0xFF; }
-constexpr int GetBValue(TColor C) { return (C >> 16) & 0xFF; }
+constexpr int GetRValue(TColor C) {
+    return C & 0xFF;
+}
+constexpr int GetGValue(TColor C) {
+    return (C >> 8) & 0xFF;
+}
+constexpr int GetBValue(TColor C) {
+    return (C >> 16) & 0xFF;
+}
 
 /// System colour indexes.
 enum : int {
@@ -36,7 +42,9 @@ enum : int {
 constexpr TColor SystemColor(int Index) {
     return static_cast<TColor>(0x80000000u | static_cast<std::uint32_t>(Index));
 }
-constexpr bool IsSystemColor(TColor C) { return C < 0; }
+constexpr bool IsSystemColor(TColor C) {
+    return C < 0;
+}
 
 constexpr TColor clBlack = RGB(0, 0, 0);
 constexpr TColor clMaroon = RGB(128, 0, 0);
@@ -68,7 +76,9 @@ struct TPoint {
     int Y = 0;
     friend constexpr bool operator==(const TPoint&, const TPoint&) = default;
 };
-constexpr TPoint Point(int X, int Y) { return TPoint{X, Y}; }
+constexpr TPoint Point(int X, int Y) {
+    return TPoint{X, Y};
+}
 
 /// A size in device pixels.
 struct TSize {
@@ -95,7 +105,9 @@ constexpr TRect Bounds(int Left, int Top, int Width, int Height) {
     return TRect{Left, Top, Left + Width, Top + Height};
 }
 /// True when the rectangle has no area.
-constexpr bool IsRectEmpty(const TRect& R) { return R.Right <= R.Left || R.Bottom <= R.Top; }
+constexpr bool IsRectEmpty(const TRect& R) {
+    return R.Right <= R.Left || R.Bottom <= R.Top;
+}
 constexpr bool PtInRect(const TRect& R, TPoint P) {
     return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
 }
@@ -148,14 +160,14 @@ struct TBrushDesc {
 
 /// Text metrics of the font selected into a device context, in its pixels.
 struct TTextMetric {
-    int tmHeight = 0;          // cell height: ascent + descent
+    int tmHeight = 0; // cell height: ascent + descent
     int tmAscent = 0;
     int tmDescent = 0;
     int tmInternalLeading = 0; // accent room inside the cell
     int tmExternalLeading = 0; // recommended space between rows
     int tmAveCharWidth = 0;
     int tmMaxCharWidth = 0;
-    int tmOverhang = 0;        // extra width of synthesized styles, included by GetCharWidth
+    int tmOverhang = 0; // extra width of synthesized styles, included by GetCharWidth
     bool tmFixedPitch = false;
 };
 

@@ -7,6 +7,7 @@
 #include "host/device_context.h"
 #include "host/dialogs.h"
 #include "host/exceptions.h"
+#include "host/find_options.h"
 #include "host/global_memory.h"
 #include "host/graphics.h"
 #include "host/graphics_types.h"

@@ -50,7 +50,9 @@ TPrinterDevice* TPrinter::Device() {
     return Result;
 }
 
-HDC TPrinter::GetHandle() { return Device()->GetDC(); }
+HDC TPrinter::GetHandle() {
+    return Device()->GetDC();
+}
 
 void TPrinter::CheckPrinting(bool Value) {
     if (FPrinting == Value)
@@ -98,9 +100,13 @@ void TPrinter::Abort() {
     EndDoc();
 }
 
-int TPrinter::GetPageWidth() { return GetHandle()->GetDeviceCaps(HORZRES); }
+int TPrinter::GetPageWidth() {
+    return GetHandle()->GetDeviceCaps(HORZRES);
+}
 
-int TPrinter::GetPageHeight() { return GetHandle()->GetDeviceCaps(VERTRES); }
+int TPrinter::GetPageHeight() {
+    return GetHandle()->GetDeviceCaps(VERTRES);
+}
 
 TPrinter* Printer() {
     auto& Value = GlobalPrinter();
@@ -109,6 +115,8 @@ TPrinter* Printer() {
     return Value.get();
 }
 
-void SetPrinter(std::unique_ptr<TPrinter> Value) { GlobalPrinter() = std::move(Value); }
+void SetPrinter(std::unique_ptr<TPrinter> Value) {
+    GlobalPrinter() = std::move(Value);
+}
 
 } // namespace kestrel

@@ -1,10 +1,17 @@
-// TLinesBuffer: the layer between the text buffer and the text stream that lays text out in lines.
+// TLinesBuffer: the text buffer that breaks its text into display lines, measures and draws it
+// with the metrics of the screen and the printer, and searches it.
 #pragma once
 
+#include "host/find_options.h"
+#include "host/graphics.h"
 #include "host/set.h"
+#include "textbuff/line_scan.h"
 #include "textbuff/text_buffer.h"
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace kestrel {
 
@@ -17,15 +24,187 @@ enum TLinesBufferState : std::uint8_t {
 };
 using TLinesBufferStates = TSet<TLinesBufferState>;
 
-/// A text buffer that breaks its text into display lines.
+/// Lay out for the screen or for the printer.
+enum TlbModes : std::uint8_t { lbDisplay, lbPrinter };
+/// Where TextOut and TabbedTextOut draw.
+enum TOutputDevice : std::uint8_t { odDisplay, odPrinter };
+
+/// Search progress: Done is the text position reached; setting Cancelled stops the search.
+using TSearchStatus = std::function<void(std::int64_t Done, bool& Cancelled)>;
+
+/// A text buffer that breaks its text into display lines, one buffer window at a time.
+///
+/// Metrics: three sets of 256 advance widths, average width, tab positions and default tab
+/// width: display (the canvas), printer (the global printer at its resolution) and actual (a
+/// copy of the printer set while laying out or drawing for the printer, else of the display
+/// set). Line breaking uses the actual set, measuring for the screen the display set. They are
+/// computed on demand (RequiredState) and dropped when the canvas font, the mode, the output
+/// device, the tab stops or the source change.
 class TLinesBuffer : public TTextBuffer {
 public:
-    using TTextBuffer::TTextBuffer;
+    explicit TLinesBuffer(TComponent* AOwner);
+    ~TLinesBuffer() override;
 
     TLinesBufferStates GetState() const { return State; }
 
+    // ---- line scanning
+
+    /// The display line that starts at Pos: Pos becomes the start of the next line, Count the
+    /// characters of this one (line-break bytes not counted), Width its display width. True
+    /// when the line ended (line break, form feed or wrap) before the end of the text; False at
+    /// the end: with Count 0 when Pos was already at the end, else Count and Width describe an
+    /// unterminated last line and Pos is TextSize. Every line takes at least one character, even
+    /// when the wrap width is narrower than that character. Raises EFontInfoError without a
+    /// canvas.
+    bool GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
+    /// Advances Pos over the characters whose display width from Pos does not exceed X, stopping
+    /// at a line break; Width receives the width passed. False only when Pos is at the end.
+    bool GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width);
+    /// Display width of the characters from From up to (not including) To, To clamped to the
+    /// text; tabs measured from From; stops early at a line break.
+    std::int64_t GetDistanceBetween(std::int64_t From, std::int64_t To);
+    /// Moves Pos to the start of the paragraph holding the character before Pos (the previous
+    /// paragraph when Pos starts one). Paragraphs end at LF and at form feeds.
+    void GetStartOfParagraph(std::int64_t& Pos);
+    /// The Count bytes from Pos (fewer at the end of the text).
+    std::string GetString(std::int64_t Pos, std::int64_t Count);
+    /// True when the byte at Pos is a form feed.
+    bool AtPageBreak(std::int64_t Pos);
+
+    /// Wrap width of the line-breaking device in its pixels; 0 or NoWrapWidth do not wrap.
+    std::int64_t GetMaxWidth() const { return MaxWidth; }
+    void SetMaxWidth(std::int64_t Value) { MaxWidth = Value; }
+
+    // ---- metrics, tab stops and output
+
+    TCanvas* GetCanvas() const { return Canvas; }
+    /// Measures and draws on Canvas (not owned) from now on; takes over its font's OnChange.
+    void SetCanvas(TCanvas* Value);
+    /// The canvas font changed: widths and tabs are measured again when next needed.
+    void HandleFontChange(TObject* Sender);
+    TlbModes GetMode() const { return Mode; }
+    void SetMode(TlbModes Value);
+    TOutputDevice GetOutputDevice() const { return OutputDevice; }
+    void SetOutputDevice(TOutputDevice Value);
+
+    /// Establishes the states in Flags that are missing; False when they cannot be had (no
+    /// canvas, or the platform cannot measure).
+    bool RequiredState(TLinesBufferStates Flags);
+    /// Measures the display widths and metrics on DC with Font, and the printer's when laying
+    /// out or drawing for the printer.
+    bool UpdateFontInfo(HDC DC, TFont* Font);
+    /// Converts the tab stops to pixels of DC and of the printer; measures the default tabs.
+    bool UpdateTabs(HDC DC);
+
+    /// Number of tab stops in use, 0 .. MaxTabStops.
+    std::int64_t GetTabCount() const { return TabCount; }
+    void SetTabCount(std::int64_t Value);
+    /// Tab stop Index in inches from the line start; an index outside 0 .. MaxTabStops - 1
+    /// raises ERangeError.
+    void SetTabStop(std::int64_t Index, float Value);
+    /// Raises ERangeError for an index outside 0 .. TabCount - 1.
+    float GetTabStop(std::int64_t Index) const;
+
+    /// Display width of Ch, at least 1; 1 when no font information can be had.
+    std::int64_t WidthOf(std::uint8_t Ch);
+    /// Width of a form feed.
+    std::int64_t GetPageBreakWidth() { return WidthOf(12); }
+    /// Average character widths; EInternalError when no font information can be had.
+    std::int64_t GetDisplayCharWidth();
+    std::int64_t GetPrinterCharWidth();
+    std::int64_t GetActualCharWidth();
+    /// Cell height and maximum width of the screen font (valid with font information).
+    std::int64_t GetCharHeight() const { return CharHeight; }
+    std::int64_t GetMaxCharWidth() const { return MaxCharWidth; }
+    const std::int64_t* GetDisplayWidths() const { return DisplayWidths.data(); }
+    const std::int64_t* GetPrinterWidths() const { return PrinterWidths.data(); }
+    const std::int64_t* GetActualWidths() const { return ActualWidths.data(); }
+    std::int64_t GetDisplayTabPosition(int Index) const { return DisplayTabPositions.at(Index); }
+    std::int64_t GetPrinterTabPosition(int Index) const { return PrinterTabPositions.at(Index); }
+    std::int64_t GetActualTabPosition(int Index) const { return ActualTabPositions.at(Index); }
+    std::int64_t GetDisplayDefaultTab() const { return DisplayDefaultTab; }
+    std::int64_t GetPrinterDefaultTab() const { return PrinterDefaultTab; }
+    std::int64_t GetActualDefaultTab() const { return ActualDefaultTab; }
+
+    /// Draws Count bytes from Pos at (X, Y) without tab expansion, on the printer's canvas for
+    /// odPrinter, else on Canvas. Drawing stops where the runs leave the clip box.
+    void TextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos, std::int64_t Count);
+    /// The same with tab expansion: tab stops count from TabOrigin.
+    void TabbedTextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos, std::int64_t Count,
+                       std::int64_t TabOrigin);
+    /// TabbedTextOut on Canvas through an off-screen bitmap copied in one block transfer (runs of
+    /// up to NoFlickerLimit bytes; longer ones are drawn directly).
+    void NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos,
+                                std::int64_t Count, std::int64_t TabOrigin);
+    static constexpr std::int64_t NoFlickerLimit = 2000;
+
+    // ---- search
+
+    /// Finds S (at most 256 bytes, else EFindStringError) from Pos (clamped into the text):
+    /// with frDown the first match starting at or after Pos, else the last match ending at or
+    /// before Pos; frMatchCase compares exactly (else ASCII letters fold), frWholeWord accepts
+    /// only matches between non-word characters. True with Pos at the match's first byte; False
+    /// with Pos where the scan stopped (TextSize forwards, -1 backwards, or the window where
+    /// OnSearchStatus cancelled). Progress is reported once per buffer window.
+    bool Search(std::int64_t& Pos, const std::string& S, TFindOptions Options);
+    /// Fires OnSearchStatus; returns whether the handler cancelled.
+    virtual bool DoSearchStatus(std::int64_t Done);
+    const TSearchStatus& GetOnSearchStatus() const { return OnSearchStatus; }
+    void SetOnSearchStatus(TSearchStatus Value) { OnSearchStatus = std::move(Value); }
+
 protected:
-    TLinesBufferStates State; // font and tab data are re-established after a change of source
+    /// Raises EFontInfoError unless the states can be had.
+    void DemandState(TLinesBufferStates Flags) {
+        if (!(Flags - State).Empty())
+            EstablishState(Flags);
+    }
+
+    TLinesBufferStates State;  // what is established; font and tab data go with any change
+    TCanvas* Canvas = nullptr; // not owned; its font's OnChange is HandleFontChange
+    std::array<std::int64_t, 256> DisplayWidths{};
+    std::array<std::int64_t, 256> PrinterWidths{};
+    std::array<std::int64_t, 256> ActualWidths{};
+    std::int64_t DisplayUniform = 0; // UniformWidthOf(DisplayWidths)
+    std::int64_t ActualUniform = 0;  // UniformWidthOf(ActualWidths)
+    std::int64_t MaxWidth = 0;
+    TlbModes Mode = lbDisplay;
+    std::int64_t TabCount = 0; // 0 .. MaxTabStops
+    std::array<float, MaxTabStops> TabStops{};
+    std::array<std::int64_t, MaxTabStops> DisplayTabPositions{};
+    std::array<std::int64_t, MaxTabStops> PrinterTabPositions{};
+    std::array<std::int64_t, MaxTabStops> ActualTabPositions{};
+    std::int64_t DisplayDefaultTab = 1; // all three >= 1
+    std::int64_t PrinterDefaultTab = 1;
+    std::int64_t ActualDefaultTab = 1;
+    std::int64_t DisplayAveCharWidth = 1;
+    std::int64_t PrinterAveCharWidth = 0;
+    std::int64_t ActualAveCharWidth = 0;
+    std::int64_t CharHeight = 0;
+    std::int64_t MaxCharWidth = 0;
+    TSearchStatus OnSearchStatus;
+    TOutputDevice OutputDevice = odDisplay;
+
+private:
+    std::uint8_t CrLfPair[2] = {13, 10}; // a CR that ends a window, scanned with its LF
+    void EstablishState(TLinesBufferStates Flags);
+    TScanMetrics ActualMetrics() const {
+        return TScanMetrics{ActualWidths.data(), ActualUniform, ActualDefaultTab, TabCount,
+                            ActualTabPositions.data()};
+    }
+    TScanMetrics DisplayMetrics() const {
+        return TScanMetrics{DisplayWidths.data(), DisplayUniform, DisplayDefaultTab, TabCount,
+                            DisplayTabPositions.data()};
+    }
+    // One scan range of the window at Pos, up to Limit bytes: Buffer is the byte at Pos, the
+    // result the number of bytes (at most 65535, and never ending in a CR that another byte
+    // follows, so that CR LF is scanned whole). 0 at the end of the text.
+    std::int64_t ScanRange(std::int64_t Pos, std::int64_t Limit, const std::uint8_t*& Buffer);
+    // Draws through the window runs of [Pos, Pos + Count) on DC; Tabbed passes the tab stops.
+    void DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t Pos, std::int64_t Count,
+                  bool Tabbed, const std::array<std::int64_t, MaxTabStops>& Tabs,
+                  std::int64_t TabOrigin);
+    bool SearchForwards(std::int64_t& Pos, const std::string& S, TFindOptions Options);
+    bool SearchBackwards(std::int64_t& Pos, const std::string& S, TFindOptions Options);
 };
 
 } // namespace kestrel

@@ -219,7 +219,7 @@ TEST_F(GraphicsTest, TabbedTextExpandsToStopsThenDefaultMultiples) {
 
     const int Stops[] = {20, 100};
     EXPECT_EQ(DC->GetTabbedTextExtent("\t", 1, 2, Stops).cx, 20);
-    EXPECT_EQ(DC->GetTabbedTextExtent("aaa\t", 4, 2, Stops).cx, 100); // 24 is past 20
+    EXPECT_EQ(DC->GetTabbedTextExtent("aaa\t", 4, 2, Stops).cx, 100);  // 24 is past 20
     EXPECT_EQ(DC->GetTabbedTextExtent("\t\t\t", 3, 2, Stops).cx, 128); // then multiples of 64
     EXPECT_EQ(DC->GetTabbedTextExtent("\t\t\t", 3, 1, Stops).cx, 128); // one stop is a stop
 
@@ -460,8 +460,8 @@ TEST(SurfaceTest, PngAndPpmCarryThePixels) {
     std::size_t Pos = 2;
     for (;;) {
         const bool Final = Z[Pos] & 1;
-        const std::size_t N = static_cast<unsigned char>(Z[Pos + 1]) |
-                              (static_cast<unsigned char>(Z[Pos + 2]) << 8);
+        const std::size_t N =
+            static_cast<unsigned char>(Z[Pos + 1]) | (static_cast<unsigned char>(Z[Pos + 2]) << 8);
         Raw += Z.substr(Pos + 5, N);
         Pos += 5 + N;
         if (Final)

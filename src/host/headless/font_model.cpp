@@ -11,15 +11,15 @@ namespace {
 
 // Advances of the proportional model in twentieths of the em, for the bytes 32..126.
 constexpr std::array<int, 95> AsciiUnits = {
-    5,  5,  7,  11, 11, 18, 13, 4,  6,  6,  8,  12, 5,  6,  5,  6,  // space .. /
-    11, 11, 11, 11, 11, 11, 11, 11, 11, 11,                         // 0 .. 9
-    5,  5,  12, 12, 12, 11, 20,                                     // : .. @
-    13, 13, 14, 14, 13, 12, 15, 14, 5,  10, 13, 11, 17,             // A .. M
-    14, 15, 13, 15, 14, 13, 12, 14, 13, 19, 13, 13, 12,             // N .. Z
-    6,  6,  6,  9,  11, 6,                                          // [ .. `
-    11, 11, 10, 11, 11, 6,  11, 11, 4,  4,  10, 4,  17,             // a .. m
-    11, 11, 11, 11, 7,  10, 6,  11, 10, 14, 10, 10, 10,             // n .. z
-    7,  5,  7,  12                                                  // { .. ~
+    5,  5,  7,  11, 11, 18, 13, 4,  6,  6,  8,  12, 5,  6, 5, 6, // space .. /
+    11, 11, 11, 11, 11, 11, 11, 11, 11, 11,                      // 0 .. 9
+    5,  5,  12, 12, 12, 11, 20,                                  // : .. @
+    13, 13, 14, 14, 13, 12, 15, 14, 5,  10, 13, 11, 17,          // A .. M
+    14, 15, 13, 15, 14, 13, 12, 14, 13, 19, 13, 13, 12,          // N .. Z
+    6,  6,  6,  9,  11, 6,                                       // [ .. `
+    11, 11, 10, 11, 11, 6,  11, 11, 4,  4,  10, 4,  17,          // a .. m
+    11, 11, 11, 11, 7,  10, 6,  11, 10, 14, 10, 10, 10,          // n .. z
+    7,  5,  7,  12                                               // { .. ~
 };
 
 int ProportionalUnits(int Byte) {
@@ -73,8 +73,8 @@ TFontModel TFontModel::FromDesc(const TFontDesc& Desc) {
 
     const int Bold = Desc.Style.Contains(fsBold) ? std::max(1, Em / 16) : 0;
     for (int B = 0; B < 256; ++B) {
-        int W = M.Proportional ? (ProportionalUnits(B) * Em + 10) / 20
-                               : std::max(1, (3 * Em + 2) / 5);
+        int W =
+            M.Proportional ? (ProportionalUnits(B) * Em + 10) / 20 : std::max(1, (3 * Em + 2) / 5);
         if (W > 0)
             W += Bold;
         M.Widths[static_cast<std::size_t>(B)] = W;

@@ -9,7 +9,9 @@ namespace kestrel::headless {
 
 namespace {
 
-int FloorDiv(int A, int B) { return A >= 0 ? A / B : -((-A + B - 1) / B); }
+int FloorDiv(int A, int B) {
+    return A >= 0 ? A / B : -((-A + B - 1) / B);
+}
 
 // Pixels at a resolution as millimetres, rounded.
 int MulDivMm(int Pixels, int PixelsPerInch) {
@@ -53,8 +55,7 @@ bool PatternOn(TPenStyle Style, int Step) {
 } // namespace
 
 THeadlessDC::THeadlessDC(const TDeviceInfo& Info, TSurface* Surface, TDrawRecord* Record)
-    : FInfo(Info), FSurface(Surface), FRecord(Record),
-      FFontModel(TFontModel::FromDesc(FFont)) {}
+    : FInfo(Info), FSurface(Surface), FRecord(Record), FFontModel(TFontModel::FromDesc(FFont)) {}
 
 // ---- selection and state
 
@@ -65,7 +66,9 @@ TFontDesc THeadlessDC::SelectFont(const TFontDesc& Font) {
     return Old;
 }
 
-TPenDesc THeadlessDC::SelectPen(const TPenDesc& Pen) { return std::exchange(FPen, Pen); }
+TPenDesc THeadlessDC::SelectPen(const TPenDesc& Pen) {
+    return std::exchange(FPen, Pen);
+}
 
 TBrushDesc THeadlessDC::SelectBrush(const TBrushDesc& Brush) {
     return std::exchange(FBrush, Brush);
@@ -81,11 +84,21 @@ HBITMAP THeadlessDC::SelectBitmap(HBITMAP Bitmap) {
     return Old;
 }
 
-TPenMode THeadlessDC::SetPenMode(TPenMode Mode) { return std::exchange(FPenMode, Mode); }
-TColor THeadlessDC::SetTextColor(TColor Color) { return std::exchange(FTextColor, Color); }
-TColor THeadlessDC::SetBkColor(TColor Color) { return std::exchange(FBkColor, Color); }
-int THeadlessDC::SetBkMode(int Mode) { return std::exchange(FBkMode, Mode); }
-unsigned THeadlessDC::SetTextAlign(unsigned Flags) { return std::exchange(FAlign, Flags); }
+TPenMode THeadlessDC::SetPenMode(TPenMode Mode) {
+    return std::exchange(FPenMode, Mode);
+}
+TColor THeadlessDC::SetTextColor(TColor Color) {
+    return std::exchange(FTextColor, Color);
+}
+TColor THeadlessDC::SetBkColor(TColor Color) {
+    return std::exchange(FBkColor, Color);
+}
+int THeadlessDC::SetBkMode(int Mode) {
+    return std::exchange(FBkMode, Mode);
+}
+unsigned THeadlessDC::SetTextAlign(unsigned Flags) {
+    return std::exchange(FAlign, Flags);
+}
 
 // ---- metrics
 
@@ -407,10 +420,10 @@ bool THeadlessDC::Rectangle(int Left, int Top, int Right, int Bottom) {
     if (FSurface == nullptr || Right <= Left || Bottom <= Top)
         return true;
     if (FBrush.Style != bsClear)
-        FSurface->Fill(IntersectRect(OffsetRect(Rect(Left, Top, Right, Bottom), FOrigin.X,
-                                                FOrigin.Y),
-                                     ClipInSurface()),
-                       FBrush.Color);
+        FSurface->Fill(
+            IntersectRect(OffsetRect(Rect(Left, Top, Right, Bottom), FOrigin.X, FOrigin.Y),
+                          ClipInSurface()),
+            FBrush.Color);
     if (FPen.Style != psClear) {
         const TPoint Saved = FPosition;
         TDrawRecord* SavedRecord = std::exchange(FRecord, nullptr);

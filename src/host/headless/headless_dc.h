@@ -20,7 +20,7 @@ struct TDeviceInfo {
     int Height = 768;         // VERTRES
     int PhysicalWidth = 1024; // the whole page of a printer
     int PhysicalHeight = 768;
-    int OffsetX = 0;          // PHYSICALOFFSETX: unprintable left edge
+    int OffsetX = 0; // PHYSICALOFFSETX: unprintable left edge
     int OffsetY = 0;
     int BitsPerPixel = 24;
 };
@@ -38,19 +38,19 @@ enum TDrawOp : std::uint8_t {
 /// One drawing call as a context received it (coordinates as passed, before the origin).
 struct TDrawCall {
     TDrawOp Op = doTextOut;
-    bool OffScreen = false;   // drawn on a memory context
-    int X = 0, Y = 0;         // text position, rectangle's top-left, line start, blit target
-    int X2 = 0, Y2 = 0;       // rectangle's bottom-right, line end, blit size
-    std::string Text;         // the bytes of text calls
-    std::vector<int> Tabs;    // the tab positions handed to TabbedTextOut
+    bool OffScreen = false; // drawn on a memory context
+    int X = 0, Y = 0;       // text position, rectangle's top-left, line start, blit target
+    int X2 = 0, Y2 = 0;     // rectangle's bottom-right, line end, blit size
+    std::string Text;       // the bytes of text calls
+    std::vector<int> Tabs;  // the tab positions handed to TabbedTextOut
     int TabOrigin = 0;
     TColor Color = clBlack;   // text, pen or brush colour
     TColor BkColor = clWhite; // background colour of text calls
     int BkMode = OPAQUE;
     unsigned Align = 0;
-    TFontDesc Font;           // the selected font of text calls
+    TFontDesc Font; // the selected font of text calls
     TPenStyle PenStyle = psSolid;
-    std::uint32_t Rop = 0;    // BitBlt's raster operation
+    std::uint32_t Rop = 0; // BitBlt's raster operation
     int SourceX = 0, SourceY = 0;
 };
 using TDrawRecord = std::vector<TDrawCall>;

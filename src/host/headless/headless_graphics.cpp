@@ -22,7 +22,9 @@ TDeviceInfo THeadlessPrinter::DefaultInfo() {
 
 THeadlessPrinter::THeadlessPrinter() : FDC(DefaultInfo(), nullptr, nullptr) {}
 
-void THeadlessPrinter::SetInfo(const TDeviceInfo& Info) { FDC.SetInfo(Info); }
+void THeadlessPrinter::SetInfo(const TDeviceInfo& Info) {
+    FDC.SetInfo(Info);
+}
 
 void THeadlessPrinter::StartDoc(const std::string& Title) {
     if (FInDoc)

@@ -10,33 +10,40 @@
 namespace kestrel::headless {
 
 TSurface::TSurface(int Width, int Height, TColor Fill)
-    : FWidth(std::max(0, Width)), FHeight(std::max(0, Height)),
-      FPixels(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), Fill) {}
+    : FWidth(std::max(0, Width)), FHeight(std::max(0, Height)), FFill(Fill) {}
+
+TColor* TSurface::Pixels() {
+    if (FPixels.empty())
+        FPixels.assign(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), FFill);
+    return FPixels.data();
+}
 
 TColor TSurface::GetPixel(int X, int Y) const {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return clWhite;
-    return FPixels[static_cast<std::size_t>(Y) * FWidth + X];
+    return FPixels.empty() ? FFill : FPixels[static_cast<std::size_t>(Y) * FWidth + X];
 }
 
 void TSurface::SetPixel(int X, int Y, TColor Color) {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return;
-    FPixels[static_cast<std::size_t>(Y) * FWidth + X] = Color;
+    Pixels()[static_cast<std::size_t>(Y) * FWidth + X] = Color;
 }
 
 void TSurface::InvertPixel(int X, int Y) {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return;
-    TColor& P = FPixels[static_cast<std::size_t>(Y) * FWidth + X];
+    TColor& P = Pixels()[static_cast<std::size_t>(Y) * FWidth + X];
     P = P ^ 0x00FFFFFF;
 }
 
 void TSurface::Fill(const TRect& R, TColor Color) {
     const TRect C = IntersectRect(R, GetBounds());
+    if (IsRectEmpty(C))
+        return;
+    TColor* P = Pixels();
     for (int Y = C.Top; Y < C.Bottom; ++Y)
-        std::fill_n(FPixels.begin() + static_cast<std::ptrdiff_t>(Y) * FWidth + C.Left,
-                    C.Width(), Color);
+        std::fill_n(P + static_cast<std::ptrdiff_t>(Y) * FWidth + C.Left, C.Width(), Color);
 }
 
 void TSurface::Invert(const TRect& R) {
@@ -123,7 +130,8 @@ std::string TSurface::ToPNG() const {
     std::string Header;
     PutBE32(Header, static_cast<std::uint32_t>(FWidth));
     PutBE32(Header, static_cast<std::uint32_t>(FHeight));
-    Header += std::string("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
+    Header +=
+        std::string("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
     PutChunk(Out, "IHDR", Header);
     std::string Raw;
     Raw.reserve(static_cast<std::size_t>(FHeight) * (1 + 3 * static_cast<std::size_t>(FWidth)));
@@ -142,8 +150,7 @@ std::string TSurface::ToPNG() const {
 }
 
 std::string TSurface::ToPPM() const {
-    std::string Out =
-        "P6\n" + std::to_string(FWidth) + " " + std::to_string(FHeight) + "\n255\n";
+    std::string Out = "P6\n" + std::to_string(FWidth) + " " + std::to_string(FHeight) + "\n255\n";
     for (int Y = 0; Y < FHeight; ++Y)
         for (int X = 0; X < FWidth; ++X) {
             const TColor C = GetPixel(X, Y);
@@ -154,8 +161,12 @@ std::string TSurface::ToPPM() const {
     return Out;
 }
 
-void TSurface::SaveToPNG(const std::string& FileName) const { SaveBytes(FileName, ToPNG()); }
+void TSurface::SaveToPNG(const std::string& FileName) const {
+    SaveBytes(FileName, ToPNG());
+}
 
-void TSurface::SaveToPPM(const std::string& FileName) const { SaveBytes(FileName, ToPPM()); }
+void TSurface::SaveToPPM(const std::string& FileName) const {
+    SaveBytes(FileName, ToPPM());
+}
 
 } // namespace kestrel::headless

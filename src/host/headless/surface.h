@@ -9,7 +9,7 @@
 namespace kestrel::headless {
 
 /// A rectangle of pixels holding colours as RGB values (0x00BBGGRR). Writes outside it are
-/// dropped, reads outside it answer clWhite.
+/// dropped, reads outside it answer clWhite. The pixels are allocated on the first write.
 class TSurface {
 public:
     TSurface(int Width, int Height, TColor Fill = clWhite);
@@ -36,9 +36,12 @@ public:
     void SaveToPPM(const std::string& FileName) const;
 
 private:
+    TColor* Pixels(); // the allocated pixels
+
     int FWidth;  // >= 0
     int FHeight; // >= 0
-    std::vector<TColor> FPixels; // row by row, FWidth * FHeight
+    TColor FFill;
+    std::vector<TColor> FPixels; // row by row, FWidth * FHeight; empty: every pixel is FFill
 };
 
 } // namespace kestrel::headless

@@ -1,0 +1,35 @@
+// kxtool search: the offset of the first match of a pattern in a file.
+#include "kxtool.h"
+#include "layout_tool.h"
+
+#include <iostream>
+
+namespace kestrel::kxtool {
+namespace {
+
+int RunSearch(const std::vector<std::string>& Raw) {
+    const TArgs Args = ParseArgs(Raw, {"--from"}, {"--back", "--case", "--word"});
+    Args.ExpectPositional(2);
+    TLayoutTool Tool(Args.Positional[1], "mono", 0);
+    TFindOptions Options;
+    if (!Args.Has("--back"))
+        Options.Include(frDown);
+    if (Args.Has("--case"))
+        Options.Include(frMatchCase);
+    if (Args.Has("--word"))
+        Options.Include(frWholeWord);
+    std::int64_t Pos = Args.Int("--from", Args.Has("--back") ? Tool.Text.GetTextSize() - 1 : 0);
+    if (!Tool.Text.Search(Pos, Args.Positional[0], Options))
+        return ExitNotFound;
+    std::cout << Pos << "\n";
+    return ExitOk;
+}
+
+const TCommandRegistrar Registrar(
+    {"search", "PATTERN FILE [--from OFFSET] [--back] [--case] [--word]",
+     "print the offset of the first match (backwards: the last one ending at or before OFFSET);"
+     " exit 1 when there is none",
+     RunSearch});
+
+} // namespace
+} // namespace kestrel::kxtool

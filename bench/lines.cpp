@@ -1,0 +1,109 @@
+// Layout and search microbenchmarks: the line scanner on one window, display lines and search
+// through a text stream over generated text in memory.
+#include "host/graphics.h"
+#include "host/headless/headless_graphics.h"
+#include "host/streams.h"
+#include "support/testdata/generated_text.h"
+#include "textbuff/line_scan.h"
+#include "textbuff/text_stream.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace kestrel {
+namespace {
+
+constexpr std::int64_t TextBytes = 32 << 20;
+
+std::string GeneratedText(std::int64_t Size, bool SingleLine = false) {
+    testdata::TGeneratedText Text(Size, {.SingleLine = SingleLine});
+    return Text.Text(0, Size);
+}
+
+// One window of generated lines scanned line by line with the scanner alone.
+void BM_ScanForEolWindow(benchmark::State& State) {
+    const std::string Window = GeneratedText(0xFFFF);
+    std::array<std::int64_t, 256> Widths;
+    Widths.fill(8);
+    if (State.range(0) != 0)
+        Widths['i'] = 3; // not uniform: the byte-by-byte scan
+    TScanMetrics M{Widths.data(), UniformWidthOf(Widths.data()), 64, 0, nullptr};
+    const auto* B = reinterpret_cast<const std::uint8_t*>(Window.data());
+    std::int64_t Lines = 0;
+    for (auto _ : State) {
+        std::uint16_t Pos = 0;
+        while (Pos < Window.size() - 1) {
+            std::uint16_t Count = 0, BreakCount = 0;
+            std::int64_t Width = 0, BreakWidth = 0;
+            bool Overflow = false;
+            ScanForEol(B, Pos, static_cast<std::uint16_t>(Window.size() - 1), State.range(1), true,
+                       Count, Width, M, BreakWidth, BreakCount, Overflow);
+            ++Lines;
+        }
+    }
+    State.SetBytesProcessed(State.iterations() * static_cast<std::int64_t>(Window.size()));
+    State.counters["lines"] =
+        benchmark::Counter(static_cast<double>(Lines), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ScanForEolWindow)
+    ->Args({0, NoWrapWidth})
+    ->Args({0, 800})
+    ->Args({1, NoWrapWidth})
+    ->Args({1, 800});
+
+// A text stream over generated text in memory, with the headless mono font.
+struct TStreamFixture {
+    explicit TStreamFixture(const std::string& Text) : Stream(nullptr) {
+        Canvas.SetHandle(headless::InstallHeadlessGraphics().GetScreenDC());
+        Canvas.GetFont()->SetName("Courier New");
+        Canvas.GetFont()->SetSize(10);
+        auto Memory = std::make_unique<TMemoryStream>();
+        Memory->WriteBuffer(Text.data(), static_cast<std::int64_t>(Text.size()));
+        Stream.SetBufSize(0xFFFF);
+        Stream.SetSourceStream(std::move(Memory));
+        Stream.SetCanvas(&Canvas);
+    }
+    ~TStreamFixture() { Stream.SetCanvas(nullptr); }
+    TCanvas Canvas;
+    TTextStream Stream;
+};
+
+void BM_GetNextLine(benchmark::State& State) {
+    TStreamFixture F(GeneratedText(TextBytes, State.range(1) != 0));
+    F.Stream.SetMaxWidth(State.range(0));
+    for (auto _ : State) {
+        std::int64_t Pos = 0, Width = 0, Count = 0, Lines = 0;
+        while (F.Stream.GetNextLine(Pos, Width, Count))
+            ++Lines;
+        benchmark::DoNotOptimize(Lines);
+    }
+    State.SetBytesProcessed(State.iterations() * TextBytes);
+}
+BENCHMARK(BM_GetNextLine)
+    ->Args({NoWrapWidth, 0})
+    ->Args({800, 0})
+    ->Args({NoWrapWidth, 1})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SearchAbsent(benchmark::State& State) {
+    TStreamFixture F(GeneratedText(TextBytes));
+    TFindOptions Options;
+    if (State.range(0) != 0)
+        Options.Include(frDown);
+    if (State.range(1) != 0)
+        Options.Include(frMatchCase);
+    for (auto _ : State) {
+        std::int64_t Pos = Options.Contains(frDown) ? 0 : TextBytes - 1;
+        benchmark::DoNotOptimize(F.Stream.Search(Pos, "zqxjkvbwpmfy", Options));
+    }
+    State.SetBytesProcessed(State.iterations() * TextBytes);
+}
+BENCHMARK(BM_SearchAbsent)->Args({1, 1})->Args({0, 1})->Args({1, 0})->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace kestrel
+
+BENCHMARK_MAIN();

@@ -1,0 +1,560 @@
+// TLinesBuffer: metrics, tab stops, line scanning across windows and text output.
+#include "textbuff/lines_buffer.h"
+
+#include "host/device_context.h"
+#include "host/exceptions.h"
+#include "host/printers.h"
+#include "textbuff/byte_scan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <utility>
+
+namespace kestrel {
+
+namespace {
+
+constexpr std::uint8_t TAB = 9, LF = 10, FF = 12, CR = 13;
+constexpr TLinesBufferStates AllStates{lbCanvasAvailable, lbFontDataAvailable, lbTabDataAvailable};
+constexpr const char* FontInfoMessage = "Unable to access Font Information when required";
+constexpr const char* TabRangeMessage =
+    "Invalid access to tab stop array - index greater than MaxTabStops";
+
+// The printer's context and a copy of Font selected into it at the printer's resolution (same
+// point size); restores the printer's font when it ends. Without a printer (or a platform) the
+// context is nullptr.
+class TPrinterFontScope {
+public:
+    explicit TPrinterFontScope(TFont* Font) {
+        if (!GraphicsPlatformInstalled())
+            return;
+        try {
+            FDC = Printer()->GetHandle();
+        } catch (const EPrinter&) {
+            FDC = nullptr;
+            return;
+        }
+        TFont Copy;
+        Copy.Assign(Font);
+        Copy.SetPixelsPerInch(FDC->GetDeviceCaps(LOGPIXELSY));
+        Copy.SetSize(Font->GetSize());
+        FOld = FDC->SelectFont(Copy.GetDesc());
+    }
+    ~TPrinterFontScope() {
+        if (FDC != nullptr)
+            FDC->SelectFont(FOld);
+    }
+    TPrinterFontScope(const TPrinterFontScope&) = delete;
+    TPrinterFontScope& operator=(const TPrinterFontScope&) = delete;
+
+    HDC Get() const { return FDC; }
+
+private:
+    HDC FDC = nullptr;
+    TFontDesc FOld;
+};
+
+// The 256 advance widths of DC's font: the exact query where the platform has it, else the
+// legacy one corrected for the overhang it includes.
+bool MeasureWidths(HDC DC, std::array<std::int64_t, 256>& Widths, std::int64_t& Average) {
+    TTextMetric Metrics;
+    if (!DC->GetTextMetrics(Metrics))
+        return false;
+    int Raw[256];
+    const bool Exact = !GraphicsPlatformInstalled() || GraphicsPlatform().HasExactCharWidths();
+    if (!(Exact ? DC->GetCharWidth32(0, 255, Raw) : DC->GetCharWidth(0, 255, Raw)))
+        return false;
+    for (int I = 0; I < 256; ++I) {
+        std::int64_t W = Raw[I];
+        if (!Exact && W > Metrics.tmOverhang)
+            W -= Metrics.tmOverhang;
+        Widths[static_cast<std::size_t>(I)] = W;
+    }
+    Average = Metrics.tmAveCharWidth;
+    return true;
+}
+
+std::int64_t DefaultTabOf(HDC DC) {
+    return std::max<std::int64_t>(1, DC->GetTabbedTextExtent("\t", 1, 0, nullptr).cx);
+}
+
+int ToInt(std::int64_t V) {
+    return static_cast<int>(std::clamp<std::int64_t>(V, std::numeric_limits<int>::min() / 2,
+                                                     std::numeric_limits<int>::max() / 2));
+}
+
+// Runs Action, then gives back the context a control's canvas obtained for it (also when Action
+// raises), so that no screen context stays held between calls.
+template <typename F> void ReleasingCanvas(TCanvas* Canvas, F Action) {
+    try {
+        Action();
+    } catch (...) {
+        Canvas->ReleaseHandle();
+        throw;
+    }
+    Canvas->ReleaseHandle();
+}
+
+// The advance of a tab that starts a line.
+std::int64_t FirstTabAdvance(const TScanMetrics& M) {
+    for (std::int64_t I = 0; I < M.TabCount; ++I)
+        if (M.TabPositions[I] > 0)
+            return M.TabPositions[I];
+    return std::max<std::int64_t>(1, M.DefaultTabWidth);
+}
+
+} // namespace
+
+TLinesBuffer::TLinesBuffer(TComponent* AOwner) : TTextBuffer(AOwner) {}
+
+TLinesBuffer::~TLinesBuffer() {
+    if (Canvas != nullptr)
+        Canvas->GetFont()->SetOnChange(nullptr);
+}
+
+// ---- state and metrics
+
+void TLinesBuffer::SetCanvas(TCanvas* Value) {
+    if (Canvas != nullptr)
+        Canvas->GetFont()->SetOnChange(nullptr);
+    State = TLinesBufferStates();
+    Canvas = Value;
+    if (Canvas != nullptr) {
+        State = TLinesBufferStates{lbCanvasAvailable};
+        Canvas->GetFont()->SetOnChange([this](TObject* Sender) { HandleFontChange(Sender); });
+    }
+}
+
+void TLinesBuffer::HandleFontChange(TObject*) {
+    State.Exclude(lbFontDataAvailable).Exclude(lbTabDataAvailable);
+}
+
+void TLinesBuffer::SetMode(TlbModes Value) {
+    Mode = Value;
+    HandleFontChange(this);
+}
+
+void TLinesBuffer::SetOutputDevice(TOutputDevice Value) {
+    OutputDevice = Value;
+    HandleFontChange(this);
+}
+
+bool TLinesBuffer::RequiredState(TLinesBufferStates Flags) {
+    const TLinesBufferStates Missing = Flags - State;
+    if (Missing.Empty())
+        return true;
+    if (Missing.Contains(lbCanvasAvailable) || Canvas == nullptr)
+        return false;
+    bool Result = true;
+    ReleasingCanvas(Canvas, [&] {
+        HDC DC;
+        try {
+            DC = Canvas->GetHandle(); // selects the canvas font
+        } catch (const Exception&) {
+            Result = false; // no context to measure with now
+            return;
+        }
+        if (Missing.Contains(lbFontDataAvailable) ||
+            (Missing.Contains(lbTabDataAvailable) && !State.Contains(lbFontDataAvailable)))
+            Result = UpdateFontInfo(DC, Canvas->GetFont());
+        if (Result && Missing.Contains(lbTabDataAvailable))
+            Result = UpdateTabs(DC);
+    });
+    return Result;
+}
+
+bool TLinesBuffer::UpdateFontInfo(HDC DC, TFont* Font) {
+    if (Font == nullptr || DC == nullptr)
+        return false;
+    std::int64_t Average = 0;
+    if (!MeasureWidths(DC, DisplayWidths, Average))
+        return false;
+    TTextMetric Metrics;
+    DC->GetTextMetrics(Metrics);
+    DisplayAveCharWidth = std::max<std::int64_t>(1, Average);
+    CharHeight = Metrics.tmHeight;
+    MaxCharWidth = Metrics.tmMaxCharWidth;
+
+    bool Printing = false;
+    if (Mode == lbPrinter || OutputDevice == odPrinter) {
+        TPrinterFontScope Printer(Font);
+        if (Printer.Get() != nullptr && MeasureWidths(Printer.Get(), PrinterWidths, Average)) {
+            PrinterAveCharWidth = std::max<std::int64_t>(1, Average);
+            Printing = true;
+        }
+    }
+    ActualWidths = Printing ? PrinterWidths : DisplayWidths;
+    ActualAveCharWidth = Printing ? PrinterAveCharWidth : DisplayAveCharWidth;
+    DisplayUniform = UniformWidthOf(DisplayWidths.data());
+    ActualUniform = UniformWidthOf(ActualWidths.data());
+    State.Include(lbFontDataAvailable);
+    return true;
+}
+
+bool TLinesBuffer::UpdateTabs(HDC DC) {
+    if (DC == nullptr)
+        return false;
+    const int DpiX = DC->GetDeviceCaps(LOGPIXELSX);
+    for (std::int64_t I = 0; I < TabCount; ++I)
+        DisplayTabPositions[static_cast<std::size_t>(I)] =
+            std::llround(static_cast<double>(DpiX) * TabStops[static_cast<std::size_t>(I)]);
+    DisplayDefaultTab = DefaultTabOf(DC);
+
+    // Tabs follow the widths: printer tabs wherever printer widths lay the text out, so that
+    // widths and tab positions are in the same pixels.
+    bool Printing = false;
+    if (Mode == lbPrinter || OutputDevice == odPrinter) {
+        TPrinterFontScope Printer(Canvas != nullptr ? Canvas->GetFont() : nullptr);
+        if (HDC P = Printer.Get()) {
+            const int PDpiX = P->GetDeviceCaps(LOGPIXELSX);
+            for (std::int64_t I = 0; I < TabCount; ++I)
+                PrinterTabPositions[static_cast<std::size_t>(I)] = std::llround(
+                    static_cast<double>(PDpiX) * TabStops[static_cast<std::size_t>(I)]);
+            PrinterDefaultTab = DefaultTabOf(P);
+            Printing = true;
+        }
+    }
+    ActualTabPositions = Printing ? PrinterTabPositions : DisplayTabPositions;
+    ActualDefaultTab = Printing ? PrinterDefaultTab : DisplayDefaultTab;
+    State.Include(lbTabDataAvailable);
+    return true;
+}
+
+void TLinesBuffer::EstablishState(TLinesBufferStates Flags) {
+    if (!RequiredState(Flags))
+        throw EFontInfoError(FontInfoMessage);
+}
+
+void TLinesBuffer::SetTabCount(std::int64_t Value) {
+    TabCount = std::clamp<std::int64_t>(Value, 0, MaxTabStops);
+    State.Exclude(lbTabDataAvailable);
+}
+
+void TLinesBuffer::SetTabStop(std::int64_t Index, float Value) {
+    if (Index < 0 || Index >= MaxTabStops)
+        throw ERangeError(TabRangeMessage);
+    TabStops[static_cast<std::size_t>(Index)] = Value;
+    State.Exclude(lbTabDataAvailable);
+}
+
+float TLinesBuffer::GetTabStop(std::int64_t Index) const {
+    if (Index < 0 || Index >= TabCount)
+        throw ERangeError(TabRangeMessage);
+    return TabStops[static_cast<std::size_t>(Index)];
+}
+
+std::int64_t TLinesBuffer::WidthOf(std::uint8_t Ch) {
+    if (!RequiredState({lbCanvasAvailable, lbFontDataAvailable}))
+        return 1;
+    return std::max<std::int64_t>(1, DisplayWidths[Ch]);
+}
+
+std::int64_t TLinesBuffer::GetDisplayCharWidth() {
+    if (!RequiredState({lbCanvasAvailable, lbFontDataAvailable}))
+        throw EInternalError("Average Char Width not available");
+    return DisplayAveCharWidth;
+}
+
+std::int64_t TLinesBuffer::GetPrinterCharWidth() {
+    if (!RequiredState({lbCanvasAvailable, lbFontDataAvailable}))
+        throw EInternalError("The Printer's Average Char Width is not available");
+    return PrinterAveCharWidth;
+}
+
+std::int64_t TLinesBuffer::GetActualCharWidth() {
+    if (!RequiredState({lbCanvasAvailable, lbFontDataAvailable}))
+        throw EInternalError("Actual Char Width not available");
+    return ActualAveCharWidth;
+}
+
+// ---- scanning across windows
+
+std::int64_t TLinesBuffer::ScanRange(std::int64_t Pos, std::int64_t Limit,
+                                     const std::uint8_t*& Buffer) {
+    if (Pos >= TextSize || Limit <= 0)
+        return 0;
+    Buffer = GetText(Pos);
+    std::int64_t N = std::min<std::int64_t>({ValidEnd - Buffer + 1, Limit, 0xFFFF});
+    assert(N > 0 && "the window holds the byte asked for");
+    // A CR at the end of the range whose LF may follow in the next one: scan it with its LF.
+    if (Buffer[N - 1] == CR && Pos + N < TextSize) {
+        if (N > 1)
+            return N - 1;
+        // The window ends with this CR: scan it from a copy, with the LF when one follows.
+        CrLfPair[0] = CR;
+        CrLfPair[1] = ByteAt(Pos + 1); // moves the window
+        Buffer = CrLfPair;
+        return Limit >= 2 && CrLfPair[1] == LF ? 2 : 1;
+    }
+    return N;
+}
+
+bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count) {
+    Count = 0;
+    Width = 0;
+    if (Pos < 0)
+        Pos = 0;
+    if (Pos >= TextSize)
+        return false;
+    DemandState(AllStates);
+    const TScanMetrics M = ActualMetrics();
+    const std::int64_t Start = Pos;
+    std::int64_t BreakPos = -1, BreakWidth = 0; // the last break opportunity of earlier windows
+    bool Result = false;
+    for (;;) {
+        const std::uint8_t* Buffer = nullptr;
+        const std::int64_t N = ScanRange(Pos, TextSize - Pos, Buffer);
+        if (N == 0)
+            break;
+        if (Count > 0 && Buffer[0] == FF) { // the form-feed line follows this one
+            Result = true;
+            break;
+        }
+        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
+        std::int64_t W = Width, BW = 0;
+        bool Overflow = false;
+        if (ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), MaxWidth, true, Chunk, W,
+                       M, BW, BreakCount, Overflow)) {
+            if (Overflow && Count > 0 && BreakPos >= 0) {
+                // The word began in an earlier window: break after that window's last space.
+                Count = BreakPos - Start;
+                Width = BreakWidth;
+                Pos = BreakPos;
+            } else if (Overflow && Count == 0 && Chunk == 0) {
+                // Not even the first character fits: the line takes it anyway, so that every
+                // line moves on.
+                Count = 1;
+                Width = Buffer[0] == TAB ? FirstTabAdvance(M) : M.CharWidths[Buffer[0]];
+                Pos += 1;
+                // A line break right after it ends this line, as it would a line that fits.
+                if (Pos < TextSize && ByteAt(Pos) == LF)
+                    Pos += 1;
+                else if (Pos + 1 < TextSize && ByteAt(Pos) == CR && ByteAt(Pos + 1) == LF)
+                    Pos += 2;
+                else if (Pos >= TextSize)
+                    break; // the text's unterminated last line
+            } else {
+                Count += Chunk;
+                Width = W;
+                Pos += Index;
+            }
+            Result = true;
+            break;
+        }
+        Count += Chunk;
+        Width = W;
+        if (BreakCount > 0) {
+            BreakPos = Pos + BreakCount;
+            BreakWidth = BW;
+        }
+        Pos += N;
+        if (Pos >= TextSize)
+            break;
+    }
+    if (DisplayAveCharWidth != ActualAveCharWidth)
+        Width = GetDistanceBetween(Start, Start + Count); // report display pixels
+    return Result;
+}
+
+bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width) {
+    Width = 0;
+    if (X <= 0)
+        return true;
+    if (Pos < 0 || Pos >= TextSize)
+        return false;
+    DemandState(AllStates);
+    const TScanMetrics M = DisplayMetrics();
+    std::int64_t P = Pos, Total = 0, W = 0;
+    for (;;) {
+        const std::uint8_t* Buffer = nullptr;
+        const std::int64_t N = ScanRange(P, TextSize - P, Buffer);
+        if (N == 0)
+            break;
+        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
+        std::int64_t BW = 0;
+        bool Overflow = false;
+        const bool Ended = ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), X, false,
+                                      Chunk, W, M, BW, BreakCount, Overflow);
+        Total += Chunk;
+        if (Ended)
+            break;
+        P += N;
+    }
+    Pos += Total;
+    Width = W;
+    return true;
+}
+
+std::int64_t TLinesBuffer::GetDistanceBetween(std::int64_t From, std::int64_t To) {
+    std::int64_t W = 0;
+    To = std::min(To, TextSize);
+    From = std::max<std::int64_t>(0, From);
+    if (From >= To)
+        return 0;
+    DemandState(AllStates);
+    const TScanMetrics M = DisplayMetrics();
+    while (From < To) {
+        const std::uint8_t* Buffer = nullptr;
+        const std::int64_t N = ScanRange(From, To - From, Buffer);
+        if (N == 0)
+            break;
+        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
+        std::int64_t BW = 0;
+        bool Overflow = false;
+        if (ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), NoWrapWidth, false, Chunk,
+                       W, M, BW, BreakCount, Overflow))
+            break;
+        From += N;
+    }
+    return W;
+}
+
+void TLinesBuffer::GetStartOfParagraph(std::int64_t& Pos) {
+    if (Pos <= 0)
+        return;
+    DemandState({lbCanvasAvailable, lbFontDataAvailable});
+    Pos = SkipBackOverLineBreak(std::min(TextSize, Pos));
+    while (Pos > 0) {
+        const std::uint8_t* P = GetText(Pos);
+        const std::int64_t Index = P - ValidStart;
+        const std::int64_t Base = Pos - Index;
+        if (const std::uint8_t* Found = bytescan::FindEitherBack(ValidStart, P, LF, FF)) {
+            Pos = Base + (Found - ValidStart) + 1;
+            break;
+        }
+        if (Base <= 0) {
+            Pos = 0;
+            break;
+        }
+        const std::uint8_t Before = ByteAt(Base - 1);
+        if (Before == LF || Before == FF) {
+            Pos = Base;
+            break;
+        }
+        Pos = Base - 1;
+    }
+    Pos = std::max<std::int64_t>(0, Pos);
+}
+
+std::string TLinesBuffer::GetString(std::int64_t Pos, std::int64_t Count) {
+    if (Pos < 0 || Pos >= TextSize || Count <= 0)
+        return {};
+    std::string Result(static_cast<std::size_t>(std::min(Count, TextSize - Pos)), '\0');
+    Result.resize(static_cast<std::size_t>(
+        CopyText(Result.data(), Pos, static_cast<std::int64_t>(Result.size()))));
+    return Result;
+}
+
+bool TLinesBuffer::AtPageBreak(std::int64_t Pos) {
+    return Pos >= 0 && Pos < TextSize && ByteAt(Pos) == FF;
+}
+
+// ---- output
+
+void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t Pos,
+                            std::int64_t Count, bool Tabbed,
+                            const std::array<std::int64_t, MaxTabStops>& Tabs,
+                            std::int64_t TabOrigin) {
+    int TabPixels[MaxTabStops];
+    for (std::size_t I = 0; I < MaxTabStops; ++I)
+        TabPixels[I] = ToInt(Tabs[I]);
+    const int Stops = static_cast<int>(TabCount);
+    TRect Clip;
+    if (!DC->GetClipBox(Clip))
+        Clip = Rect(std::numeric_limits<int>::min() / 2, 0, std::numeric_limits<int>::max() / 2, 0);
+    Count = std::min(Count, TextSize - Pos);
+    const std::int64_t FarLeft = std::numeric_limits<int>::min() / 2;
+    while (Count > 0 && X < Clip.Right) {
+        const std::uint8_t* P = GetText(Pos);
+        const std::int64_t N = std::min<std::int64_t>({Count, ValidEnd - P + 1, 0xFFFF});
+        const auto* Text = reinterpret_cast<const char*>(P);
+        const int Len = static_cast<int>(N);
+        std::int64_t Advance;
+        if (Tabbed) {
+            // Tab stops count from the line's origin in every run. A run too far left for the
+            // platform's coordinates is measured, not drawn.
+            if (X >= FarLeft)
+                Advance = DC->TabbedTextOut(static_cast<int>(X), ToInt(Y), Text, Len, Stops,
+                                            Stops > 0 ? TabPixels : nullptr, ToInt(TabOrigin))
+                              .cx;
+            else
+                Advance = GetDistanceBetween(Pos, Pos + N);
+        } else {
+            TSize Size;
+            DC->GetTextExtentPoint32(Text, Len, Size);
+            Advance = Size.cx;
+            if (X + Advance > Clip.Left)
+                DC->TextOut(ToInt(X), ToInt(Y), Text, Len);
+        }
+        X += Advance;
+        Pos += N;
+        Count -= N;
+    }
+}
+
+void TLinesBuffer::TextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos, std::int64_t Count) {
+    DemandState(AllStates);
+    TCanvas* Target = OutputDevice == odPrinter ? Printer()->GetCanvas() : Canvas;
+    ReleasingCanvas(Canvas, [&] {
+        DrawRuns(Target->GetHandle(), X, Y, Pos, Count, false, DisplayTabPositions, 0);
+    });
+}
+
+void TLinesBuffer::TabbedTextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos,
+                                 std::int64_t Count, std::int64_t TabOrigin) {
+    DemandState(AllStates);
+    const bool ToPrinter = OutputDevice == odPrinter;
+    TCanvas* Target = ToPrinter ? Printer()->GetCanvas() : Canvas;
+    ReleasingCanvas(Canvas, [&] {
+        DrawRuns(Target->GetHandle(), X, Y, Pos, Count, true,
+                 ToPrinter ? PrinterTabPositions : DisplayTabPositions, TabOrigin);
+    });
+}
+
+void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::int64_t Pos,
+                                          std::int64_t Count, std::int64_t TabOrigin) {
+    if (Count > NoFlickerLimit) {
+        TabbedTextOut(X, Y, Pos, Count, TabOrigin);
+        return;
+    }
+    DemandState(AllStates);
+    ReleasingCanvas(Canvas, [&] {
+        const std::int64_t W = GetDistanceBetween(Pos, Pos + Count);
+        HDC DC = Canvas->GetHandle();
+        TRect Clip;
+        if (W <= 0 || CharHeight <= 0 || !DC->GetClipBox(Clip) || X >= Clip.Right ||
+            X + W <= Clip.Left)
+            return; // nothing to show
+        const int Width = static_cast<int>(W), Height = ToInt(CharHeight);
+        auto Mem = CreateCompatibleDC(DC);
+        auto Bitmap = CreateCompatibleBitmap(DC, Width, Height);
+        HBITMAP Old = Mem->SelectBitmap(Bitmap.get());
+        try {
+            TFont* Font = Canvas->GetFont();
+            Mem->SelectFont(Font->GetDesc());
+            Mem->SetTextColor(ColorToRGB(Font->GetColor()));
+            const TColor Back = DC->GetBkColor();
+            Mem->SetBkColor(Back);
+            Mem->FillRect(Rect(0, 0, Width, Height), TBrushDesc{bsSolid, Back});
+            DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
+            DC->BitBlt(ToInt(X), ToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
+        } catch (...) {
+            Mem->SelectBitmap(Old);
+            throw;
+        }
+        Mem->SelectBitmap(Old);
+    });
+}
+
+// ---- search status
+
+bool TLinesBuffer::DoSearchStatus(std::int64_t Done) {
+    bool Cancelled = false;
+    if (OnSearchStatus)
+        OnSearchStatus(Done, Cancelled);
+    return Cancelled;
+}
+
+} // namespace kestrel

@@ -1,0 +1,260 @@
+// Display lines of a text stream across buffer windows: line ends, form feeds, wrapping, tabs,
+// positions under a pixel, distances and paragraph starts, with tiny windows held to a whole
+// window on random texts.
+#include "textbuff/lines_buffer.h"
+
+#include "lines_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+namespace {
+
+using test::AllLines;
+using test::TLayoutText;
+using test::TLine;
+
+std::vector<TLine> Lines(const std::string& Text, std::int64_t MaxWidth = 0,
+                         std::uint16_t BufSize = 4096, bool Mono = true) {
+    TLayoutText T(Text, BufSize, Mono);
+    T.Stream.SetMaxWidth(MaxWidth);
+    return AllLines(T.Stream);
+}
+
+TEST(LinesLayoutTest, LineBreaksAndTheLastLine) {
+    // a CR LF b: the first line has one character, the next starts at b, unterminated.
+    EXPECT_EQ(Lines("a\r\nb"), (std::vector<TLine>{{0, 1, 8, true}, {3, 1, 8, false}}));
+    // LF only, CR only (a lone CR is a character), mixed.
+    EXPECT_EQ(Lines("ab\n\ncd\n"),
+              (std::vector<TLine>{{0, 2, 16, true}, {3, 0, 0, true}, {4, 2, 16, true}}));
+    EXPECT_EQ(Lines("a\rb"), (std::vector<TLine>{{0, 3, 24, false}}));
+    EXPECT_EQ(Lines("a\r\n\rb\n\r\n"),
+              (std::vector<TLine>{{0, 1, 8, true}, {3, 2, 16, true}, {6, 0, 0, true}}));
+
+    TLayoutText T("xy");
+    std::int64_t Pos = 2, Width = -1, Count = -1;
+    EXPECT_FALSE(T.Stream.GetNextLine(Pos, Width, Count)); // at the end: nothing
+    EXPECT_EQ(Count, 0);
+    EXPECT_EQ(Width, 0);
+}
+
+TEST(LinesLayoutTest, FormFeedLines) {
+    EXPECT_EQ(Lines("\f\f"), (std::vector<TLine>{{0, 0, 0, true}, {1, 0, 0, true}}));
+    EXPECT_EQ(Lines("ab\fcd"),
+              (std::vector<TLine>{{0, 2, 16, true}, {2, 0, 0, true}, {3, 2, 16, false}}));
+    // A form feed followed by CR LF: the form-feed line, then an empty line.
+    EXPECT_EQ(Lines("\f\r\nx"),
+              (std::vector<TLine>{{0, 0, 0, true}, {1, 0, 0, true}, {3, 1, 8, false}}));
+    // A form feed right after a window's worth of characters: it still gets its own line.
+    const std::string Long(20, 'a');
+    for (std::uint16_t Buf : {16, 17, 20, 21})
+        EXPECT_EQ(Lines(Long + "\fb", 0, Buf),
+                  (std::vector<TLine>{{0, 20, 160, true}, {20, 0, 0, true}, {21, 1, 8, false}}))
+            << Buf;
+}
+
+TEST(LinesLayoutTest, CrLfSplitAcrossWindows) {
+    // With 16-byte windows every position of the CR LF pair meets a window edge somewhere.
+    for (int Before = 10; Before < 40; ++Before) {
+        const std::string Text = std::string(static_cast<std::size_t>(Before), 'a') + "\r\nb";
+        const auto L = Lines(Text, 0, 16);
+        ASSERT_EQ(L.size(), 2u) << Before;
+        EXPECT_EQ(L[0], (TLine{0, Before, 8 * Before, true})) << Before;
+        EXPECT_EQ(L[1].Start, Before + 2);
+    }
+}
+
+TEST(LinesLayoutTest, WrappingAtBreaksAndCuts) {
+    // aaa bbb where five characters fit: "aaa " and "bbb".
+    EXPECT_EQ(Lines("aaa bbb", 40), (std::vector<TLine>{{0, 4, 32, true}, {4, 3, 24, false}}));
+    // A word longer than the line is cut after the last character that fits.
+    EXPECT_EQ(Lines("abcdefgh", 24),
+              (std::vector<TLine>{{0, 3, 24, true}, {3, 3, 24, true}, {6, 2, 16, false}}));
+    // Trailing spaces pass the width.
+    EXPECT_EQ(Lines("aaa     b\n", 32), (std::vector<TLine>{{0, 8, 64, true}, {8, 1, 8, true}}));
+    // Across tiny windows: breaks in an earlier window are used, cuts fall where they would.
+    const std::string Text = "alpha beta-gamma deltaepsilonzetaetathetaiotakappa lambda\nmu nu";
+    const auto Whole = Lines(Text, 100, 4096);
+    for (std::uint16_t Buf : {16, 17, 19, 31})
+        EXPECT_EQ(Lines(Text, 100, Buf), Whole) << Buf;
+    EXPECT_EQ(Whole.front(), (TLine{0, 11, 88, true})); // "alpha beta-"
+}
+
+TEST(LinesLayoutTest, EveryLineTakesACharacterEvenWhenNoneFits) {
+    // A wrap width below the width of one character: one character a line, and the line break
+    // after the last one ends that line.
+    EXPECT_EQ(
+        Lines("abc\nd", 3),
+        (std::vector<TLine>{{0, 1, 8, true}, {1, 1, 8, true}, {2, 1, 8, true}, {4, 1, 8, false}}));
+    EXPECT_EQ(Lines("a\r\n", 0 + 5), (std::vector<TLine>{{0, 1, 8, true}}));
+    // Negative widths (a wrap width reduced below 0) behave the same.
+    EXPECT_EQ(Lines("ab", -20).size(), 2u);
+    // A tab that starts a line and does not fit is taken with its advance.
+    TLayoutText T("\tx");
+    T.Stream.SetMaxWidth(4);
+    std::int64_t Pos = 0, W, C;
+    EXPECT_TRUE(T.Stream.GetNextLine(Pos, W, C));
+    EXPECT_EQ(Pos, 1);
+    EXPECT_EQ(W, 64); // the default tab: eight average widths
+}
+
+TEST(LinesLayoutTest, TabStopsFromTheLineStart) {
+    TLayoutText T("a\tb\tc\td\n\tx", 16);
+    T.Stream.SetTabCount(2);
+    T.Stream.SetTabStop(0, 0.25f); // 24 pixels at 96 dpi
+    T.Stream.SetTabStop(1, 0.5f);  // 48
+    const auto L = AllLines(T.Stream);
+    ASSERT_EQ(L.size(), 2u);
+    EXPECT_EQ(L[0].Width, 48 + 8 + 64 - 56 + 8); // 24, 48, then the next multiple of 64
+    EXPECT_EQ(L[1].Width, 24 + 8);
+    // A tab at exactly a stop goes on to the next one.
+    TLayoutText U("aaa\tb", 16);
+    U.Stream.SetTabCount(2);
+    U.Stream.SetTabStop(0, 0.25f);
+    U.Stream.SetTabStop(1, 0.5f);
+    EXPECT_EQ(AllLines(U.Stream)[0].Width, 48 + 8);
+}
+
+TEST(LinesLayoutTest, CharAtAndDistanceAcrossWindows) {
+    const std::string Text = std::string(30, 'a') + "\tbc\r\nxyz";
+    TLayoutText T(Text, 16);
+    std::int64_t Pos = 0, W = -1;
+    EXPECT_TRUE(T.Stream.GetCharAt(Pos, 0, W));
+    EXPECT_EQ(Pos, 0);
+    EXPECT_EQ(W, 0);
+    EXPECT_TRUE(T.Stream.GetCharAt(Pos, 100, W)); // 12 characters of 8
+    EXPECT_EQ(Pos, 12);
+    EXPECT_EQ(W, 96);
+    Pos = 0;
+    EXPECT_TRUE(T.Stream.GetCharAt(Pos, 247, W)); // 30 a = 240; the tab reaches 256
+    EXPECT_EQ(Pos, 30);
+    Pos = 0;
+    EXPECT_TRUE(T.Stream.GetCharAt(Pos, 100000, W)); // stops at the line break
+    EXPECT_EQ(Pos, 33);
+    EXPECT_EQ(W, 256 + 16);
+    Pos = 35;
+    EXPECT_TRUE(T.Stream.GetCharAt(Pos, 1000, W));
+    EXPECT_EQ(Pos, 38);
+    Pos = 38;
+    EXPECT_FALSE(T.Stream.GetCharAt(Pos, 10, W));
+
+    EXPECT_EQ(T.Stream.GetDistanceBetween(0, 30), 240);
+    EXPECT_EQ(T.Stream.GetDistanceBetween(0, 31), 256);
+    EXPECT_EQ(T.Stream.GetDistanceBetween(28, 31), 64);   // the tab counts from From
+    EXPECT_EQ(T.Stream.GetDistanceBetween(0, 1000), 272); // stops at the line break
+    EXPECT_EQ(T.Stream.GetDistanceBetween(0, 34), 280);   // a CR ending the range counts
+    EXPECT_EQ(T.Stream.GetDistanceBetween(35, 1000), 24);
+    EXPECT_EQ(T.Stream.GetDistanceBetween(10, 5), 0);
+}
+
+TEST(LinesLayoutTest, StartOfParagraph) {
+    TLayoutText T("x\nab");
+    auto Start = [&](std::int64_t Pos) {
+        T.Stream.GetStartOfParagraph(Pos);
+        return Pos;
+    };
+    EXPECT_EQ(Start(2), 0); // at a paragraph start: the previous paragraph
+    EXPECT_EQ(Start(3), 2);
+    EXPECT_EQ(Start(4), 2);
+    EXPECT_EQ(Start(0), 0);
+    EXPECT_EQ(Start(-3), -3);
+    EXPECT_EQ(Start(99), 2);
+}
+
+// Paragraph start by a plain walk back: after the last LF or form feed before the character
+// before Pos, passing over a line break that ends just before Pos.
+std::int64_t NaiveParagraphStart(const std::string& Text, std::int64_t Pos) {
+    if (Pos <= 0)
+        return Pos;
+    Pos = std::min<std::int64_t>(Pos, static_cast<std::int64_t>(Text.size()));
+    const auto At = [&](std::int64_t I) { return Text[static_cast<std::size_t>(I)]; };
+    if (Pos - 1 >= 1 && Pos - 1 < static_cast<std::int64_t>(Text.size()) &&
+        (At(Pos - 1) == '\n' || At(Pos - 1) == '\f'))
+        Pos = Pos >= 3 && At(Pos - 2) == '\r' ? Pos - 3 : Pos - 2;
+    for (std::int64_t I = Pos - 1; I >= 0; --I)
+        if (At(I) == '\n' || At(I) == '\f')
+            return I + 1;
+    return 0;
+}
+
+std::string RandomText(std::mt19937& Rng, int Length, const std::string& Alphabet) {
+    std::string T;
+    for (int I = 0; I < Length; ++I)
+        T += Alphabet[Rng() % Alphabet.size()];
+    return T;
+}
+
+TEST(LinesLayoutTest, TinyWindowsGiveTheLinesOfOneWholeWindow) {
+    std::mt19937 Rng(4242);
+    const std::string Alphabet = "aaaaaaabbbbccdi     --\t\r\n\n\f\xe9mm";
+    for (int Round = 0; Round < 300; ++Round) {
+        const std::string Text = RandomText(Rng, 1 + static_cast<int>(Rng() % 400), Alphabet);
+        const std::int64_t Widths[] = {0, 5, 40, 100, 163, 400, NoWrapWidth};
+        const std::int64_t MaxWidth = Widths[Rng() % 7];
+        const bool Mono = Rng() % 2 == 0;
+        const bool Tabs = Rng() % 2 == 0;
+        auto Layout = [&](std::uint16_t Buf) {
+            TLayoutText T(Text, Buf, Mono);
+            T.Stream.SetMaxWidth(MaxWidth);
+            if (Tabs) {
+                T.Stream.SetTabCount(3);
+                T.Stream.SetTabStop(0, 0.2f);
+                T.Stream.SetTabStop(1, 0.9f);
+                T.Stream.SetTabStop(2, 1.3f);
+            }
+            return AllLines(T.Stream);
+        };
+        const auto Whole = Layout(65535);
+        const auto Tiny = Layout(static_cast<std::uint16_t>(16 + Rng() % 49));
+        ASSERT_EQ(Tiny, Whole) << "round " << Round << " width " << MaxWidth;
+        // The lines tile the text.
+        std::int64_t Next = 0;
+        for (const TLine& L : Whole) {
+            ASSERT_EQ(L.Start, Next);
+            ASSERT_GE(L.Count,
+                      L.Start < static_cast<std::int64_t>(Text.size()) &&
+                              Text[static_cast<std::size_t>(L.Start)] != '\n' &&
+                              Text[static_cast<std::size_t>(L.Start)] != '\f' &&
+                              Text.compare(static_cast<std::size_t>(L.Start), 2, "\r\n") != 0
+                          ? 1
+                          : 0);
+            Next = L.Start + L.Count;
+            if (Next < static_cast<std::int64_t>(Text.size()) &&
+                Text[static_cast<std::size_t>(Next)] == '\r' &&
+                Text.compare(static_cast<std::size_t>(Next), 2, "\r\n") == 0)
+                Next += 2;
+            else if (Next < static_cast<std::int64_t>(Text.size()) &&
+                     (Text[static_cast<std::size_t>(Next)] == '\n' ||
+                      (Text[static_cast<std::size_t>(Next)] == '\f' && L.Count == 0)))
+                Next += 1;
+        }
+        ASSERT_EQ(Next, static_cast<std::int64_t>(Text.size())) << "round " << Round;
+
+        // Paragraph starts from random positions.
+        TLayoutText T(Text, static_cast<std::uint16_t>(16 + Rng() % 49), Mono);
+        for (int K = 0; K < 10; ++K) {
+            const std::int64_t From = static_cast<std::int64_t>(Rng() % (Text.size() + 1));
+            std::int64_t P = From;
+            T.Stream.GetStartOfParagraph(P);
+            ASSERT_EQ(P, NaiveParagraphStart(Text, From)) << "round " << Round << " from " << From;
+        }
+    }
+}
+
+TEST(LinesLayoutTest, PageBreaksAndStrings) {
+    TLayoutText T("ab\fcd", 16);
+    EXPECT_TRUE(T.Stream.AtPageBreak(2));
+    EXPECT_FALSE(T.Stream.AtPageBreak(1));
+    EXPECT_FALSE(T.Stream.AtPageBreak(5));
+    EXPECT_FALSE(T.Stream.AtPageBreak(-1));
+    EXPECT_EQ(T.Stream.GetString(1, 3), "b\fc");
+    EXPECT_EQ(T.Stream.GetString(3, 100), "cd");
+    EXPECT_EQ(T.Stream.GetString(5, 1), "");
+}
+
+} // namespace
+} // namespace kestrel
