@@ -1,6 +1,8 @@
 // The headless device context.
 #include "host/headless/headless_dc.h"
 
+#include "host/headless/glyphs.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
@@ -228,16 +230,23 @@ void THeadlessDC::DrawGlyph(unsigned char Byte, int X, int Y, int Advance) {
     if (FSurface == nullptr || Advance < 2 || Byte == ' ' || Byte == 160 || Byte == '\t')
         return;
     const TTextMetric& M = FFontModel.Metrics;
+    // The glyph's box: the advance less one column of spacing, from the internal leading down
+    // to half the descent.
     const int Top = Y + M.tmInternalLeading;
-    const int Bottom = Y + M.tmAscent + M.tmDescent / 2;
-    const int Right = X + Advance - 1; // one column of space between glyphs
-    const std::uint32_t Hash = (static_cast<std::uint32_t>(Byte) + 1u) * 2654435761u;
-    for (int Row = Top; Row < Bottom; ++Row)
-        for (int Col = X; Col < Right; ++Col) {
-            const int R = Row - Top, C = Col - X;
-            const bool Edge = C == 0 || Row == Bottom - 1;
-            if (Edge || ((Hash >> ((R * 5 + C * 3) % 31)) & 1u) != 0)
-                Plot(Col + FOrigin.X, Row + FOrigin.Y, FTextColor);
+    const int Height = M.tmAscent + M.tmDescent / 2 - M.tmInternalLeading;
+    const int Width = Advance - 1;
+    if (Height < 1)
+        return;
+    const TGlyphRows* Rows = GlyphOf(Byte);
+    for (int R = 0; R < Height; ++R)
+        for (int C = 0; C < Width; ++C) {
+            // A byte without a shape is drawn as a hollow box.
+            const bool Ink = Rows != nullptr
+                                 ? (((*Rows)[static_cast<std::size_t>(R * 7 / Height)] >>
+                                     (4 - C * 5 / Width)) & 1) != 0
+                                 : R == 0 || C == 0 || R == Height - 1 || C == Width - 1;
+            if (Ink)
+                Plot(X + C + FOrigin.X, Top + R + FOrigin.Y, FTextColor);
         }
 }
 

@@ -69,8 +69,8 @@ private:
 
 /// A device context of the headless platform. It draws into Surface (when given; a printer
 /// without page rendering has none) and appends its drawing calls to Record (when given).
-/// Glyphs are cell patterns: each byte fills its advance with a pattern of its own, so that
-/// tests can tell text from background and where each character lies. Window contexts use an
+/// Glyphs are a 5 x 7 bitmap font scaled into each character's advance (a hollow box for bytes
+/// without a shape), so that screenshots are readable and tests can tell where text lies. Window contexts use an
 /// origin (where the context's (0, 0) lies on the surface) and a clip rectangle.
 class THeadlessDC : public TDeviceContext {
 public:
