@@ -1,0 +1,178 @@
+// Segment lists: the piece table of an edited text, the store of inserted bytes, the virtual
+// stream.
+#pragma once
+
+#include "host/object.h"
+#include "host/streams.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace kestrel {
+
+class TSegmentList;
+class TFreeList;
+
+/// A range of bytes in a stream. A segment belongs to at most one list at a time, which links it
+/// through Prev and Next; it is moved between lists by UnLink and a link operation.
+class TStreamSegment : public TObject {
+public:
+    TStreamSegment(TStream* AStream, std::int64_t AStart, std::int64_t ASize)
+        : Stream(AStream), Start(AStart), Size(ASize) {}
+    /// A segment over the same bytes as Other.
+    explicit TStreamSegment(const TStreamSegment& Other)
+        : TObject(), Stream(Other.Stream), Start(Other.Start), Size(Other.Size) {}
+
+    /// A new unlinked segment of the same class over the same bytes.
+    virtual std::unique_ptr<TStreamSegment> copyOf() const;
+    /// Disposes of this unlinked segment on behalf of List (consumes it).
+    virtual void DeAllocate(TSegmentList* List);
+
+    /// True when After continues this segment: same stream, After starts where this one ends.
+    bool IsContinuedBy(const TStreamSegment& After) const {
+        return After.Stream == Stream && Start + Size == After.Start;
+    }
+    /// When Other (unlinked) continues this segment, takes its bytes, destroys it and returns
+    /// true; otherwise leaves it and returns false.
+    bool Merge(std::unique_ptr<TStreamSegment>& Other);
+    /// The segment that starts at Offset within this one: this one for Offset <= 0, Next for
+    /// Offset >= Size, otherwise a new tail part linked right after this one.
+    TStreamSegment* Split(std::int64_t Offset);
+    /// Reads Count bytes at Offset within the segment; returns the number the stream gave.
+    std::int64_t Read(void* Buffer, std::int64_t Offset, std::int64_t Count) const;
+
+    TStream* Stream;                // holds the bytes; not owned
+    std::int64_t Start;             // offset of the first byte in Stream, >= 0
+    std::int64_t Size;              // > 0 while in a text list
+    TStreamSegment* Prev = nullptr; // neighbours in the owning list; nullptr at the ends
+    TStreamSegment* Next = nullptr;
+};
+
+/// A segment of inserted bytes, carved from the memory stream of a free list.
+class TAllocatedSegment : public TStreamSegment {
+public:
+    TAllocatedSegment(TStream* AStream, std::int64_t AStart, std::int64_t ASize,
+                      TFreeList* AFreeList)
+        : TStreamSegment(AStream, AStart, ASize), FreeList(AFreeList) {}
+
+    std::unique_ptr<TStreamSegment> copyOf() const override;
+    /// Destroyed when List is its own free list; otherwise its block goes back to the free list.
+    void DeAllocate(TSegmentList* List) override;
+
+    TFreeList* FreeList; // outlives every segment carved from it
+};
+
+/// Disposes of Seg on behalf of List (DeAllocate), if there is one.
+void Dispose(std::unique_ptr<TStreamSegment> Seg, TSegmentList* List);
+
+/// An ordered, doubly linked list of segments that owns them. Link operations merge a segment
+/// with a neighbour it continues.
+class TSegmentList : public TObject {
+public:
+    TSegmentList() = default;
+    ~TSegmentList() override;
+
+    /// Disposes of every segment (DeAllocate on behalf of this list).
+    virtual void Clear();
+
+    /// Adds Seg at the end; returns the segment now holding its bytes.
+    TStreamSegment* Append(std::unique_ptr<TStreamSegment> Seg);
+    /// Links Seg after After (at the front when After is nullptr), merging it with a successor
+    /// that continues it and into After when it continues After. Returns the segment now holding
+    /// Seg's bytes (Seg, or After when merged into it); nullptr for a null Seg.
+    TStreamSegment* InsertAfter(TStreamSegment* After, std::unique_ptr<TStreamSegment> Seg);
+    /// Links Seg at the front, absorbing the old head when it continues Seg.
+    TStreamSegment* Prepend(std::unique_ptr<TStreamSegment> Seg);
+    /// Moves all of List's segments, in order, to follow After (the front when nullptr) and
+    /// destroys List.
+    void InsertListAfter(TStreamSegment* After, std::unique_ptr<TSegmentList> List);
+    /// Splits Seg at Offset (see TStreamSegment::Split), keeping Tail right.
+    TStreamSegment* Split(TStreamSegment* Seg, std::int64_t Offset);
+    /// Removes Seg from the list and hands it to the caller.
+    std::unique_ptr<TStreamSegment> UnLink(TStreamSegment* Seg);
+
+    TStreamSegment* GetHead() const { return Head; }
+    TStreamSegment* GetTail() const { return Tail; }
+    std::int64_t GetSize() const { return Size; }
+    /// Number of segments (walks the list).
+    std::int64_t SegmentCount() const;
+    /// Checks the links, the sizes and Tail; for tests and diagnostics.
+    bool IsConsistent() const;
+
+protected:
+    /// Unlinks Seg without changing Size (for absorbed segments, whose bytes stay counted).
+    std::unique_ptr<TStreamSegment> Detach(TStreamSegment* Seg);
+
+    TStreamSegment* Head = nullptr; // nullptr exactly when the list is empty
+    TStreamSegment* Tail = nullptr;
+    std::int64_t Size = 0; // the sum of the segments' sizes
+};
+
+/// The free blocks of a memory stream that holds inserted bytes, in ascending Start order.
+/// Blocks are carved at Top, the end of the part in use, unless a free block fits (first fit).
+class TFreeList : public TSegmentList {
+public:
+    TFreeList() = default;
+    ~TFreeList() override;
+
+    /// A block of Count bytes, or nullptr when there is no memory stream (or Count <= 0).
+    std::unique_ptr<TAllocatedSegment> Alloc(std::int64_t Count);
+    /// Takes back a block carved from this list, merging it with contiguous free neighbours;
+    /// a block ending at Top lowers Top instead.
+    void DeAlloc(std::unique_ptr<TStreamSegment> Seg);
+    /// Stores Count bytes in a new block and returns it (nullptr without a memory stream).
+    std::unique_ptr<TAllocatedSegment> SaveBuf(const void* Buffer, std::int64_t Count);
+
+    TMemoryStream* GetStream() const { return Stream.get(); }
+    std::int64_t GetTop() const { return Top; }
+
+protected:
+    std::unique_ptr<TMemoryStream> Stream; // owned; nullptr in a plain free list
+    std::int64_t Top = 0;                  // blocks in use and free blocks all lie below Top
+};
+
+/// The usable free list: it owns a memory stream.
+class TMemoryBuffer : public TFreeList {
+public:
+    TMemoryBuffer();
+};
+
+/// A segment list read as one continuous stream with a current position, CurStart + Offset.
+/// Current is the segment holding the position (nullptr when the list is empty); a position on
+/// a boundary is at the start of the later segment, except at the very end of the text, where
+/// Current is the last segment and Offset its size.
+class TVirtualStreamList : public TSegmentList {
+public:
+    void Clear() override;
+
+    /// Moves the position to Pos (0 .. Size); raises EInternalError outside.
+    void Seek(std::int64_t Pos);
+    /// Reads Count bytes at the position and moves past them. Raises EReadError on an empty list
+    /// or when fewer than Count bytes follow; returns fewer only when a segment's stream gives
+    /// fewer bytes than the segment claims (it shrank), stopping there.
+    std::int64_t Read(void* Buffer, std::int64_t Count);
+    /// Writes Count bytes from the position to Stream, segment by segment.
+    void CopyToStream(TStream* Stream, std::int64_t Count);
+    /// Inserts Seg at the position and leaves the position just after it.
+    void Insert(std::unique_ptr<TStreamSegment> Seg);
+    /// Removes Count bytes at the position and returns them as a new list.
+    std::unique_ptr<TSegmentList> Cut(std::int64_t Count);
+    /// Inserts all of List's segments at the position and leaves the position after them.
+    void InsertSegmentList(std::unique_ptr<TSegmentList> List);
+
+    std::int64_t GetPosition() const { return CurStart + Offset; }
+    TStreamSegment* GetCurrent() const { return Current; }
+    std::int64_t GetOffset() const { return Offset; }
+    /// IsConsistent, and the position fields agree with the list.
+    bool IsPositionConsistent() const;
+
+private:
+    /// Steps to the next segment when the position sits at the end of Current and one follows.
+    void NormaliseBoundary();
+
+    TStreamSegment* Current = nullptr; // holds the position; nullptr only in an empty list
+    std::int64_t CurStart = 0;         // text position of Current's first byte
+    std::int64_t Offset = 0;           // 0 .. Current->Size
+};
+
+} // namespace kestrel
