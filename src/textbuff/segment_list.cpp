@@ -6,6 +6,7 @@
 #include "textbuff/text_buffer.h"
 
 #include <cassert>
+#include <vector>
 
 namespace kestrel {
 
@@ -87,6 +88,7 @@ void TSegmentList::Clear() {
 }
 
 std::unique_ptr<TStreamSegment> TSegmentList::Detach(TStreamSegment* Seg) {
+    Unlinking(Seg);
     if (Seg->Prev != nullptr)
         Seg->Prev->Next = Seg->Next;
     else
@@ -105,11 +107,7 @@ std::unique_ptr<TStreamSegment> TSegmentList::UnLink(TStreamSegment* Seg) {
     return Detach(Seg);
 }
 
-namespace {
-
-// Links the unowned segment Seg after After (at the front when After is nullptr), no merging.
-void LinkAfter(TStreamSegment*& Head, TStreamSegment*& Tail, TStreamSegment* After,
-               TStreamSegment* Seg) {
+void TSegmentList::Link(TStreamSegment* After, TStreamSegment* Seg) {
     Seg->Prev = After;
     Seg->Next = After != nullptr ? After->Next : Head;
     if (Seg->Next != nullptr)
@@ -120,16 +118,23 @@ void LinkAfter(TStreamSegment*& Head, TStreamSegment*& Tail, TStreamSegment* Aft
         After->Next = Seg;
     else
         Head = Seg;
+    Linked(Seg);
 }
 
-} // namespace
+bool TSegmentList::MergeInto(TStreamSegment* S, std::unique_ptr<TStreamSegment>& Other) {
+    const std::int64_t Delta = Other->Size;
+    if (!S->Merge(Other))
+        return false;
+    Resized(S, Delta);
+    return true;
+}
 
 TStreamSegment* TSegmentList::Append(std::unique_ptr<TStreamSegment> Seg) {
     if (!Seg)
         return nullptr;
     if (Head == nullptr) {
         Size = Seg->Size;
-        Head = Tail = Seg.release();
+        Link(nullptr, Seg.release());
         return Head;
     }
     return InsertAfter(Tail, std::move(Seg));
@@ -146,11 +151,11 @@ TStreamSegment* TSegmentList::InsertAfter(TStreamSegment* After,
         std::unique_ptr<TStreamSegment> Successor = Detach(After->Next);
         Seg->Merge(Successor);
     }
-    if (After->Merge(Seg))
+    if (MergeInto(After, Seg))
         return After;
-    TStreamSegment* Linked = Seg.release();
-    LinkAfter(Head, Tail, After, Linked);
-    return Linked;
+    TStreamSegment* Added = Seg.release();
+    Link(After, Added);
+    return Added;
 }
 
 TStreamSegment* TSegmentList::Prepend(std::unique_ptr<TStreamSegment> Seg) {
@@ -161,9 +166,9 @@ TStreamSegment* TSegmentList::Prepend(std::unique_ptr<TStreamSegment> Seg) {
         std::unique_ptr<TStreamSegment> OldHead = Detach(Head);
         Seg->Merge(OldHead);
     }
-    TStreamSegment* Linked = Seg.release();
-    LinkAfter(Head, Tail, nullptr, Linked);
-    return Linked;
+    TStreamSegment* Added = Seg.release();
+    Link(nullptr, Added);
+    return Added;
 }
 
 void TSegmentList::InsertListAfter(TStreamSegment* After, std::unique_ptr<TSegmentList> List) {
@@ -176,9 +181,9 @@ void TSegmentList::InsertListAfter(TStreamSegment* After, std::unique_ptr<TSegme
     while (List->Head != nullptr) {
         std::unique_ptr<TStreamSegment> Seg = List->UnLink(List->Head);
         Size += Seg->Size;
-        TStreamSegment* Linked = Seg.release();
-        LinkAfter(Head, Tail, Last, Linked);
-        Last = Linked;
+        TStreamSegment* Added = Seg.release();
+        Link(Last, Added);
+        Last = Added;
     }
     // Merge contiguous neighbours from After through the boundary with Successor; earlier
     // segments absorb later ones, so After itself always survives.
@@ -190,7 +195,7 @@ void TSegmentList::InsertListAfter(TStreamSegment* After, std::unique_ptr<TSegme
             if (N == Last)
                 Last = S;
             std::unique_ptr<TStreamSegment> Absorbed = Detach(N);
-            S->Merge(Absorbed);
+            MergeInto(S, Absorbed);
             if (ReachedSuccessor)
                 break;
             continue;
@@ -202,9 +207,14 @@ void TSegmentList::InsertListAfter(TStreamSegment* After, std::unique_ptr<TSegme
 }
 
 TStreamSegment* TSegmentList::Split(TStreamSegment* Seg, std::int64_t Offset) {
+    const std::int64_t Old = Seg->Size;
     TStreamSegment* Result = Seg->Split(Offset);
-    if (Seg == Tail && Result != nullptr && Result != Seg)
-        Tail = Result;
+    if (Offset > 0 && Offset < Old) { // a new tail part follows Seg
+        if (Seg == Tail)
+            Tail = Result;
+        Resized(Seg, Seg->Size - Old);
+        Linked(Result);
+    }
     return Result;
 }
 
@@ -279,7 +289,141 @@ TMemoryBuffer::TMemoryBuffer() {
     Stream = std::make_unique<TMemoryStream>();
 }
 
+// --- TSegmentIndex -------------------------------------------------------------------------
+
+void TSegmentIndex::RotateUp(TStreamSegment* Seg) {
+    TStreamSegment* const Parent = Seg->Index.Parent;
+    TStreamSegment* const Grand = Parent->Index.Parent;
+    if (Parent->Index.Left == Seg) {
+        Parent->Index.Left = Seg->Index.Right;
+        if (Seg->Index.Right != nullptr)
+            Seg->Index.Right->Index.Parent = Parent;
+        Seg->Index.Right = Parent;
+    } else {
+        Parent->Index.Right = Seg->Index.Left;
+        if (Seg->Index.Left != nullptr)
+            Seg->Index.Left->Index.Parent = Parent;
+        Seg->Index.Left = Parent;
+    }
+    Parent->Index.Parent = Seg;
+    Seg->Index.Parent = Grand;
+    if (Grand == nullptr)
+        Root = Seg;
+    else if (Grand->Index.Left == Parent)
+        Grand->Index.Left = Seg;
+    else
+        Grand->Index.Right = Seg;
+    Parent->Index.Sum = SumOf(Parent->Index.Left) + Parent->Size + SumOf(Parent->Index.Right);
+    Seg->Index.Sum = SumOf(Seg->Index.Left) + Seg->Size + SumOf(Seg->Index.Right);
+}
+
+void TSegmentIndex::InsertAfter(TStreamSegment* After, TStreamSegment* Seg) {
+    Seed ^= Seed << 13;
+    Seed ^= Seed >> 17;
+    Seed ^= Seed << 5;
+    Seg->Index = {nullptr, nullptr, nullptr, Seg->Size, Seed};
+    if (Root == nullptr) {
+        Root = Seg;
+        return;
+    }
+    // The in-order successor's slot: After's right child, or the leftmost place below it.
+    TStreamSegment* Parent;
+    if (After == nullptr || After->Index.Right != nullptr) {
+        Parent = After == nullptr ? Root : After->Index.Right;
+        while (Parent->Index.Left != nullptr)
+            Parent = Parent->Index.Left;
+        Parent->Index.Left = Seg;
+    } else {
+        Parent = After;
+        Parent->Index.Right = Seg;
+    }
+    Seg->Index.Parent = Parent;
+    for (TStreamSegment* Up = Parent; Up != nullptr; Up = Up->Index.Parent)
+        Up->Index.Sum += Seg->Size;
+    while (Seg->Index.Parent != nullptr && Seg->Index.Parent->Index.Priority < Seg->Index.Priority)
+        RotateUp(Seg);
+}
+
+void TSegmentIndex::Remove(TStreamSegment* Seg) {
+    // Rotate it down until it has at most one child, then splice it out.
+    while (Seg->Index.Left != nullptr && Seg->Index.Right != nullptr) {
+        TStreamSegment* const Child =
+            Seg->Index.Left->Index.Priority > Seg->Index.Right->Index.Priority ? Seg->Index.Left
+                                                                               : Seg->Index.Right;
+        RotateUp(Child);
+    }
+    TStreamSegment* const Child = Seg->Index.Left != nullptr ? Seg->Index.Left : Seg->Index.Right;
+    TStreamSegment* const Parent = Seg->Index.Parent;
+    if (Child != nullptr)
+        Child->Index.Parent = Parent;
+    if (Parent == nullptr)
+        Root = Child;
+    else if (Parent->Index.Left == Seg)
+        Parent->Index.Left = Child;
+    else
+        Parent->Index.Right = Child;
+    for (TStreamSegment* Up = Parent; Up != nullptr; Up = Up->Index.Parent)
+        Up->Index.Sum -= Seg->Size;
+    Seg->Index = {};
+}
+
+void TSegmentIndex::Resized(TStreamSegment* Seg, std::int64_t Delta) {
+    for (TStreamSegment* Up = Seg; Up != nullptr; Up = Up->Index.Parent)
+        Up->Index.Sum += Delta;
+}
+
+TStreamSegment* TSegmentIndex::Find(std::int64_t Pos, std::int64_t& SegStart) const {
+    std::int64_t Base = 0;
+    for (TStreamSegment* Node = Root; Node != nullptr;) {
+        const std::int64_t Left = SumOf(Node->Index.Left);
+        if (Pos < Base + Left) {
+            Node = Node->Index.Left;
+        } else if (Pos < Base + Left + Node->Size) {
+            SegStart = Base + Left;
+            return Node;
+        } else {
+            Base += Left + Node->Size;
+            Node = Node->Index.Right;
+        }
+    }
+    return nullptr;
+}
+
+bool TSegmentIndex::IsConsistent(const TStreamSegment* Head) const {
+    // Walk the tree in order next to the list.
+    const TStreamSegment* Expected = Head;
+    const TStreamSegment* Node = Root;
+    if (Node != nullptr && Node->Index.Parent != nullptr)
+        return false;
+    std::vector<const TStreamSegment*> Stack;
+    while (Node != nullptr || !Stack.empty()) {
+        while (Node != nullptr) {
+            const TStreamSegment* L = Node->Index.Left;
+            const TStreamSegment* R = Node->Index.Right;
+            if (Node->Index.Sum != SumOf(L) + Node->Size + SumOf(R) ||
+                (L != nullptr &&
+                 (L->Index.Parent != Node || L->Index.Priority > Node->Index.Priority)) ||
+                (R != nullptr &&
+                 (R->Index.Parent != Node || R->Index.Priority > Node->Index.Priority)))
+                return false;
+            Stack.push_back(Node);
+            Node = L;
+        }
+        Node = Stack.back();
+        Stack.pop_back();
+        if (Node != Expected)
+            return false;
+        Expected = Expected->Next;
+        Node = Node->Index.Right;
+    }
+    return Expected == nullptr;
+}
+
 // --- TVirtualStreamList ---------------------------------------------------------------------
+
+TVirtualStreamList::~TVirtualStreamList() {
+    Clear();
+}
 
 void TVirtualStreamList::Clear() {
     TSegmentList::Clear();
@@ -297,16 +441,24 @@ void TVirtualStreamList::Seek(std::int64_t Pos) {
         Offset = 0;
         return;
     }
+    if (Pos < 0 || Pos > Size)
+        RaiseInternalError("Internal Seek Error");
     assert(Current != nullptr && "a non-empty list always has a current segment");
-    while (Pos < CurStart && Current->Prev != nullptr) {
+    // Nearby positions (reading on, a pending edit next to the window) step from Current.
+    if (Pos < CurStart && Current->Prev != nullptr && Pos >= CurStart - Current->Prev->Size) {
         Current = Current->Prev;
         CurStart -= Current->Size;
-    }
-    while (Pos >= CurStart + Current->Size && Current->Next != nullptr) {
+    } else if (Pos >= CurStart + Current->Size && Current->Next != nullptr &&
+               Pos < CurStart + Current->Size + Current->Next->Size) {
         CurStart += Current->Size;
         Current = Current->Next;
+    } else if (Pos == Size) {
+        Current = Tail;
+        CurStart = Size - Tail->Size;
+    } else if (Pos < CurStart || Pos >= CurStart + Current->Size) {
+        Current = Index.Find(Pos, CurStart);
     }
-    if (Pos < CurStart || Pos > CurStart + Current->Size)
+    if (Current == nullptr || Pos < CurStart || Pos > CurStart + Current->Size)
         RaiseInternalError("Internal Seek Error");
     Offset = Pos - CurStart;
 }
@@ -455,7 +607,7 @@ void TVirtualStreamList::InsertSegmentList(std::unique_ptr<TSegmentList> List) {
 }
 
 bool TVirtualStreamList::IsPositionConsistent() const {
-    if (!IsConsistent())
+    if (!IsConsistent() || !Index.IsConsistent(Head))
         return false;
     if (Head == nullptr)
         return Current == nullptr && CurStart == 0 && Offset == 0;

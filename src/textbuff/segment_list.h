@@ -46,6 +46,16 @@ public:
     std::int64_t Size;              // > 0 while in a text list
     TStreamSegment* Prev = nullptr; // neighbours in the owning list; nullptr at the ends
     TStreamSegment* Next = nullptr;
+
+    /// The segment's node in a position index (used by TVirtualStreamList only): a tree whose
+    /// in-order sequence is the list and whose nodes carry the size of their subtree.
+    struct TIndexNode {
+        TStreamSegment* Left = nullptr;
+        TStreamSegment* Right = nullptr;
+        TStreamSegment* Parent = nullptr;
+        std::int64_t Sum = 0;       // Size of this segment and of both subtrees
+        std::uint32_t Priority = 0; // a parent's is never below its children's
+    } Index;
 };
 
 /// A segment of inserted bytes, carved from the memory stream of a free list.
@@ -102,6 +112,18 @@ public:
 protected:
     /// Unlinks Seg without changing Size (for absorbed segments, whose bytes stay counted).
     std::unique_ptr<TStreamSegment> Detach(TStreamSegment* Seg);
+    /// Links the unowned segment Seg after After (at the front when After is nullptr); no merging.
+    void Link(TStreamSegment* After, TStreamSegment* Seg);
+    /// Lets the linked segment S absorb Other when Other continues it (TStreamSegment::Merge).
+    bool MergeInto(TStreamSegment* S, std::unique_ptr<TStreamSegment>& Other);
+
+    // Told of every change of the chain, for lists that keep more than the links.
+    /// Seg has just been linked.
+    virtual void Linked(TStreamSegment* /*Seg*/) {}
+    /// Seg is about to be unlinked.
+    virtual void Unlinking(TStreamSegment* /*Seg*/) {}
+    /// The linked segment Seg has just changed size by Delta.
+    virtual void Resized(TStreamSegment* /*Seg*/, std::int64_t /*Delta*/) {}
 
     TStreamSegment* Head = nullptr; // nullptr exactly when the list is empty
     TStreamSegment* Tail = nullptr;
@@ -137,12 +159,39 @@ public:
     TMemoryBuffer();
 };
 
+/// The positions of a list's segments: a treap over the segments' index nodes, ordered as the
+/// list, so that the segment holding any position is found in logarithmic time.
+class TSegmentIndex {
+public:
+    void Clear() { Root = nullptr; }
+    /// Adds Seg right after After in the order (first when After is nullptr).
+    void InsertAfter(TStreamSegment* After, TStreamSegment* Seg);
+    void Remove(TStreamSegment* Seg);
+    /// Seg's size has changed by Delta.
+    void Resized(TStreamSegment* Seg, std::int64_t Delta);
+    /// The segment holding Pos (0 <= Pos < the total size) and the position of its first byte.
+    TStreamSegment* Find(std::int64_t Pos, std::int64_t& SegStart) const;
+    /// The tree holds exactly the list from Head, in order, with the right sums.
+    bool IsConsistent(const TStreamSegment* Head) const;
+
+private:
+    static std::int64_t SumOf(const TStreamSegment* Seg) { return Seg ? Seg->Index.Sum : 0; }
+    /// Rotates Seg above its parent.
+    void RotateUp(TStreamSegment* Seg);
+
+    TStreamSegment* Root = nullptr;
+    std::uint32_t Seed = 2463534242u; // xorshift state for the priorities
+};
+
 /// A segment list read as one continuous stream with a current position, CurStart + Offset.
 /// Current is the segment holding the position (nullptr when the list is empty); a position on
 /// a boundary is at the start of the later segment, except at the very end of the text, where
-/// Current is the last segment and Offset its size.
+/// Current is the last segment and Offset its size. Seeking steps from Current to a neighbour,
+/// and uses the position index for anything farther.
 class TVirtualStreamList : public TSegmentList {
 public:
+    ~TVirtualStreamList() override;
+
     void Clear() override;
 
     /// Moves the position to Pos (0 .. Size); raises EInternalError outside.
@@ -163,12 +212,19 @@ public:
     std::int64_t GetPosition() const { return CurStart + Offset; }
     TStreamSegment* GetCurrent() const { return Current; }
     std::int64_t GetOffset() const { return Offset; }
-    /// IsConsistent, and the position fields agree with the list.
+    /// IsConsistent, and the position fields and the index agree with the list.
     bool IsPositionConsistent() const;
+
+protected:
+    void Linked(TStreamSegment* Seg) override { Index.InsertAfter(Seg->Prev, Seg); }
+    void Unlinking(TStreamSegment* Seg) override { Index.Remove(Seg); }
+    void Resized(TStreamSegment* Seg, std::int64_t Delta) override { Index.Resized(Seg, Delta); }
 
 private:
     /// Steps to the next segment when the position sits at the end of Current and one follows.
     void NormaliseBoundary();
+
+    TSegmentIndex Index;
 
     TStreamSegment* Current = nullptr; // holds the position; nullptr only in an empty list
     std::int64_t CurStart = 0;         // text position of Current's first byte
