@@ -330,6 +330,8 @@ void TEditStream::SetSourceStream(TStream* Stream) {
     Segments->Clear();
     UndoList->Reset();
     RedoList->Reset();
+    // Nothing refers to the inserted bytes any more: a new store gives their memory back.
+    InsertedText = std::make_unique<TMemoryBuffer>();
     PendingDelete = 0;
     PendingInsert = 0;
     EditPos = -1;

@@ -262,9 +262,8 @@ std::unique_ptr<TAllocatedSegment> TFreeList::Alloc(std::int64_t Count) {
 
 void TFreeList::DeAlloc(std::unique_ptr<TStreamSegment> Seg) {
     assert(Seg->Start + Seg->Size <= Top && "a block returned beyond the top of its free list");
-    TStreamSegment* Above = Head;
-    while (Above != nullptr && Above->Start < Seg->Start)
-        Above = Above->Next;
+    const auto Found = ByStart.lower_bound(Seg->Start); // the first free block at or above Seg
+    TStreamSegment* const Above = Found != ByStart.end() ? Found->second : nullptr;
     if (Above != nullptr) {
         InsertAfter(Above->Prev, std::move(Seg));
         return;
@@ -283,6 +282,19 @@ std::unique_ptr<TAllocatedSegment> TFreeList::SaveBuf(const void* Buffer, std::i
         Stream->WriteBuffer(Buffer, Count);
     }
     return Block;
+}
+
+bool TFreeList::IsConsistent() const {
+    if (!TSegmentList::IsConsistent() ||
+        static_cast<std::int64_t>(ByStart.size()) != SegmentCount())
+        return false;
+    for (const TStreamSegment* S = Head; S != nullptr; S = S->Next) {
+        const auto Found = ByStart.find(S->Start);
+        if (Found == ByStart.end() || Found->second != S || S->Start + S->Size > Top ||
+            (S->Next != nullptr && S->Start + S->Size >= S->Next->Start))
+            return false;
+    }
+    return true;
 }
 
 TMemoryBuffer::TMemoryBuffer() {

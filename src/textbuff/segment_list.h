@@ -6,6 +6,7 @@
 #include "host/streams.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 
 namespace kestrel {
@@ -107,7 +108,7 @@ public:
     /// Number of segments (walks the list).
     std::int64_t SegmentCount() const;
     /// Checks the links, the sizes and Tail; for tests and diagnostics.
-    bool IsConsistent() const;
+    virtual bool IsConsistent() const;
 
 protected:
     /// Unlinks Seg without changing Size (for absorbed segments, whose bytes stay counted).
@@ -147,10 +148,18 @@ public:
 
     TMemoryStream* GetStream() const { return Stream.get(); }
     std::int64_t GetTop() const { return Top; }
+    /// Also: blocks ascending, apart, below Top, and found by their start.
+    bool IsConsistent() const override;
 
 protected:
+    void Linked(TStreamSegment* Seg) override { ByStart[Seg->Start] = Seg; }
+    void Unlinking(TStreamSegment* Seg) override { ByStart.erase(Seg->Start); }
+
     std::unique_ptr<TMemoryStream> Stream; // owned; nullptr in a plain free list
     std::int64_t Top = 0;                  // blocks in use and free blocks all lie below Top
+
+private:
+    std::map<std::int64_t, TStreamSegment*> ByStart; // the free blocks by Start, for DeAlloc
 };
 
 /// The usable free list: it owns a memory stream.
