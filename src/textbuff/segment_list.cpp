@@ -303,6 +303,15 @@ TMemoryBuffer::TMemoryBuffer() {
 
 // --- TSegmentIndex -------------------------------------------------------------------------
 
+void TSegmentIndex::ReplaceChild(TStreamSegment* Parent, TStreamSegment* Old, TStreamSegment* New) {
+    if (Parent == nullptr)
+        Root = New;
+    else if (Parent->Index.Left == Old)
+        Parent->Index.Left = New;
+    else
+        Parent->Index.Right = New;
+}
+
 void TSegmentIndex::RotateUp(TStreamSegment* Seg) {
     TStreamSegment* const Parent = Seg->Index.Parent;
     TStreamSegment* const Grand = Parent->Index.Parent;
@@ -319,12 +328,7 @@ void TSegmentIndex::RotateUp(TStreamSegment* Seg) {
     }
     Parent->Index.Parent = Seg;
     Seg->Index.Parent = Grand;
-    if (Grand == nullptr)
-        Root = Seg;
-    else if (Grand->Index.Left == Parent)
-        Grand->Index.Left = Seg;
-    else
-        Grand->Index.Right = Seg;
+    ReplaceChild(Grand, Parent, Seg);
     Parent->Index.Sum = SumOf(Parent->Index.Left) + Parent->Size + SumOf(Parent->Index.Right);
     Seg->Index.Sum = SumOf(Seg->Index.Left) + Seg->Size + SumOf(Seg->Index.Right);
 }
@@ -368,12 +372,7 @@ void TSegmentIndex::Remove(TStreamSegment* Seg) {
     TStreamSegment* const Parent = Seg->Index.Parent;
     if (Child != nullptr)
         Child->Index.Parent = Parent;
-    if (Parent == nullptr)
-        Root = Child;
-    else if (Parent->Index.Left == Seg)
-        Parent->Index.Left = Child;
-    else
-        Parent->Index.Right = Child;
+    ReplaceChild(Parent, Seg, Child);
     for (TStreamSegment* Up = Parent; Up != nullptr; Up = Up->Index.Parent)
         Up->Index.Sum -= Seg->Size;
     Seg->Index = {};

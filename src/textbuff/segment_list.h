@@ -185,6 +185,8 @@ public:
 
 private:
     static std::int64_t SumOf(const TStreamSegment* Seg) { return Seg ? Seg->Index.Sum : 0; }
+    /// Puts New where Old was below Parent (the root when Parent is nullptr).
+    void ReplaceChild(TStreamSegment* Parent, TStreamSegment* Old, TStreamSegment* New);
     /// Rotates Seg above its parent.
     void RotateUp(TStreamSegment* Seg);
 
