@@ -327,17 +327,18 @@ std::int64_t TEditStream::UndoTransaction(TUndoList& From, TUndoList& To) {
 
 void TEditStream::SetSourceStream(TStream* Stream) {
     TTextStream::SetSourceStream(Stream);
+    // The new text is in place before any event handler may look at it.
+    PendingDelete = 0;
+    PendingInsert = 0;
+    EditPos = -1;
     Segments->Clear();
+    if (Stream != nullptr)
+        Segments->Insert(std::make_unique<TStreamSegment>(Stream, 0, TextSize));
     UndoList->Reset();
     RedoList->Reset();
     // Nothing refers to the inserted bytes any more: a new store gives their memory back.
     InsertedText = std::make_unique<TMemoryBuffer>();
-    PendingDelete = 0;
-    PendingInsert = 0;
-    EditPos = -1;
     SetModified(false);
-    if (Stream != nullptr)
-        Segments->Insert(std::make_unique<TStreamSegment>(Stream, 0, TextSize));
     CheckInvariants();
 }
 
