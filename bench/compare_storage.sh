@@ -53,8 +53,8 @@ fi
 
 # Saving: the whole text written with CopyToStream after 1,000 scattered edits, against cp; both
 # write a new file, after the writes of the previous run have reached the disk.
-best_of 3 bash -c 'rm -f "$2"; sync; exec cp "$1" "$2"' _ "$text" "$out"
+best_of 5 bash -c 'rm -f "$2"; sync; exec cp "$1" "$2"' _ "$text" "$out"
 cp_s=$SECONDS_TAKEN
-best_of 3 bash -c 'rm -f "$4"; sync; exec "$KXTOOL" edit "$1" --script "$2" --out "$4"' _ "$text" "$scripts/scattered.txt" --out "$out"
+best_of 5 bash -c 'rm -f "$4"; sync; exec "$KXTOOL" edit "$1" --script "$2" --out "$4"' _ "$text" "$scripts/scattered.txt" --out "$out"
 figure "save after 1,000 scattered edits (kxtool edit)" "$SECONDS_TAKEN" "$cp_s" "cp" 1.5
 rm -f "$out"
