@@ -271,8 +271,12 @@ TFileStream::TFileStream(const std::string& FileName, std::uint16_t Mode)
     }
     try {
         AcquireShare(Access, Share);
-        // Truncate only once the share check has let us in.
-        if (Create && ::ftruncate(FHandle, 0) != 0)
+        // Truncate only once the share check has let us in, and only a file that has bytes:
+        // truncating marks the file on some file systems (ext4) for a flush of everything
+        // written before it is closed.
+        struct stat Now {};
+        const bool Empty = ::fstat(FHandle, &Now) == 0 && Now.st_size == 0;
+        if (Create && !Empty && ::ftruncate(FHandle, 0) != 0)
             Fail(Reason(errno));
     } catch (...) {
         if (FLockHandle >= 0)

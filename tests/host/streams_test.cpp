@@ -127,6 +127,22 @@ TEST(FileStreamTest, SparseFileBeyondFourGiBReportsItsSizeAndReadsBackWrites) {
     EXPECT_EQ(F.Read(Buf, 3), 0);
 }
 
+TEST(FileStreamTest, CreateEmptiesAnExistingFileAndMakesANewOne) {
+    TTempDir Dir;
+    test::WriteFile(Dir.File("old"), "previous contents");
+    {
+        TFileStream Out(Dir.File("old"), fmCreate);
+        EXPECT_EQ(Out.GetSize(), 0);
+        Out.WriteBuffer("new", 3);
+    }
+    EXPECT_EQ(test::ReadFile(Dir.File("old")), "new");
+    {
+        TFileStream Out(Dir.File("fresh"), fmCreate);
+        EXPECT_EQ(Out.GetSize(), 0);
+    }
+    EXPECT_EQ(test::ReadFile(Dir.File("fresh")), "");
+}
+
 TEST(FileStreamTest, CopyFromOfAHundredMegabyteFileMatchesTheOriginal) {
     TTempDir Dir;
     const std::int64_t Size = 100'000'000;

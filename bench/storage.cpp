@@ -1,0 +1,178 @@
+// Storage benchmarks: attaching sources of any size, typing, random edits and reading windows,
+// with the heap they take counted.
+#include "support/testdata/generated_text.h"
+#include "textbuff/edit_stream.h"
+#include "textbuff/text_stream.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <new>
+#include <random>
+
+namespace {
+
+// Live heap bytes of the whole program, counted by the replaced global allocation functions.
+std::atomic<std::int64_t> LiveBytes{0};
+constexpr std::size_t Header = 16; // keeps the alignment malloc gives
+
+void* Allocate(std::size_t Size) {
+    void* Block = std::malloc(Size + Header);
+    if (Block == nullptr)
+        throw std::bad_alloc();
+    *static_cast<std::size_t*>(Block) = Size;
+    LiveBytes += static_cast<std::int64_t>(Size);
+    return static_cast<char*>(Block) + Header;
+}
+
+void Release(void* P) noexcept {
+    if (P == nullptr)
+        return;
+    void* Block = static_cast<char*>(P) - Header;
+    LiveBytes -= static_cast<std::int64_t>(*static_cast<std::size_t*>(Block));
+    std::free(Block);
+}
+
+} // namespace
+
+void* operator new(std::size_t Size) {
+    return Allocate(Size);
+}
+void* operator new[](std::size_t Size) {
+    return Allocate(Size);
+}
+void operator delete(void* P) noexcept {
+    Release(P);
+}
+void operator delete[](void* P) noexcept {
+    Release(P);
+}
+void operator delete(void* P, std::size_t) noexcept {
+    Release(P);
+}
+void operator delete[](void* P, std::size_t) noexcept {
+    Release(P);
+}
+
+namespace {
+
+using namespace kestrel;
+
+constexpr std::int64_t GiB = 1LL << 30;
+
+std::unique_ptr<testdata::TGeneratedTextStream> Generated(std::int64_t Size) {
+    return std::make_unique<testdata::TGeneratedTextStream>(Size);
+}
+
+// Attaching a source costs the same whatever its size: one segment, no reading, one buffer.
+template <typename TContainer> void BM_Attach(benchmark::State& State) {
+    const std::int64_t Size = State.range(0);
+    TContainer Text(nullptr);
+    std::int64_t Heap = 0;
+    for (auto _ : State) {
+        auto Source = Generated(Size);
+        const std::int64_t Before = LiveBytes;
+        const auto Start = std::chrono::steady_clock::now();
+        Text.SetSourceStream(std::move(Source));
+        const auto Stop = std::chrono::steady_clock::now();
+        Heap = LiveBytes - Before;
+        State.SetIterationTime(std::chrono::duration<double>(Stop - Start).count());
+        benchmark::DoNotOptimize(Text.GetText(0));
+        Text.SetSourceStream(nullptr);
+    }
+    State.counters["source_bytes"] = static_cast<double>(Size);
+    State.counters["attach_heap_bytes"] = static_cast<double>(Heap);
+    State.counters["buffer_bytes"] = static_cast<double>(Text.GetBufSize() + 2);
+}
+BENCHMARK_TEMPLATE(BM_Attach, TTextStream)
+    ->Arg(1024)
+    ->Arg(10 * GiB)
+    ->UseManualTime()
+    ->Iterations(5000);
+BENCHMARK_TEMPLATE(BM_Attach, TEditStream)
+    ->Arg(1024)
+    ->Arg(10 * GiB)
+    ->UseManualTime()
+    ->Iterations(5000);
+
+// 100,000 characters typed at one place of a 1 GiB text.
+void BM_TypeAtOnePlace(benchmark::State& State) {
+    for (auto _ : State) {
+        State.PauseTiming();
+        const std::int64_t Before = LiveBytes;
+        auto Edit = std::make_unique<TEditStream>(nullptr);
+        Edit->SetSourceStream(Generated(GiB));
+        State.ResumeTiming();
+        const std::int64_t Start = GiB / 2;
+        for (std::int64_t I = 0; I < 100000; ++I) {
+            const char Ch = static_cast<char>('a' + I % 26);
+            Edit->Insert(&Ch, Start + I, 1);
+        }
+        Edit->SaveChanges();
+        State.PauseTiming();
+        State.counters["heap_bytes"] = static_cast<double>(LiveBytes - Before);
+        State.counters["inserted_bytes"] = static_cast<double>(Edit->GetInsertedText().GetTop());
+        State.counters["segments"] = static_cast<double>(Edit->GetSegments().SegmentCount());
+        Edit.reset();
+        State.ResumeTiming();
+    }
+}
+BENCHMARK(BM_TypeAtOnePlace)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// 100,000 single-byte inserts and deletes at random places of a 1 GiB text.
+void BM_RandomEdits(benchmark::State& State) {
+    const std::int64_t Count = State.range(0);
+    for (auto _ : State) {
+        State.PauseTiming();
+        const std::int64_t Before = LiveBytes;
+        auto Edit = std::make_unique<TEditStream>(nullptr);
+        Edit->SetSourceStream(Generated(GiB));
+        std::mt19937_64 Rng(42);
+        State.ResumeTiming();
+        for (std::int64_t I = 0; I < Count; ++I) {
+            const std::int64_t Pos =
+                static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Edit->GetTextSize()));
+            if (I % 2 == 0)
+                Edit->Insert("x", Pos, 1);
+            else
+                Edit->Delete(Pos, 1);
+        }
+        Edit->SaveChanges();
+        State.PauseTiming();
+        const auto Segments = static_cast<double>(Edit->GetSegments().SegmentCount());
+        State.counters["heap_bytes"] = static_cast<double>(LiveBytes - Before);
+        State.counters["inserted_bytes"] = static_cast<double>(Edit->GetInsertedText().GetTop());
+        State.counters["segments"] = Segments;
+        State.counters["heap_per_segment"] = static_cast<double>(LiveBytes - Before) / Segments;
+        Edit.reset();
+        State.ResumeTiming();
+    }
+}
+BENCHMARK(BM_RandomEdits)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Reading a text window by window through GetText (the generated text: no disk involved).
+void BM_ReadWindows(benchmark::State& State) {
+    const auto BufSize = static_cast<std::uint16_t>(State.range(0));
+    constexpr std::int64_t Size = 256LL << 20;
+    TTextStream Text(nullptr);
+    Text.SetBufSize(BufSize);
+    Text.SetSourceStream(Generated(Size));
+    for (auto _ : State) {
+        std::int64_t Sum = 0;
+        for (std::int64_t Pos = 0; Pos < Size;) {
+            const std::uint8_t* P = Text.GetText(Pos);
+            const std::int64_t N = Text.GetValidEnd() - P + 1;
+            Sum += P[N - 1];
+            Pos += N;
+        }
+        benchmark::DoNotOptimize(Sum);
+    }
+    State.SetBytesProcessed(State.iterations() * Size);
+}
+BENCHMARK(BM_ReadWindows)->Arg(4096)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,245 @@
+// Segment lists: the piece table of an edited text, the store of inserted bytes, the virtual
+// stream.
+#pragma once
+
+#include "host/object.h"
+#include "host/streams.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+namespace kestrel {
+
+class TSegmentList;
+class TFreeList;
+
+/// A range of bytes in a stream. A segment belongs to at most one list at a time, which links it
+/// through Prev and Next; it is moved between lists by UnLink and a link operation.
+class TStreamSegment : public TObject {
+public:
+    TStreamSegment(TStream* AStream, std::int64_t AStart, std::int64_t ASize)
+        : Stream(AStream), Start(AStart), Size(ASize) {}
+    /// A segment over the same bytes as Other.
+    explicit TStreamSegment(const TStreamSegment& Other)
+        : TObject(), Stream(Other.Stream), Start(Other.Start), Size(Other.Size) {}
+
+    /// A new unlinked segment of the same class over the same bytes.
+    virtual std::unique_ptr<TStreamSegment> copyOf() const;
+    /// Disposes of this unlinked segment on behalf of List (consumes it).
+    virtual void DeAllocate(TSegmentList* List);
+
+    /// True when After continues this segment: same stream, After starts where this one ends.
+    bool IsContinuedBy(const TStreamSegment& After) const {
+        return After.Stream == Stream && Start + Size == After.Start;
+    }
+    /// When Other (unlinked) continues this segment, takes its bytes, destroys it and returns
+    /// true; otherwise leaves it and returns false.
+    bool Merge(std::unique_ptr<TStreamSegment>& Other);
+    /// The segment that starts at Offset within this one: this one for Offset <= 0, Next for
+    /// Offset >= Size, otherwise a new tail part linked right after this one.
+    TStreamSegment* Split(std::int64_t Offset);
+    /// Reads Count bytes at Offset within the segment; returns the number the stream gave.
+    std::int64_t Read(void* Buffer, std::int64_t Offset, std::int64_t Count) const;
+
+    TStream* Stream;                // holds the bytes; not owned
+    std::int64_t Start;             // offset of the first byte in Stream, >= 0
+    std::int64_t Size;              // > 0 while in a text list
+    TStreamSegment* Prev = nullptr; // neighbours in the owning list; nullptr at the ends
+    TStreamSegment* Next = nullptr;
+
+    /// The segment's node in a position index (used by TVirtualStreamList only): a tree whose
+    /// in-order sequence is the list and whose nodes carry the size of their subtree.
+    struct TIndexNode {
+        TStreamSegment* Left = nullptr;
+        TStreamSegment* Right = nullptr;
+        TStreamSegment* Parent = nullptr;
+        std::int64_t Sum = 0;       // Size of this segment and of both subtrees
+        std::uint32_t Priority = 0; // a parent's is never below its children's
+    } Index;
+};
+
+/// A segment of inserted bytes, carved from the memory stream of a free list.
+class TAllocatedSegment : public TStreamSegment {
+public:
+    TAllocatedSegment(TStream* AStream, std::int64_t AStart, std::int64_t ASize,
+                      TFreeList* AFreeList)
+        : TStreamSegment(AStream, AStart, ASize), FreeList(AFreeList) {}
+
+    std::unique_ptr<TStreamSegment> copyOf() const override;
+    /// Destroyed when List is its own free list; otherwise its block goes back to the free list.
+    void DeAllocate(TSegmentList* List) override;
+
+    TFreeList* FreeList; // outlives every segment carved from it
+};
+
+/// Disposes of Seg on behalf of List (DeAllocate), if there is one.
+void Dispose(std::unique_ptr<TStreamSegment> Seg, TSegmentList* List);
+
+/// An ordered, doubly linked list of segments that owns them. Link operations merge a segment
+/// with a neighbour it continues.
+class TSegmentList : public TObject {
+public:
+    TSegmentList() = default;
+    ~TSegmentList() override;
+
+    /// Disposes of every segment (DeAllocate on behalf of this list).
+    virtual void Clear();
+
+    /// Adds Seg at the end; returns the segment now holding its bytes.
+    TStreamSegment* Append(std::unique_ptr<TStreamSegment> Seg);
+    /// Links Seg after After (at the front when After is nullptr), merging it with a successor
+    /// that continues it and into After when it continues After. Returns the segment now holding
+    /// Seg's bytes (Seg, or After when merged into it); nullptr for a null Seg.
+    TStreamSegment* InsertAfter(TStreamSegment* After, std::unique_ptr<TStreamSegment> Seg);
+    /// Links Seg at the front, absorbing the old head when it continues Seg.
+    TStreamSegment* Prepend(std::unique_ptr<TStreamSegment> Seg);
+    /// Moves all of List's segments, in order, to follow After (the front when nullptr) and
+    /// destroys List.
+    void InsertListAfter(TStreamSegment* After, std::unique_ptr<TSegmentList> List);
+    /// Splits Seg at Offset (see TStreamSegment::Split), keeping Tail right.
+    TStreamSegment* Split(TStreamSegment* Seg, std::int64_t Offset);
+    /// Removes Seg from the list and hands it to the caller.
+    std::unique_ptr<TStreamSegment> UnLink(TStreamSegment* Seg);
+
+    TStreamSegment* GetHead() const { return Head; }
+    TStreamSegment* GetTail() const { return Tail; }
+    std::int64_t GetSize() const { return Size; }
+    /// Number of segments (walks the list).
+    std::int64_t SegmentCount() const;
+    /// Checks the links, the sizes and Tail; for tests and diagnostics.
+    virtual bool IsConsistent() const;
+
+protected:
+    /// Unlinks Seg without changing Size (for absorbed segments, whose bytes stay counted).
+    std::unique_ptr<TStreamSegment> Detach(TStreamSegment* Seg);
+    /// Links the unowned segment Seg after After (at the front when After is nullptr); no merging.
+    void Link(TStreamSegment* After, TStreamSegment* Seg);
+    /// Lets the linked segment S absorb Other when Other continues it (TStreamSegment::Merge).
+    bool MergeInto(TStreamSegment* S, std::unique_ptr<TStreamSegment>& Other);
+
+    // Told of every change of the chain, for lists that keep more than the links.
+    /// Seg has just been linked.
+    virtual void Linked(TStreamSegment* /*Seg*/) {}
+    /// Seg is about to be unlinked.
+    virtual void Unlinking(TStreamSegment* /*Seg*/) {}
+    /// The linked segment Seg has just changed size by Delta.
+    virtual void Resized(TStreamSegment* /*Seg*/, std::int64_t /*Delta*/) {}
+
+    TStreamSegment* Head = nullptr; // nullptr exactly when the list is empty
+    TStreamSegment* Tail = nullptr;
+    std::int64_t Size = 0; // the sum of the segments' sizes
+};
+
+/// The free blocks of a memory stream that holds inserted bytes, in ascending Start order.
+/// Blocks are carved at Top, the end of the part in use, unless a free block fits (first fit).
+class TFreeList : public TSegmentList {
+public:
+    TFreeList() = default;
+    ~TFreeList() override;
+
+    /// A block of Count bytes, or nullptr when there is no memory stream (or Count <= 0).
+    std::unique_ptr<TAllocatedSegment> Alloc(std::int64_t Count);
+    /// Takes back a block carved from this list, merging it with contiguous free neighbours;
+    /// a block ending at Top lowers Top instead.
+    void DeAlloc(std::unique_ptr<TStreamSegment> Seg);
+    /// Stores Count bytes in a new block and returns it (nullptr without a memory stream).
+    std::unique_ptr<TAllocatedSegment> SaveBuf(const void* Buffer, std::int64_t Count);
+
+    TMemoryStream* GetStream() const { return Stream.get(); }
+    std::int64_t GetTop() const { return Top; }
+    /// Also: blocks ascending, apart, below Top, and found by their start.
+    bool IsConsistent() const override;
+
+protected:
+    void Linked(TStreamSegment* Seg) override { ByStart[Seg->Start] = Seg; }
+    void Unlinking(TStreamSegment* Seg) override { ByStart.erase(Seg->Start); }
+
+    std::unique_ptr<TMemoryStream> Stream; // owned; nullptr in a plain free list
+    std::int64_t Top = 0;                  // blocks in use and free blocks all lie below Top
+
+private:
+    std::map<std::int64_t, TStreamSegment*> ByStart; // the free blocks by Start, for DeAlloc
+};
+
+/// The usable free list: it owns a memory stream.
+class TMemoryBuffer : public TFreeList {
+public:
+    TMemoryBuffer();
+};
+
+/// The positions of a list's segments: a treap over the segments' index nodes, ordered as the
+/// list, so that the segment holding any position is found in logarithmic time.
+class TSegmentIndex {
+public:
+    void Clear() { Root = nullptr; }
+    /// Adds Seg right after After in the order (first when After is nullptr).
+    void InsertAfter(TStreamSegment* After, TStreamSegment* Seg);
+    void Remove(TStreamSegment* Seg);
+    /// Seg's size has changed by Delta.
+    void Resized(TStreamSegment* Seg, std::int64_t Delta);
+    /// The segment holding Pos (0 <= Pos < the total size) and the position of its first byte.
+    TStreamSegment* Find(std::int64_t Pos, std::int64_t& SegStart) const;
+    /// The tree holds exactly the list from Head, in order, with the right sums.
+    bool IsConsistent(const TStreamSegment* Head) const;
+
+private:
+    static std::int64_t SumOf(const TStreamSegment* Seg) { return Seg ? Seg->Index.Sum : 0; }
+    /// Puts New where Old was below Parent (the root when Parent is nullptr).
+    void ReplaceChild(TStreamSegment* Parent, TStreamSegment* Old, TStreamSegment* New);
+    /// Rotates Seg above its parent.
+    void RotateUp(TStreamSegment* Seg);
+
+    TStreamSegment* Root = nullptr;
+    std::uint32_t Seed = 2463534242u; // xorshift state for the priorities
+};
+
+/// A segment list read as one continuous stream with a current position, CurStart + Offset.
+/// Current is the segment holding the position (nullptr when the list is empty); a position on
+/// a boundary is at the start of the later segment, except at the very end of the text, where
+/// Current is the last segment and Offset its size. Seeking steps from Current to a neighbour,
+/// and uses the position index for anything farther.
+class TVirtualStreamList : public TSegmentList {
+public:
+    ~TVirtualStreamList() override;
+
+    void Clear() override;
+
+    /// Moves the position to Pos (0 .. Size); raises EInternalError outside.
+    void Seek(std::int64_t Pos);
+    /// Reads Count bytes at the position and moves past them. Raises EReadError on an empty list
+    /// or when fewer than Count bytes follow; returns fewer only when a segment's stream gives
+    /// fewer bytes than the segment claims (it shrank), stopping there.
+    std::int64_t Read(void* Buffer, std::int64_t Count);
+    /// Writes Count bytes from the position to Stream, segment by segment.
+    void CopyToStream(TStream* Stream, std::int64_t Count);
+    /// Inserts Seg at the position and leaves the position just after it.
+    void Insert(std::unique_ptr<TStreamSegment> Seg);
+    /// Removes Count bytes at the position and returns them as a new list.
+    std::unique_ptr<TSegmentList> Cut(std::int64_t Count);
+    /// Inserts all of List's segments at the position and leaves the position after them.
+    void InsertSegmentList(std::unique_ptr<TSegmentList> List);
+
+    std::int64_t GetPosition() const { return CurStart + Offset; }
+    TStreamSegment* GetCurrent() const { return Current; }
+    std::int64_t GetOffset() const { return Offset; }
+    /// IsConsistent, and the position fields and the index agree with the list.
+    bool IsPositionConsistent() const;
+
+protected:
+    void Linked(TStreamSegment* Seg) override { Index.InsertAfter(Seg->Prev, Seg); }
+    void Unlinking(TStreamSegment* Seg) override { Index.Remove(Seg); }
+    void Resized(TStreamSegment* Seg, std::int64_t Delta) override { Index.Resized(Seg, Delta); }
+
+private:
+    /// Steps to the next segment when the position sits at the end of Current and one follows.
+    void NormaliseBoundary();
+
+    TSegmentIndex Index;
+
+    TStreamSegment* Current = nullptr; // holds the position; nullptr only in an empty list
+    std::int64_t CurStart = 0;         // text position of Current's first byte
+    std::int64_t Offset = 0;           // 0 .. Current->Size
+};
+
+} // namespace kestrel

@@ -1,0 +1,81 @@
+// Randomized test of the virtual stream list against a string: inserts, cuts and re-insertions
+// of what was cut, with the list, its position and its index checked after every step.
+#include "textbuff/segment_list.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace kestrel {
+namespace {
+
+std::string ListText(const TSegmentList& List) {
+    std::string Result;
+    for (const TStreamSegment* S = List.GetHead(); S != nullptr; S = S->Next) {
+        std::string Part(static_cast<std::size_t>(S->Size), '\0');
+        EXPECT_EQ(S->Read(Part.data(), 0, S->Size), S->Size);
+        Result += Part;
+    }
+    return Result;
+}
+
+// A list of source and inserted segments against a string, through random inserts, cuts and
+// re-insertions of what was cut (the moves undo and redo make).
+TEST(VirtualStreamRandomTest, MatchesAStringModel) {
+    auto Source = std::make_unique<TMemoryStream>();
+    Source->WriteBuffer("The quick brown fox jumps over the lazy dog. 0123456789", 55);
+    TMemoryBuffer Store;
+    TVirtualStreamList List;
+    List.Insert(std::make_unique<TStreamSegment>(Source.get(), 0, Source->GetSize()));
+    std::string Model = "The quick brown fox jumps over the lazy dog. 0123456789";
+    std::vector<std::pair<std::unique_ptr<TSegmentList>, std::string>> Cuts;
+    std::mt19937_64 Rng(7);
+    const auto Pick = [&](std::int64_t N) {
+        return static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 1));
+    };
+    for (int Step = 0; Step < 4000; ++Step) {
+        const std::int64_t Size = static_cast<std::int64_t>(Model.size());
+        const std::int64_t Pos = Pick(Size);
+        switch (Rng() % 3) {
+        case 0: {
+            std::string Bytes(static_cast<std::size_t>(1 + Rng() % 4),
+                              static_cast<char>('a' + Step % 26));
+            List.Seek(Pos);
+            List.Insert(Store.SaveBuf(Bytes.data(), static_cast<std::int64_t>(Bytes.size())));
+            Model.insert(static_cast<std::size_t>(Pos), Bytes);
+            break;
+        }
+        case 1: {
+            const std::int64_t Count = Pick(std::min<std::int64_t>(8, Size - Pos));
+            List.Seek(Pos);
+            auto Removed = List.Cut(Count);
+            const std::string Bytes =
+                Model.substr(static_cast<std::size_t>(Pos), static_cast<std::size_t>(Count));
+            ASSERT_EQ(ListText(*Removed), Bytes);
+            Model.erase(static_cast<std::size_t>(Pos), static_cast<std::size_t>(Count));
+            Cuts.emplace_back(std::move(Removed), Bytes);
+            break;
+        }
+        default:
+            if (Cuts.empty())
+                break;
+            List.Seek(Pos);
+            List.InsertSegmentList(std::move(Cuts.back().first));
+            Model.insert(static_cast<std::size_t>(Pos), Cuts.back().second);
+            ASSERT_EQ(List.GetPosition(),
+                      Pos + static_cast<std::int64_t>(Cuts.back().second.size()));
+            Cuts.pop_back();
+            break;
+        }
+        ASSERT_TRUE(List.IsPositionConsistent()) << "step " << Step;
+        ASSERT_EQ(ListText(List), Model) << "step " << Step;
+    }
+    Cuts.clear();
+    List.Clear();
+    EXPECT_EQ(Store.GetSize(), Store.GetTop()) << "every inserted byte went back to the store";
+    EXPECT_TRUE(Store.IsConsistent());
+}
+
+} // namespace
+} // namespace kestrel
