@@ -61,30 +61,18 @@ void TTextStream::SetOEMConvert(bool Value) {
 void TTextStream::GetBuffer(std::uint8_t* Dest, std::int64_t Pos, std::uint16_t Count) {
     if (!SourceStream)
         return;
-    // Bytes of the present window that the new one keeps move inside the buffer instead of being
-    // read again (a forward walk keeps the quarter overlap before the new bytes, a backward walk
-    // the one after them). Kept bytes are already converted.
-    const std::int64_t End = Pos + Count;
-    std::int64_t KeepFrom = End, KeepTo = End; // nothing kept: all is read
-    if (Dest == Buffer && BufStart >= 0 && BufCount > 0 && BufStart < End &&
-        Pos < BufStart + BufCount) {
-        KeepFrom = max(Pos, BufStart);
-        KeepTo = min(End, BufStart + BufCount);
-        std::memmove(Dest + (KeepFrom - Pos), Buffer + (KeepFrom - BufStart),
-                     static_cast<std::size_t>(KeepTo - KeepFrom));
+    // A window that starts inside the present one (a forward walk) keeps the bytes they share:
+    // they move to the front of the buffer instead of being read again, already converted.
+    std::int64_t Kept = 0;
+    if (Dest == Buffer && BufStart >= 0 && BufStart <= Pos && Pos < BufStart + BufCount) {
+        Kept = min(Count, BufStart + BufCount - Pos);
+        std::memmove(Dest, Buffer + (Pos - BufStart), static_cast<std::size_t>(Kept));
     }
     BufStart = Pos;
-    // The bytes before the kept ones; those after them count only when these came whole.
-    std::int64_t Done = ReadSource(Dest, Pos, KeepFrom - Pos);
-    if (Done == KeepFrom - Pos)
-        Done = (KeepTo - Pos) + ReadSource(Dest + (KeepTo - Pos), KeepTo, End - KeepTo);
-    BufCount = static_cast<std::uint16_t>(Done);
-    if (OEMConvert) {
-        OemToCharBuffA(Dest, Dest, static_cast<std::size_t>(min(Done, KeepFrom - Pos)));
-        if (Done > KeepTo - Pos)
-            OemToCharBuffA(Dest + (KeepTo - Pos), Dest + (KeepTo - Pos),
-                           static_cast<std::size_t>(Done - (KeepTo - Pos)));
-    }
+    const std::int64_t Read = ReadSource(Dest + Kept, Pos + Kept, Count - Kept);
+    BufCount = static_cast<std::uint16_t>(Kept + Read);
+    if (OEMConvert)
+        OemToCharBuffA(Dest + Kept, Dest + Kept, Read);
 }
 
 std::int64_t TTextStream::ReadSource(std::uint8_t* Dest, std::int64_t Pos, std::int64_t Count) {

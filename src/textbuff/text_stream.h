@@ -60,8 +60,7 @@ protected:
     virtual void DeAllocBuffer(std::uint8_t*& P, std::uint16_t Size);
     /// Fills Dest with up to Count bytes of the text from Pos: BufStart := Pos and BufCount := the
     /// number read, converted from OEM when OEMConvert is set. Does nothing without a source.
-    /// Filling the buffer, it moves the bytes the present window shares with the new one instead
-    /// of reading them again.
+    /// A window that starts inside the present one takes the bytes they share from it.
     virtual void GetBuffer(std::uint8_t* Dest, std::int64_t Pos, std::uint16_t Count);
     /// Makes the window disposable: a descendant that keeps edits in it saves them first.
     virtual void FlushWindow() {}
