@@ -111,12 +111,9 @@ struct TEqual {
 
 /// The bytes of [P, End) below Limit, one after the other: each block of 64 bytes is compared
 /// once, however many of its bytes are asked for.
-class TBelowWalk {
+template <std::uint8_t Limit> class TBelowWalk {
 public:
-    TBelowWalk(const std::uint8_t* P, const std::uint8_t* End, std::uint8_t Limit)
-        : FBlock(P), FEnd(End), FTest(Limit) {
-        Load();
-    }
+    TBelowWalk(const std::uint8_t* P, const std::uint8_t* End) : FBlock(P), FEnd(End) { Load(); }
 
     /// The next byte below Limit after those already given, or End.
     const std::uint8_t* Next() {
@@ -133,13 +130,13 @@ public:
 
 private:
     void Load() {
-        FMarks = FEnd - FBlock >= 64 ? Marks64(FBlock, FTest)
-                                     : MarksShort(FBlock, static_cast<int>(FEnd - FBlock), FTest);
+        const TBelow Test(Limit);
+        FMarks = FEnd - FBlock >= 64 ? Marks64(FBlock, Test)
+                                     : MarksShort(FBlock, static_cast<int>(FEnd - FBlock), Test);
     }
 
     const std::uint8_t* FBlock; // the block of 64 bytes (fewer at the end) the marks are of
     const std::uint8_t* FEnd;
-    TBelow FTest;
     std::uint64_t FMarks = 0; // bytes of the block below Limit not given yet
 };
 

@@ -218,7 +218,7 @@ bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int6
     const bool Check = MaxWidth != 0;
     std::int64_t W = StartW, K = StartK;
     int TabIndex = 0;
-    bytescan::TBelowWalk Controls(Buffer + Start, Buffer + End, CR + 1);
+    bytescan::TBelowWalk<CR + 1> Controls(Buffer + Start, Buffer + End);
     for (int I = Start;;) {
         // The next TAB, LF, FF or CR; other bytes below 14 are ordinary.
         int Next;
@@ -334,7 +334,7 @@ std::int64_t UniformWidthTo(const std::uint8_t* Buffer, const std::uint8_t* P,
                             const TScanMetrics& M) {
     std::int64_t W = 0;
     int TabIndex = 0;
-    bytescan::TBelowWalk Controls(Buffer, P, CR + 1);
+    bytescan::TBelowWalk<CR + 1> Controls(Buffer, P);
     const std::uint8_t* I = Buffer;
     for (const std::uint8_t* Next; (Next = Controls.Next()) != P;)
         if (*Next == TAB) {
@@ -384,7 +384,7 @@ std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::in
     const std::int64_t U = M.UniformWidth;
     const std::int64_t Limit = MaxWidth != 0 ? MaxWidth : NoWrapWidth;
     const std::uint8_t* const End = Buffer + N;
-    bytescan::TBelowWalk Controls(Buffer, End, CR + 1);
+    bytescan::TBelowWalk<CR + 1> Controls(Buffer, End);
     std::int64_t W = 0;
     int TabIndex = 0;
     for (const std::uint8_t* I = Buffer;;) {

@@ -299,16 +299,23 @@ bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int6
     if (Pos >= TextSize)
         return false;
     DemandState(AllStates);
-    const TScanMetrics M = ActualMetrics();
-    if (M.UniformWidth > 0 && DisplayAveCharWidth == ActualAveCharWidth) {
+    if (ActualUniform > 0 && DisplayAveCharWidth == ActualAveCharWidth) {
         // Most lines end in the window that holds their start: the fast route, when it can.
         const std::uint8_t* Buffer = GetText(Pos);
         const std::int64_t N = std::min(ValidEnd - Buffer + 1, TextSize - Pos);
-        if (const std::int64_t Taken = ScanUniformLine(Buffer, N, MaxWidth, M, Width, Count)) {
+        const std::int64_t Taken =
+            ScanUniformLine(Buffer, N, MaxWidth, ActualMetrics(), Width, Count);
+        if (Taken > 0) {
             Pos += Taken;
             return true;
         }
     }
+    return ScanLineAcrossWindows(Pos, Width, Count);
+}
+
+bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
+                                         std::int64_t& Count) {
+    const TScanMetrics M = ActualMetrics();
     const std::int64_t Start = Pos;
     std::int64_t BreakPos = -1, BreakWidth = 0; // the last break opportunity of earlier windows
     bool Result = false;

@@ -200,6 +200,8 @@ private:
         return TScanMetrics{DisplayWidths.data(), DisplayUniform, DisplayDefaultTab, TabCount,
                             DisplayTabPositions.data()};
     }
+    // GetNextLine for a line at Pos < TextSize with the state established, window by window.
+    bool ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
     // One scan range of the window at Pos, up to Limit bytes: Buffer is the byte at Pos, the
     // result the number of bytes (at most 65535, and never ending in a CR that another byte
     // follows, so that CR LF is scanned whole). 0 at the end of the text.

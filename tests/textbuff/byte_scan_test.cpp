@@ -54,7 +54,7 @@ TEST(ByteScanTest, BlockMarksAndTheWalkBelowALimitSeeEveryByteOnce) {
             for (int I = From; I < Length; ++I)
                 if (Bytes[static_cast<std::size_t>(I)] < 14)
                     Expected.push_back(I);
-            TBelowWalk Walk(P + From, P + Length, 14);
+            TBelowWalk<14> Walk(P + From, P + Length);
             for (const std::uint8_t* Q; (Q = Walk.Next()) != P + Length;)
                 Got.push_back(static_cast<int>(Q - P));
             ASSERT_EQ(Got, Expected) << "length " << Length << " from " << From;
