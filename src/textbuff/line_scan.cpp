@@ -1,4 +1,5 @@
-// The line scanner: the byte-by-byte scan and the fast path for fonts of uniform width.
+// The line scanner: the byte-by-byte scan, the scan in runs, the route for whole lines of uniform
+// width and the line-feed count of unwrapped ranges.
 #include "textbuff/line_scan.h"
 
 #include "textbuff/byte_scan.h"

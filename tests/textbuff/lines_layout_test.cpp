@@ -1,6 +1,6 @@
 // Display lines of a text stream across buffer windows: line ends, form feeds, wrapping, tabs,
 // positions under a pixel, distances and paragraph starts, with tiny windows held to a whole
-// window on random texts.
+// window on random texts, and the lines and counts of every route held to the byte-by-byte scan.
 #include "textbuff/lines_buffer.h"
 
 #include "lines_test_util.h"
@@ -181,6 +181,12 @@ std::int64_t NaiveParagraphStart(const std::string& Text, std::int64_t Pos) {
     return 0;
 }
 
+void SetTabStops(TLinesBuffer& B, const std::vector<float>& Inches) {
+    B.SetTabCount(static_cast<std::int64_t>(Inches.size()));
+    for (std::size_t I = 0; I < Inches.size(); ++I)
+        B.SetTabStop(static_cast<std::int64_t>(I), Inches[I]);
+}
+
 std::string RandomText(std::mt19937& Rng, int Length, const std::string& Alphabet) {
     std::string T;
     for (int I = 0; I < Length; ++I)
@@ -200,12 +206,8 @@ TEST(LinesLayoutTest, TinyWindowsGiveTheLinesOfOneWholeWindow) {
         auto Layout = [&](std::uint16_t Buf) {
             TLayoutText T(Text, Buf, Mono);
             T.Stream.SetMaxWidth(MaxWidth);
-            if (Tabs) {
-                T.Stream.SetTabCount(3);
-                T.Stream.SetTabStop(0, 0.2f);
-                T.Stream.SetTabStop(1, 0.9f);
-                T.Stream.SetTabStop(2, 1.3f);
-            }
+            if (Tabs)
+                SetTabStops(T.Stream, {0.2f, 0.9f, 1.3f});
             return AllLines(T.Stream);
         };
         const auto Whole = Layout(65535);
@@ -312,11 +314,8 @@ TEST(LinesLayoutTest, LinesAndCountsOfEveryRouteMatchTheBytewiseScan) {
               static_cast<std::uint16_t>(200 + Rng() % 800)}) {
             TLayoutText T(Text, Buf, Mono);
             T.Stream.SetMaxWidth(MaxWidth);
-            if (Tabs) {
-                T.Stream.SetTabCount(2);
-                T.Stream.SetTabStop(0, 0.3f);
-                T.Stream.SetTabStop(1, 1.1f);
-            }
+            if (Tabs)
+                SetTabStops(T.Stream, {0.3f, 1.1f});
             const auto Expected = ReferenceLines(T.Stream, Text);
             const std::string Trace = "round " + std::to_string(Round) + " width " +
                                       std::to_string(MaxWidth) + " buffer " + std::to_string(Buf);

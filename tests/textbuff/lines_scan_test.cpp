@@ -1,5 +1,6 @@
-// The line scanner on single windows: line ends, form feeds, tabs, wrapping, and the fast path
-// held to the byte-by-byte scan on random input.
+// The line scanner on single windows: line ends, form feeds, tabs, wrapping, and the fast paths
+// (the scan in runs, the uniform route for whole lines, the line-feed count) held to the
+// byte-by-byte scan on random input.
 #include "textbuff/line_scan.h"
 
 #include <gtest/gtest.h>
