@@ -176,7 +176,7 @@ inline int FindAnchored(const std::uint8_t* Base, int First, int Last, int K1, s
     const TVec16 VA1 = Splat(A1), VB1 = Splat(B1), VA2 = Splat(A2), VB2 = Splat(B2);
     auto Marks = [&](int S) { // bit I: candidate S + I
         const TVec16 X = Load(Base + S + K1), Y = Load(Base + S + K2);
-        return MarkBits(((X == VA1) | (X == VB1)) & ((Y == VA2) | (Y == VB2)));
+        return std::uint64_t{MarkBits(((X == VA1) | (X == VB1)) & ((Y == VA2) | (Y == VB2)))};
     };
     auto Single = [&](int S) {
         const std::uint8_t X = Base[S + K1], Y = Base[S + K2];
@@ -185,7 +185,7 @@ inline int FindAnchored(const std::uint8_t* Base, int First, int Last, int K1, s
     if (!Backward) {
         int S = First;
         for (; Last - S + 1 >= 16; S += 16)
-            for (std::uint32_t M = Marks(S); M != 0; M &= M - 1)
+            for (std::uint64_t M = Marks(S); M != 0; M &= M - 1)
                 if (Accept(S + std::countr_zero(M)))
                     return S + std::countr_zero(M);
         for (; S <= Last; ++S)
@@ -195,11 +195,11 @@ inline int FindAnchored(const std::uint8_t* Base, int First, int Last, int K1, s
     }
     int S = Last;
     for (; S - First + 1 >= 16; S -= 16)
-        for (std::uint32_t M = Marks(S - 15); M != 0;) {
+        for (std::uint64_t M = Marks(S - 15); M != 0;) {
             const int I = std::bit_width(M) - 1;
             if (Accept(S - 15 + I))
                 return S - 15 + I;
-            M &= ~(std::uint32_t{1} << I);
+            M &= ~(std::uint64_t{1} << I);
         }
     for (; S >= First; --S)
         if (Single(S))
