@@ -1,6 +1,6 @@
 # Layout and search, each beside a standard tool for the same work: display lines counted with
-# GetNextLine against `wc -l`, an absent 12-byte pattern searched against `grep -F`, and a 50 MB
-# single line counted and searched. Sourced by bench/compare.sh.
+# CountLines (and with one GetNextLine a line) against `wc -l`, an absent 12-byte pattern searched
+# against `grep -F`, and a 50 MB single line counted and searched. Sourced by bench/compare.sh.
 export LC_ALL=C # grep at its fastest
 
 lines=$(ensure_file layout-lines.txt --size "$BENCH_SIZE")
@@ -15,6 +15,11 @@ figure "kxtool count (not wrapped)" "$SECONDS_TAKEN" "$wc_s" "wc -l" 2
 echo "    peak memory of kxtool count: $PEAK_KB KB for a file of $BENCH_SIZE bytes"
 best_of 3 "$KXTOOL" count --wrap 800 "$lines"
 figure "kxtool count --wrap 800" "$SECONDS_TAKEN" "$wc_s" "wc -l" 5
+# The same counts with one GetNextLine call a line, as a caller walking the lines makes them.
+best_of 3 "$KXTOOL" count --each "$lines"
+figure "kxtool count --each" "$SECONDS_TAKEN" "$wc_s" "wc -l"
+best_of 3 "$KXTOOL" count --each --wrap 800 "$lines"
+figure "kxtool count --each --wrap 800" "$SECONDS_TAKEN" "$wc_s" "wc -l"
 
 export ALLOW_STATUS=1 # nothing found
 best_of 3 grep -F -c "$pattern" "$lines"

@@ -88,6 +88,18 @@ BENCHMARK(BM_GetNextLine)
     ->Args({NoWrapWidth, 1})
     ->Unit(benchmark::kMillisecond);
 
+// The same lines counted by CountLines instead of one GetNextLine each.
+void BM_CountLines(benchmark::State& State) {
+    TStreamFixture F(GeneratedText(TextBytes));
+    F.Stream.SetMaxWidth(State.range(0));
+    for (auto _ : State) {
+        std::int64_t Pos = 0;
+        benchmark::DoNotOptimize(F.Stream.CountLines(Pos, INT64_MAX));
+    }
+    State.SetBytesProcessed(State.iterations() * TextBytes);
+}
+BENCHMARK(BM_CountLines)->Arg(NoWrapWidth)->Arg(800)->Unit(benchmark::kMillisecond);
+
 void BM_SearchAbsent(benchmark::State& State) {
     TStreamFixture F(GeneratedText(TextBytes));
     TFindOptions Options;

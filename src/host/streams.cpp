@@ -29,8 +29,17 @@ std::string Reason(int Error) { return std::strerror(Error); }
 // --- TStream --------------------------------------------------------------------------------
 
 std::int64_t TStream::ReadAt(std::int64_t Pos, void* Buffer, std::int64_t Count) {
+    const std::int64_t Position = Seek(0, soFromCurrent);
     Seek(Pos, soFromBeginning);
-    return Read(Buffer, Count);
+    std::int64_t Done;
+    try {
+        Done = Read(Buffer, Count);
+    } catch (...) {
+        Seek(Position, soFromBeginning);
+        throw;
+    }
+    Seek(Position, soFromBeginning);
+    return Done;
 }
 
 std::int64_t TStream::GetSize() {
@@ -123,7 +132,6 @@ std::int64_t THandleStream::ReadAt(std::int64_t Pos, void* Buffer, std::int64_t 
             break;
         Done += N;
     }
-    Seek(Pos + Done, soFromBeginning);
     return Done;
 }
 

@@ -37,7 +37,8 @@ public:
     /// Moves the position relative to Origin (soFromBeginning, soFromCurrent, soFromEnd) and
     /// returns the new position.
     virtual std::int64_t Seek(std::int64_t Offset, std::uint16_t Origin) = 0;
-    /// Reads at Pos without regard to the current position, which ends after the bytes read.
+    /// Reads up to Count bytes at Pos into Buffer and returns the number read (0 at the end); the
+    /// current position is neither used nor moved (a file stream reads with one system call).
     virtual std::int64_t ReadAt(std::int64_t Pos, void* Buffer, std::int64_t Count);
 
     std::int64_t GetPosition() { return Seek(0, soFromCurrent); }

@@ -1,10 +1,16 @@
 // Fast byte finders for the line scanner and the search: sixteen bytes at a time through the
-// compilers' portable vector types, with plain loops for the tails.
+// compilers' portable vector types, with plain loops for the tails. A comparison's marks become
+// bits through the processor's byte-mask instruction where the target has one (SSE2, part of
+// every x86-64), else through a portable gather.
 #pragma once
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kestrel::bytescan {
 
@@ -23,29 +29,6 @@ inline TVec16 Load(const std::uint8_t* P) {
     return V;
 }
 
-// The two halves of a comparison mask (each byte 0x00 or 0xFF).
-template <typename M> inline void Halves(const M& Mask, std::uint64_t& Lo, std::uint64_t& Hi) {
-    static_assert(sizeof(M) == 16);
-    std::memcpy(&Lo, &Mask, 8);
-    std::memcpy(&Hi, reinterpret_cast<const char*>(&Mask) + 8, 8);
-}
-
-// Index (0..15) of the first marked byte of a non-empty mask.
-inline int FirstMarked(std::uint64_t Lo, std::uint64_t Hi) {
-    if constexpr (std::endian::native == std::endian::little)
-        return Lo != 0 ? std::countr_zero(Lo) / 8 : 8 + std::countr_zero(Hi) / 8;
-    else
-        return Lo != 0 ? std::countl_zero(Lo) / 8 : 8 + std::countl_zero(Hi) / 8;
-}
-
-// Index (0..15) of the last marked byte of a non-empty mask.
-inline int LastMarked(std::uint64_t Lo, std::uint64_t Hi) {
-    if constexpr (std::endian::native == std::endian::little)
-        return Hi != 0 ? 15 - std::countl_zero(Hi) / 8 : 7 - std::countl_zero(Lo) / 8;
-    else
-        return Hi != 0 ? 15 - std::countr_zero(Hi) / 8 : 7 - std::countr_zero(Lo) / 8;
-}
-
 inline std::uint64_t SwapBytes(std::uint64_t V) {
     std::uint64_t R = 0;
     for (int I = 0; I < 8; ++I, V >>= 8)
@@ -53,63 +36,125 @@ inline std::uint64_t SwapBytes(std::uint64_t V) {
     return R;
 }
 
-// The marks of a mask as 16 bits, bit I for byte I, without branches.
-template <typename M> inline std::uint64_t BitMask(const M& Mask) {
+/// The marks of a comparison mask (each byte 0x00 or 0xFF) as 16 bits, bit I for byte I, by
+/// multiplication: the fallback for targets without a byte-mask instruction.
+template <typename M> inline std::uint32_t MarkBitsPortable(const M& Mask) {
+    static_assert(sizeof(M) == 16);
     std::uint64_t Lo, Hi;
-    Halves(Mask, Lo, Hi);
-    // The top bit of each byte, gathered into the top byte by one multiplication.
-    constexpr std::uint64_t Tops = 0x8080808080808080ULL, Gather = 0x0002040810204081ULL;
+    std::memcpy(&Lo, &Mask, 8);
+    std::memcpy(&Hi, reinterpret_cast<const char*>(&Mask) + 8, 8);
     if constexpr (std::endian::native != std::endian::little) {
         Lo = SwapBytes(Lo);
         Hi = SwapBytes(Hi);
     }
-    return ((Lo & Tops) * Gather >> 56) | (((Hi & Tops) * Gather >> 56) << 8);
+    // The top bit of each byte, gathered into the top byte by one multiplication.
+    constexpr std::uint64_t Tops = 0x8080808080808080ULL, Gather = 0x0002040810204081ULL;
+    return static_cast<std::uint32_t>(((Lo & Tops) * Gather >> 56) |
+                                      (((Hi & Tops) * Gather >> 56) << 8));
 }
 
-/// The first byte in [P, End) below Limit, or End.
-inline const std::uint8_t* FindBelow(const std::uint8_t* P, const std::uint8_t* End,
-                                     std::uint8_t Limit) {
-    const TVec16 L = Splat(Limit);
-    while (End - P >= 64) {
-        const auto M0 = Load(P) < L, M1 = Load(P + 16) < L, M2 = Load(P + 32) < L,
-                   M3 = Load(P + 48) < L;
-        std::uint64_t Lo, Hi;
-        Halves(M0 | M1 | M2 | M3, Lo, Hi);
-        if ((Lo | Hi) != 0)
-            return P + std::countr_zero(BitMask(M0) | BitMask(M1) << 16 | BitMask(M2) << 32 |
-                                        BitMask(M3) << 48);
-        P += 64;
-    }
-    while (End - P >= 16) {
-        std::uint64_t Lo, Hi;
-        Halves(Load(P) < L, Lo, Hi);
-        if ((Lo | Hi) != 0)
-            return P + FirstMarked(Lo, Hi);
-        P += 16;
-    }
-    while (P < End && *P >= Limit)
-        ++P;
-    return P;
+/// The marks of a comparison mask as 16 bits, bit I for byte I.
+template <typename M> inline std::uint32_t MarkBits(const M& Mask) {
+    static_assert(sizeof(M) == 16);
+#if defined(__SSE2__)
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(std::bit_cast<__m128i>(Mask)));
+#else
+    return MarkBitsPortable(Mask);
+#endif
 }
+
+/// The number of bits set: the processor's instruction where the target has it, else a few
+/// shifts and adds (never a library call).
+inline int PopCount(std::uint64_t X) {
+#if defined(__POPCNT__)
+    return std::popcount(X);
+#else
+    X -= (X >> 1) & 0x5555555555555555ULL;
+    X = (X & 0x3333333333333333ULL) + ((X >> 2) & 0x3333333333333333ULL);
+    X = (X + (X >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<int>((X * 0x0101010101010101ULL) >> 56);
+#endif
+}
+
+/// Bit I set where Test marks byte I of the 64 bytes at P (Test maps 16 loaded bytes to a
+/// comparison mask).
+template <typename F> inline std::uint64_t Marks64(const std::uint8_t* P, F Test) {
+    return std::uint64_t{MarkBits(Test(Load(P)))} |
+           std::uint64_t{MarkBits(Test(Load(P + 16)))} << 16 |
+           std::uint64_t{MarkBits(Test(Load(P + 32)))} << 32 |
+           std::uint64_t{MarkBits(Test(Load(P + 48)))} << 48;
+}
+
+/// The same for the N (0 .. 63) bytes at P, compared in a copy so that nothing beyond them is
+/// read.
+template <typename F>
+[[gnu::noinline]] std::uint64_t MarksShort(const std::uint8_t* P, int N, F Test) {
+    std::uint8_t Copy[64] = {};
+    if (N > 0)
+        std::memcpy(Copy, P, static_cast<std::size_t>(N));
+    return Marks64(Copy, Test) & ((std::uint64_t{1} << N) - 1);
+}
+
+/// The test of the bytes below Limit.
+struct TBelow {
+    explicit TBelow(std::uint8_t Limit) : FLimit(Splat(Limit)) {}
+    auto operator()(const TVec16& X) const { return X < FLimit; }
+    TVec16 FLimit;
+};
+
+/// The test of the bytes equal to Value.
+struct TEqual {
+    explicit TEqual(std::uint8_t Value) : FValue(Splat(Value)) {}
+    auto operator()(const TVec16& X) const { return X == FValue; }
+    TVec16 FValue;
+};
+
+/// The bytes of [P, End) below Limit, one after the other: each block of 64 bytes is compared
+/// once, however many of its bytes are asked for.
+template <std::uint8_t Limit> class TBelowWalk {
+public:
+    TBelowWalk(const std::uint8_t* P, const std::uint8_t* End) : FBlock(P), FEnd(End) { Load(); }
+
+    /// The next byte below Limit after those already given, or End.
+    const std::uint8_t* Next() {
+        while (FMarks == 0) {
+            if (FEnd - FBlock <= 64)
+                return FEnd;
+            FBlock += 64;
+            Load();
+        }
+        const std::uint8_t* Found = FBlock + std::countr_zero(FMarks);
+        FMarks &= FMarks - 1;
+        return Found;
+    }
+
+private:
+    void Load() {
+        const TBelow Test(Limit);
+        FMarks = FEnd - FBlock >= 64 ? Marks64(FBlock, Test)
+                                     : MarksShort(FBlock, static_cast<int>(FEnd - FBlock), Test);
+    }
+
+    const std::uint8_t* FBlock; // the block of 64 bytes (fewer at the end) the marks are of
+    const std::uint8_t* FEnd;
+    std::uint64_t FMarks = 0; // bytes of the block below Limit not given yet
+};
 
 /// The last byte in [Begin, P) equal to A or B, or nullptr.
 inline const std::uint8_t* FindEitherBack(const std::uint8_t* Begin, const std::uint8_t* P,
                                           std::uint8_t A, std::uint8_t B) {
     const TVec16 VA = Splat(A), VB = Splat(B);
-    while (P - Begin >= 32) {
+    for (; P - Begin >= 32; P -= 32) {
         const TVec16 X = Load(P - 32), Y = Load(P - 16);
-        std::uint64_t Lo, Hi;
-        Halves((X == VA) | (X == VB) | (Y == VA) | (Y == VB), Lo, Hi);
-        if ((Lo | Hi) != 0)
-            break;
-        P -= 32;
+        const std::uint32_t Marks =
+            MarkBits((X == VA) | (X == VB)) | MarkBits((Y == VA) | (Y == VB)) << 16;
+        if (Marks != 0)
+            return P - 32 + (std::bit_width(Marks) - 1);
     }
-    while (P - Begin >= 16) {
+    if (P - Begin >= 16) {
         const TVec16 X = Load(P - 16);
-        std::uint64_t Lo, Hi;
-        Halves((X == VA) | (X == VB), Lo, Hi);
-        if ((Lo | Hi) != 0)
-            return P - 16 + LastMarked(Lo, Hi);
+        if (const std::uint32_t Marks = MarkBits((X == VA) | (X == VB)))
+            return P - 16 + (std::bit_width(Marks) - 1);
         P -= 16;
     }
     while (P > Begin) {
@@ -131,10 +176,7 @@ inline int FindAnchored(const std::uint8_t* Base, int First, int Last, int K1, s
     const TVec16 VA1 = Splat(A1), VB1 = Splat(B1), VA2 = Splat(A2), VB2 = Splat(B2);
     auto Marks = [&](int S) { // bit I: candidate S + I
         const TVec16 X = Load(Base + S + K1), Y = Load(Base + S + K2);
-        const auto M = ((X == VA1) | (X == VB1)) & ((Y == VA2) | (Y == VB2));
-        std::uint64_t Lo, Hi;
-        Halves(M, Lo, Hi);
-        return (Lo | Hi) == 0 ? std::uint64_t{0} : BitMask(M);
+        return std::uint64_t{MarkBits(((X == VA1) | (X == VB1)) & ((Y == VA2) | (Y == VB2)))};
     };
     auto Single = [&](int S) {
         const std::uint8_t X = Base[S + K1], Y = Base[S + K2];

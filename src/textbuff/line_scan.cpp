@@ -1,8 +1,11 @@
-// The line scanner: the byte-by-byte scan and the fast path for fonts of uniform width.
+// The line scanner: the byte-by-byte scan, the scan in runs, the route for whole lines of uniform
+// width and the line-feed count of unwrapped ranges.
 #include "textbuff/line_scan.h"
 
 #include "textbuff/byte_scan.h"
 
+#include <algorithm>
+#include <bit>
 #include <cassert>
 
 namespace kestrel {
@@ -15,6 +18,27 @@ bool IsBreakChar(std::uint8_t B) {
     return B == ' ' || B == '-';
 }
 
+// TAB, LF, FF or CR: the bytes below 14 that the scan does not measure as characters.
+bool IsLayoutControl(std::uint8_t B) {
+    constexpr std::uint32_t Set = 1u << TAB | 1u << LF | 1u << FF | 1u << CR;
+    return B <= CR && (Set >> B & 1) != 0;
+}
+
+// Q mod D (0 <= result < D, for Q of any sign) where D > 0: a mask when D is a power of two.
+std::int64_t ModuloOf(std::int64_t Q, std::int64_t D) {
+    if ((D & (D - 1)) == 0)
+        return Q & (D - 1);
+    const std::int64_t R = Q % D;
+    return R < 0 ? R + D : R;
+}
+
+// Q div D for Q >= 0 and D > 0: a shift when D is a power of two.
+std::int64_t QuotientOf(std::int64_t Q, std::int64_t D) {
+    if ((D & (D - 1)) == 0)
+        return Q >> std::countr_zero(static_cast<std::uint64_t>(D));
+    return Q / D;
+}
+
 // The advance of a tab at width W: to the first stop beyond W, searching on from TabIndex
 // (which moves past every stop examined); past the last, to the next multiple of the default.
 std::int64_t TabAdvance(std::int64_t W, int& TabIndex, const TScanMetrics& M) {
@@ -24,8 +48,7 @@ std::int64_t TabAdvance(std::int64_t W, int& TabIndex, const TScanMetrics& M) {
             return Stop - W;
     }
     const std::int64_t D = M.DefaultTabWidth > 0 ? M.DefaultTabWidth : 1;
-    const std::int64_t Floor = W >= 0 ? W / D : -((-W + D - 1) / D);
-    return (Floor + 1) * D - W;
+    return D - ModuloOf(W, D);
 }
 
 // Writes the results common to every return.
@@ -88,110 +111,153 @@ std::int64_t RunWidth(const std::uint8_t* P, std::int64_t N, const TScanMetrics&
     }
 }
 
-// The scan in runs: the bytes below 14 (among them TAB, LF, FF and CR) are found sixteen at a
-// time, the ordinary bytes between them measured at once, and the last break opportunity looked
-// for only when a line is cut or the range runs out. Gives what the byte-by-byte scan gives.
+// One call of the scan in runs: where it started and what it writes back.
+struct TRunScan {
+    const std::uint8_t* Buffer;
+    int Start;
+    std::int64_t StartW, StartK; // width and count on entry
+    bool WordWrap;
+    const TScanMetrics& M;
+    std::uint16_t& Pos;
+    std::uint16_t& CharCount;
+    std::int64_t& Width;
+    bool& Overflow;
+
+    bool Ended(int NewPos, std::int64_t W, std::int64_t K) const {
+        Pos = static_cast<std::uint16_t>(NewPos);
+        CharCount = static_cast<std::uint16_t>(K);
+        Width = W;
+        return true;
+    }
+};
+
+// The last break opportunity before Cut, where the width and count are W and K: the index after
+// the last space or hyphen with the width and count there, or the scan's start when there is none.
+template <bool Uniform>
+TScanState LastBreak(const TRunScan& R, int Cut, std::int64_t W, std::int64_t K) {
+    TScanState S{W, K, R.Start, R.StartW, R.StartK};
+    const std::uint8_t* Buffer = R.Buffer;
+    const std::uint8_t* P = bytescan::FindEitherBack(Buffer + R.Start, Buffer + Cut, ' ', '-');
+    if (P == nullptr)
+        return S;
+    S.BI = static_cast<int>(P - Buffer) + 1;
+    if (bytescan::FindEitherBack(Buffer + S.BI, Buffer + Cut, TAB, TAB) == nullptr) {
+        S.BW = W - RunWidth<Uniform>(Buffer + S.BI, Cut - S.BI, R.M);
+        S.BC = K - (Cut - S.BI);
+        return S;
+    }
+    // A tab lies between: measure up to the break from the start.
+    auto P0 = static_cast<std::uint16_t>(R.Start), K0 = static_cast<std::uint16_t>(R.StartK);
+    std::int64_t W0 = R.StartW, BW = 0;
+    std::uint16_t BC = 0;
+    bool Over = false;
+    ScanForEolBytewise(Buffer, P0, static_cast<std::uint16_t>(S.BI - 1), 0, false, K0, W0, R.M, BW,
+                       BC, Over);
+    S.BW = W0;
+    S.BC = K0;
+    return S;
+}
+
+// The line passes the width at the byte at Index, where the width and count are W and K: it ends
+// before that byte, or with word wrap after the last break opportunity.
+template <bool Uniform>
+[[gnu::noinline]] bool CutAt(const TRunScan& R, int Index, std::int64_t W, std::int64_t K) {
+    if (!R.WordWrap)
+        return R.Ended(Index, W, K);
+    TScanState S = LastBreak<Uniform>(R, Index, W, K);
+    if (S.BC == 0) {
+        R.Overflow = true;
+        return R.Ended(Index, W, K);
+    }
+    return R.Ended(S.BI, S.BW, S.BC);
+}
+
+// The run of N ordinary bytes at I, starting at width W, passes MaxWidth: the index of the first
+// byte that takes the width beyond it (with word wrap, the first after it that is not a space or
+// hyphen, as those may pass the width), and in W the width before that byte; I + N when every
+// byte beyond the width is a space or hyphen, W then being unchanged.
+template <bool Uniform>
+[[gnu::noinline]] int FirstBeyond(const TRunScan& R, int I, std::int64_t N, std::int64_t MaxWidth,
+                                  std::int64_t& W) {
+    const std::uint8_t* Buffer = R.Buffer;
+    const TScanMetrics& M = R.M;
+    std::int64_t J;
+    std::int64_t V = W;
+    if constexpr (Uniform) {
+        const std::int64_t Room = MaxWidth - W;
+        J = Room <= 0 ? 0 : QuotientOf(Room, M.UniformWidth);
+        V = W + J * M.UniformWidth;
+    } else {
+        J = 0;
+        while (V + M.CharWidths[Buffer[I + J]] <= MaxWidth)
+            V += M.CharWidths[Buffer[I + J++]];
+    }
+    if (R.WordWrap)
+        while (J < N && IsBreakChar(Buffer[I + J]))
+            V += M.CharWidths[Buffer[I + J++]];
+    if (J == N)
+        return I + static_cast<int>(N);
+    W = V;
+    return I + static_cast<int>(J);
+}
+
+// The scan in runs: the bytes below 14 (among them TAB, LF, FF and CR) are found 64 at a time,
+// the ordinary bytes between them measured at once, and the last break opportunity looked for
+// only when a line is cut or the range runs out. Gives what the byte-by-byte scan gives. The
+// loop keeps its state in locals; the rare ends are functions of their own.
 template <bool Uniform>
 bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int64_t MaxWidth,
               bool WordWrap, std::uint16_t& CharCount, std::int64_t& Width, const TScanMetrics& M,
               std::int64_t& BreakWidth, std::uint16_t& BreakCount, bool& Overflow) {
-    const bool Check = MaxWidth != 0;
     const int Start = Pos;
     const std::int64_t StartW = Width, StartK = CharCount;
-    TScanState S{Width, CharCount, Start, Width, CharCount};
-    int TabIndex = 0;
-    // Sets the break opportunity to the last space or hyphen before Cut, where the width and
-    // count are W and K.
-    auto FindBreak = [&](int Cut, std::int64_t W, std::int64_t K) {
-        const std::uint8_t* P = bytescan::FindEitherBack(Buffer + Start, Buffer + Cut, ' ', '-');
-        if (P == nullptr)
-            return; // none: the entry values stand
-        const int After = static_cast<int>(P - Buffer) + 1;
-        if (bytescan::FindEitherBack(Buffer + After, Buffer + Cut, TAB, TAB) == nullptr) {
-            S.BI = After;
-            S.BW = W - RunWidth<Uniform>(Buffer + After, Cut - After, M);
-            S.BC = K - (Cut - After);
-            return;
-        }
-        // A tab lies between: measure up to the break from the start.
-        std::uint16_t P0 = static_cast<std::uint16_t>(Start),
-                      K0 = static_cast<std::uint16_t>(StartK);
-        std::int64_t W0 = StartW, BW = 0;
-        std::uint16_t BC = 0;
-        bool Over = false;
-        ScanForEolBytewise(Buffer, P0, static_cast<std::uint16_t>(After - 1), 0, false, K0, W0, M,
-                           BW, BC, Over);
-        S.BI = After;
-        S.BW = W0;
-        S.BC = K0;
+    // Built only where the loop hands over to the rare ends, so the loop keeps its registers.
+    auto Call = [&] {
+        return TRunScan{Buffer, Start, StartW,    StartK, WordWrap,
+                        M,      Pos,   CharCount, Width,  Overflow};
     };
-
-    int I = Start;
-    for (;;) {
+    const bool Check = MaxWidth != 0;
+    std::int64_t W = StartW, K = StartK;
+    int TabIndex = 0;
+    bytescan::TBelowWalk<CR + 1> Controls(Buffer + Start, Buffer + End);
+    for (int I = Start;;) {
         // The next TAB, LF, FF or CR; other bytes below 14 are ordinary.
-        int Next = I;
-        for (;;) {
-            Next = static_cast<int>(bytescan::FindBelow(Buffer + Next, Buffer + End, 14) - Buffer);
-            if (Next >= End)
-                break;
-            const std::uint8_t B = Buffer[Next];
-            if (B == TAB || B == LF || B == FF || B == CR)
-                break;
-            ++Next;
-        }
+        int Next;
+        do
+            Next = static_cast<int>(Controls.Next() - Buffer);
+        while (Next < End && !IsLayoutControl(Buffer[Next]));
         const std::int64_t Run = Next - I;
-        const std::int64_t W0 = S.W, K0 = S.K;
         const std::int64_t RunW = RunWidth<Uniform>(Buffer + I, Run, M);
-        if (Check && Run > 0 && MaxWidth - W0 < RunW) {
-            // The first byte beyond MaxWidth, then past any spaces and hyphens (which may pass
-            // the width when wrapping words).
-            std::int64_t J, W;
-            if constexpr (Uniform) {
-                const std::int64_t Room = MaxWidth - W0;
-                J = Room <= 0 ? 0 : Room / M.UniformWidth;
-                W = W0 + J * M.UniformWidth;
-            } else {
-                J = 0;
-                W = W0;
-                while (W + M.CharWidths[Buffer[I + J]] <= MaxWidth)
-                    W += M.CharWidths[Buffer[I + J++]];
-            }
-            if (WordWrap)
-                while (J < Run && IsBreakChar(Buffer[I + J]))
-                    W += M.CharWidths[Buffer[I + J++]];
-            if (J < Run) {
-                const int At = I + static_cast<int>(J);
-                S.W = W;
-                S.K = K0 + J;
-                if (WordWrap)
-                    FindBreak(At, S.W, S.K);
-                return Cut(Pos, At, WordWrap, S, CharCount, Width, Overflow);
-            }
+        if (Check && Run > 0 && MaxWidth - W < RunW) {
+            std::int64_t CutW = W;
+            const int At = FirstBeyond<Uniform>(Call(), I, Run, MaxWidth, CutW);
+            if (At < Next)
+                return CutAt<Uniform>(Call(), At, CutW, K + (At - I));
         }
-        S.W = W0 + RunW;
-        S.K = K0 + Run;
+        W += RunW;
+        K += Run;
         if (Next >= End) {
-            FindBreak(End, S.W, S.K);
-            return Exhausted(Pos, End, S, CharCount, Width, BreakWidth, BreakCount);
+            const TScanState S = LastBreak<Uniform>(Call(), End, W, K);
+            BreakWidth = S.BW;
+            BreakCount = static_cast<std::uint16_t>(S.BC);
+            Pos = static_cast<std::uint16_t>(End);
+            CharCount = static_cast<std::uint16_t>(K);
+            Width = W;
+            return false;
         }
         const std::uint8_t B = Buffer[Next];
         if (B == LF)
-            return Ended(Pos, Next + 1, S, CharCount, Width);
+            return Call().Ended(Next + 1, W, K);
         if (B == FF)
-            return Ended(Pos, S.K == 0 ? Next + 1 : Next, S, CharCount, Width);
+            return Call().Ended(K == 0 ? Next + 1 : Next, W, K);
         if (B == CR && Next + 1 < End && Buffer[Next + 1] == LF)
-            return Ended(Pos, Next + 2, S, CharCount, Width);
+            return Call().Ended(Next + 2, W, K);
         // A tab or a lone CR: one character with its own advance.
-        const std::int64_t A = B == TAB ? TabAdvance(S.W, TabIndex, M) : M.CharWidths[CR];
-        S.W += A;
-        ++S.K;
-        if (Check && S.W > MaxWidth) {
-            S.W -= A;
-            --S.K;
-            if (WordWrap)
-                FindBreak(Next, S.W, S.K);
-            return Cut(Pos, Next, WordWrap, S, CharCount, Width, Overflow);
-        }
+        const std::int64_t A = B == TAB ? TabAdvance(W, TabIndex, M) : M.CharWidths[CR];
+        if (Check && W + A > MaxWidth)
+            return CutAt<Uniform>(Call(), Next, W, K);
+        W += A;
+        ++K;
         I = Next + 1;
     }
 }
@@ -260,6 +326,151 @@ bool ScanForEol(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t En
                               BreakWidth, BreakCount, Overflow);
     return ScanRuns<false>(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width, Metrics,
                            BreakWidth, BreakCount, Overflow);
+}
+
+namespace {
+
+// The width from Buffer up to P of uniform bytes holding no line end and no lone CR.
+std::int64_t UniformWidthTo(const std::uint8_t* Buffer, const std::uint8_t* P,
+                            const TScanMetrics& M) {
+    std::int64_t W = 0;
+    int TabIndex = 0;
+    bytescan::TBelowWalk<CR + 1> Controls(Buffer, P);
+    const std::uint8_t* I = Buffer;
+    for (const std::uint8_t* Next; (Next = Controls.Next()) != P;)
+        if (*Next == TAB) {
+            W += (Next - I) * M.UniformWidth;
+            W += TabAdvance(W, TabIndex, M);
+            I = Next + 1;
+        }
+    return W + (P - I) * M.UniformWidth;
+}
+
+// The uniform line that passes the width at Cut, where the width is W: it ends after the last
+// space or hyphen before Cut, unless there is none (then 0: a cut inside a word).
+std::int64_t WrapUniformLine(const std::uint8_t* Buffer, const std::uint8_t* Cut, std::int64_t W,
+                             const TScanMetrics& M, std::int64_t& Width, std::int64_t& Count) {
+    const std::uint8_t* Break = bytescan::FindEitherBack(Buffer, Cut, ' ', '-');
+    if (Break == nullptr)
+        return 0;
+    Count = Break + 1 - Buffer;
+    if (bytescan::FindEitherBack(Break + 1, Cut, TAB, TAB) == nullptr)
+        Width = W - (Cut - (Break + 1)) * M.UniformWidth;
+    else // a tab between: its advance depended on what came before
+        Width = UniformWidthTo(Buffer, Break + 1, M);
+    return Count;
+}
+
+// The run of uniform bytes [I, Next), starting at width W, passes Limit: the line wraps at the
+// first byte beyond it that is not a space or hyphen (those may pass the width). 0 when every
+// byte beyond is one: the byte at Next decides, which the general scan does.
+[[gnu::noinline]] std::int64_t WrapUniformRun(const std::uint8_t* Buffer, const std::uint8_t* I,
+                                              const std::uint8_t* Next, std::int64_t W,
+                                              std::int64_t Limit, const TScanMetrics& M,
+                                              std::int64_t& Width, std::int64_t& Count) {
+    const std::int64_t U = M.UniformWidth, Room = Limit - W;
+    const std::uint8_t* Cut = I + (Room < 0 ? 0 : QuotientOf(Room, U));
+    while (Cut < Next && IsBreakChar(*Cut))
+        ++Cut;
+    if (Cut == Next)
+        return 0;
+    return WrapUniformLine(Buffer, Cut, W + (Cut - I) * U, M, Width, Count);
+}
+
+} // namespace
+
+std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
+                             const TScanMetrics& M, std::int64_t& Width, std::int64_t& Count) {
+    assert(M.UniformWidth > 0 && "the uniform route needs uniform widths");
+    const std::int64_t U = M.UniformWidth;
+    const std::int64_t Limit = MaxWidth != 0 ? MaxWidth : NoWrapWidth;
+    const std::uint8_t* const End = Buffer + N;
+    bytescan::TBelowWalk<CR + 1> Controls(Buffer, End);
+    std::int64_t W = 0;
+    int TabIndex = 0;
+    for (const std::uint8_t* I = Buffer;;) {
+        const std::uint8_t* Next = Controls.Next();
+        if (Next < End && !IsLayoutControl(*Next))
+            continue; // another control byte: an ordinary character
+        const std::int64_t RunW = (Next - I) * U;
+        if (RunW > Limit - W)
+            return WrapUniformRun(Buffer, I, Next, W, Limit, M, Width, Count);
+        if (Next == End)
+            return 0; // the line goes on beyond the range
+        const std::uint8_t B = *Next;
+        W += RunW;
+        if (B == LF || (B == CR && Next + 1 < End && Next[1] == LF)) {
+            Count = Next - Buffer;
+            Width = W;
+            return Count + (B == LF ? 1 : 2);
+        }
+        if (B != TAB)
+            return 0; // a form feed or a lone CR: left to the general scan
+        const std::int64_t A = TabAdvance(W, TabIndex, M);
+        if (A > Limit - W)
+            return WrapUniformLine(Buffer, Next, W, M, Width, Count);
+        W += A;
+        I = Next + 1;
+    }
+}
+
+std::int64_t MaxAdvance(const TScanMetrics& M) {
+    std::int64_t Max = std::max<std::int64_t>(1, M.DefaultTabWidth);
+    for (int I = 0; I < 256; ++I) {
+        if (M.CharWidths[I] < 0)
+            return 0;
+        Max = std::max(Max, M.CharWidths[I]);
+    }
+    for (std::int64_t I = 0; I < M.TabCount; ++I)
+        Max = std::max(Max, M.TabPositions[I]);
+    return Max;
+}
+
+namespace {
+
+// Marks of the line feeds among the 64 bytes at P, and whether a form feed is among them.
+std::uint64_t LineFeeds64(const std::uint8_t* P, bool& FormFeed) {
+    using bytescan::Load, bytescan::MarkBits;
+    const bytescan::TVec16 X0 = Load(P), X1 = Load(P + 16), X2 = Load(P + 32), X3 = Load(P + 48);
+    const bytescan::TVec16 VLF = bytescan::Splat(LF), VFF = bytescan::Splat(FF);
+    FormFeed = MarkBits((X0 == VFF) | (X1 == VFF) | (X2 == VFF) | (X3 == VFF)) != 0;
+    return std::uint64_t{MarkBits(X0 == VLF)} | std::uint64_t{MarkBits(X1 == VLF)} << 16 |
+           std::uint64_t{MarkBits(X2 == VLF)} << 32 | std::uint64_t{MarkBits(X3 == VLF)} << 48;
+}
+
+} // namespace
+
+std::int64_t CountLineFeeds(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxLines,
+                            std::int64_t& Taken) {
+    const bytescan::TEqual IsLF(LF), IsFF(FF);
+    Taken = 0;
+    std::int64_t Lines = 0;
+    for (std::int64_t Block = 0; Block < N && Lines < MaxLines; Block += 64) {
+        const std::uint8_t* P = Buffer + Block;
+        std::uint64_t Feeds, Forms = 0;
+        if (N - Block >= 64) {
+            bool FormFeed;
+            Feeds = LineFeeds64(P, FormFeed);
+            if (FormFeed)
+                Forms = bytescan::Marks64(P, IsFF);
+        } else {
+            const int Short = static_cast<int>(N - Block);
+            Feeds = bytescan::MarksShort(P, Short, IsLF);
+            Forms = bytescan::MarksShort(P, Short, IsFF);
+        }
+        if (Forms != 0)
+            Feeds &= (Forms & -Forms) - 1; // those before the form feed
+        std::int64_t Found = bytescan::PopCount(Feeds);
+        for (; Found > MaxLines - Lines; --Found) // keep the first MaxLines - Lines
+            Feeds &= ~(std::uint64_t{1} << (63 - std::countl_zero(Feeds)));
+        if (Feeds != 0) {
+            Lines += Found;
+            Taken = Block + (63 - std::countl_zero(Feeds)) + 1;
+        }
+        if (Forms != 0)
+            break;
+    }
+    return Lines;
 }
 
 bool BackScanForEol(const std::uint8_t* Buffer, std::uint16_t& Index) {

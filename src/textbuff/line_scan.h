@@ -48,6 +48,26 @@ bool ScanForEolBytewise(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uin
                         std::int64_t& Width, const TScanMetrics& Metrics, std::int64_t& BreakWidth,
                         std::uint16_t& BreakCount, bool& Overflow);
 
+/// The fast route for the commonest display line, with uniform widths (Metrics.UniformWidth > 0):
+/// the line that starts at Buffer[0], scanned with word wrap at MaxWidth from width 0, when it
+/// ends inside the N bytes at Buffer at LF or CR LF, or wraps there after a space or hyphen with
+/// no tab between that break and the cut. Returns the bytes the line takes (its line break
+/// included) with Count and Width as ScanForEol gives them; 0, changing nothing, for every other
+/// line (one that runs beyond the N bytes, meets a form feed or a lone CR, or is cut inside a
+/// word), which the general scan then takes.
+std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
+                             const TScanMetrics& Metrics, std::int64_t& Width, std::int64_t& Count);
+
+/// The largest advance one byte can take with Metrics (a character or a tab at any width), or 0
+/// when a width is negative. A line of N bytes is never wider than N times this.
+std::int64_t MaxAdvance(const TScanMetrics& Metrics);
+
+/// Counts the display lines of an unwrapped range, at most MaxLines: the lines that start at
+/// Buffer[0] and end at a line feed inside the N bytes at Buffer before the first form feed
+/// (without wrapping nothing else ends a line there). Taken becomes the bytes they take.
+std::int64_t CountLineFeeds(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxLines,
+                            std::int64_t& Taken);
+
 /// Searches Buffer[Index - 1] down to Buffer[0] for LF; when found at k, Index := k + 1 and
 /// True. Otherwise False and Index unchanged.
 bool BackScanForEol(const std::uint8_t* Buffer, std::uint16_t& Index);

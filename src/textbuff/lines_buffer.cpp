@@ -299,6 +299,22 @@ bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int6
     if (Pos >= TextSize)
         return false;
     DemandState(AllStates);
+    if (ActualUniform > 0 && DisplayAveCharWidth == ActualAveCharWidth) {
+        // Most lines end in the window that holds their start: the fast route, when it can.
+        const std::uint8_t* Buffer = GetText(Pos);
+        const std::int64_t N = std::min(ValidEnd - Buffer + 1, TextSize - Pos);
+        const std::int64_t Taken =
+            ScanUniformLine(Buffer, N, MaxWidth, ActualMetrics(), Width, Count);
+        if (Taken > 0) {
+            Pos += Taken;
+            return true;
+        }
+    }
+    return ScanLineAcrossWindows(Pos, Width, Count);
+}
+
+bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
+                                         std::int64_t& Count) {
     const TScanMetrics M = ActualMetrics();
     const std::int64_t Start = Pos;
     std::int64_t BreakPos = -1, BreakWidth = 0; // the last break opportunity of earlier windows
@@ -356,6 +372,53 @@ bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int6
     if (DisplayAveCharWidth != ActualAveCharWidth)
         Width = GetDistanceBetween(Start, Start + Count); // report display pixels
     return Result;
+}
+
+std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines) {
+    if (Pos < 0)
+        Pos = 0;
+    std::int64_t Lines = 0;
+    if (Pos >= TextSize || MaxLines <= 0)
+        return 0;
+    DemandState(AllStates);
+    const TScanMetrics M = ActualMetrics();
+    // A range no longer than this never wraps: its lines end only at line feeds and form feeds.
+    const std::int64_t Advance = MaxAdvance(M);
+    const std::int64_t Unwrapped = MaxWidth == 0                 ? NoWrapWidth
+                                   : MaxWidth > 0 && Advance > 0 ? MaxWidth / Advance
+                                                                 : 0;
+    while (Lines < MaxLines && Pos < TextSize) {
+        // The lines that end in the window holding Pos, by the fast routes.
+        const std::uint8_t* Buffer = GetText(Pos);
+        const std::int64_t N = std::min(ValidEnd - Buffer + 1, TextSize - Pos);
+        std::int64_t Taken = 0, Counted = 0;
+        if (N <= Unwrapped) {
+            Counted = CountLineFeeds(Buffer, N, MaxLines - Lines, Taken);
+        } else if (M.UniformWidth > 0) {
+            std::int64_t Width = 0, Count = 0;
+            while (Counted < MaxLines - Lines) {
+                const std::int64_t Line =
+                    ScanUniformLine(Buffer + Taken, N - Taken, MaxWidth, M, Width, Count);
+                if (Line == 0)
+                    break;
+                Taken += Line;
+                ++Counted;
+            }
+        }
+        Lines += Counted;
+        Pos += Taken;
+        if (Counted > 0)
+            continue;
+        // A line the fast routes leave (one crossing windows, a form feed, a cut word): the
+        // general scan.
+        std::int64_t Width = 0, Count = 0;
+        const bool Ended = GetNextLine(Pos, Width, Count);
+        if (Ended || Count > 0)
+            ++Lines;
+        if (!Ended)
+            break;
+    }
+    return Lines;
 }
 
 bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width) {

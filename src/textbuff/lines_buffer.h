@@ -57,6 +57,11 @@ public:
     /// when the wrap width is narrower than that character. Raises EFontInfoError without a
     /// canvas.
     bool GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
+    /// Counts the display lines from Pos (a line start) as GetNextLine gives them one by one, at
+    /// most MaxLines, an unterminated last line included: Pos becomes the start of the line after
+    /// the last one counted (TextSize at the end). Returns the number counted. Raises
+    /// EFontInfoError without a canvas.
+    std::int64_t CountLines(std::int64_t& Pos, std::int64_t MaxLines);
     /// Advances Pos over the characters whose display width from Pos does not exceed X, stopping
     /// at a line break; Width receives the width passed. False only when Pos is at the end.
     bool GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width);
@@ -195,6 +200,8 @@ private:
         return TScanMetrics{DisplayWidths.data(), DisplayUniform, DisplayDefaultTab, TabCount,
                             DisplayTabPositions.data()};
     }
+    // GetNextLine for a line at Pos < TextSize with the state established, window by window.
+    bool ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
     // One scan range of the window at Pos, up to Limit bytes: Buffer is the byte at Pos, the
     // result the number of bytes (at most 65535, and never ending in a CR that another byte
     // follows, so that CR LF is scanned whole). 0 at the end of the text.

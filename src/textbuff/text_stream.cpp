@@ -6,6 +6,7 @@
 #include "macros/macros.h"
 
 #include <cassert>
+#include <cstring>
 #include <string>
 
 namespace kestrel {
@@ -60,7 +61,21 @@ void TTextStream::SetOEMConvert(bool Value) {
 void TTextStream::GetBuffer(std::uint8_t* Dest, std::int64_t Pos, std::uint16_t Count) {
     if (!SourceStream)
         return;
+    // A window that starts inside the present one (a forward walk) keeps the bytes they share:
+    // they move to the front of the buffer instead of being read again, already converted.
+    std::int64_t Kept = 0;
+    if (Dest == Buffer && BufStart >= 0 && BufStart <= Pos && Pos < BufStart + BufCount) {
+        Kept = min(Count, BufStart + BufCount - Pos);
+        std::memmove(Dest, Buffer + (Pos - BufStart), static_cast<std::size_t>(Kept));
+    }
     BufStart = Pos;
+    const std::int64_t Read = ReadSource(Dest + Kept, Pos + Kept, Count - Kept);
+    BufCount = static_cast<std::uint16_t>(Kept + Read);
+    if (OEMConvert)
+        OemToCharBuffA(Dest + Kept, Dest + Kept, Read);
+}
+
+std::int64_t TTextStream::ReadSource(std::uint8_t* Dest, std::int64_t Pos, std::int64_t Count) {
     std::int64_t Done = 0;
     // A stream may answer in parts; stop only at its end.
     while (Done < Count) {
@@ -69,9 +84,7 @@ void TTextStream::GetBuffer(std::uint8_t* Dest, std::int64_t Pos, std::uint16_t 
             break;
         Done += N;
     }
-    BufCount = static_cast<std::uint16_t>(Done);
-    if (OEMConvert)
-        OemToCharBuffA(Dest, Dest, BufCount);
+    return Done;
 }
 
 std::uint8_t* TTextStream::GetText(std::int64_t Pos) {

@@ -60,6 +60,7 @@ protected:
     virtual void DeAllocBuffer(std::uint8_t*& P, std::uint16_t Size);
     /// Fills Dest with up to Count bytes of the text from Pos: BufStart := Pos and BufCount := the
     /// number read, converted from OEM when OEMConvert is set. Does nothing without a source.
+    /// A window that starts inside the present one takes the bytes they share from it.
     virtual void GetBuffer(std::uint8_t* Dest, std::int64_t Pos, std::uint16_t Count);
     /// Makes the window disposable: a descendant that keeps edits in it saves them first.
     virtual void FlushWindow() {}
@@ -78,6 +79,9 @@ protected:
     std::uint16_t Overlap = 0;             // BufSize / 4
 
 private:
+    // Reads Count bytes of the source at Pos into Dest, fewer only at the source's end.
+    std::int64_t ReadSource(std::uint8_t* Dest, std::int64_t Pos, std::int64_t Count);
+
     // One spare byte before Buffer keeps ValidEnd = Buffer - 1 (an empty window) a valid address.
     std::unique_ptr<std::uint8_t[]> BufferBlock;
 };

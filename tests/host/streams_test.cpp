@@ -41,6 +41,19 @@ TEST(MemoryStreamTest, ReadsWritesSeeksAndFillsGapsWithZeros) {
     EXPECT_EQ(S.GetSize(), 0);
 }
 
+TEST(MemoryStreamTest, ReadAtLeavesThePositionAlone) {
+    TMemoryStream S;
+    S.WriteBuffer("0123456789", 10);
+    S.SetPosition(4);
+    char Buf[4];
+    EXPECT_EQ(S.ReadAt(7, Buf, 4), 3);
+    EXPECT_EQ(std::string(Buf, 3), "789");
+    EXPECT_EQ(S.ReadAt(12, Buf, 4), 0);
+    EXPECT_EQ(S.GetPosition(), 4);
+    S.ReadBuffer(Buf, 2);
+    EXPECT_EQ(std::string(Buf, 2), "45");
+}
+
 TEST(MemoryStreamTest, ShortTransfersRaiseTheStreamErrors) {
     TMemoryStream S;
     S.WriteBuffer("ab", 2);
@@ -118,9 +131,12 @@ TEST(FileStreamTest, SparseFileBeyondFourGiBReportsItsSizeAndReadsBackWrites) {
     F.SetPosition((std::int64_t{4} << 30) + 1);
     F.ReadBuffer(Buf, 3);
     EXPECT_EQ(std::string(Buf, 3), "XYZ");
-    EXPECT_EQ(F.ReadAt(Size - 3, Buf, 3), 3); // positioned read, position follows
+    EXPECT_EQ(F.ReadAt(Size - 3, Buf, 3), 3); // positioned read: the position stays
     EXPECT_EQ(std::string(Buf, 3), "XYZ");
-    EXPECT_EQ(F.GetPosition(), Size);
+    EXPECT_EQ(F.GetPosition(), (std::int64_t{4} << 30) + 4);
+    EXPECT_EQ(F.ReadAt(Size - 1, Buf, 3), 1) << "short at the end";
+    EXPECT_EQ(F.Read(Buf, 3), 3) << "the next plain read goes on from the position";
+    EXPECT_EQ(F.ReadAt(Size, Buf, 3), 0);
     EXPECT_EQ(F.ReadAt(std::int64_t{3} << 30, Buf, 1), 1);
     EXPECT_EQ(Buf[0], '\0'); // the hole reads as zeros
     EXPECT_EQ(F.Seek(0, soFromEnd), Size);

@@ -1,6 +1,6 @@
 // Display lines of a text stream across buffer windows: line ends, form feeds, wrapping, tabs,
 // positions under a pixel, distances and paragraph starts, with tiny windows held to a whole
-// window on random texts.
+// window on random texts, and the lines and counts of every route held to the byte-by-byte scan.
 #include "textbuff/lines_buffer.h"
 
 #include "lines_test_util.h"
@@ -181,6 +181,12 @@ std::int64_t NaiveParagraphStart(const std::string& Text, std::int64_t Pos) {
     return 0;
 }
 
+void SetTabStops(TLinesBuffer& B, const std::vector<float>& Inches) {
+    B.SetTabCount(static_cast<std::int64_t>(Inches.size()));
+    for (std::size_t I = 0; I < Inches.size(); ++I)
+        B.SetTabStop(static_cast<std::int64_t>(I), Inches[I]);
+}
+
 std::string RandomText(std::mt19937& Rng, int Length, const std::string& Alphabet) {
     std::string T;
     for (int I = 0; I < Length; ++I)
@@ -200,12 +206,8 @@ TEST(LinesLayoutTest, TinyWindowsGiveTheLinesOfOneWholeWindow) {
         auto Layout = [&](std::uint16_t Buf) {
             TLayoutText T(Text, Buf, Mono);
             T.Stream.SetMaxWidth(MaxWidth);
-            if (Tabs) {
-                T.Stream.SetTabCount(3);
-                T.Stream.SetTabStop(0, 0.2f);
-                T.Stream.SetTabStop(1, 0.9f);
-                T.Stream.SetTabStop(2, 1.3f);
-            }
+            if (Tabs)
+                SetTabStops(T.Stream, {0.2f, 0.9f, 1.3f});
             return AllLines(T.Stream);
         };
         const auto Whole = Layout(65535);
@@ -241,6 +243,98 @@ TEST(LinesLayoutTest, TinyWindowsGiveTheLinesOfOneWholeWindow) {
             std::int64_t P = From;
             T.Stream.GetStartOfParagraph(P);
             ASSERT_EQ(P, NaiveParagraphStart(Text, From)) << "round " << Round << " from " << From;
+        }
+    }
+}
+
+// The display lines of the whole text by the byte-by-byte scan over it as one range, with the
+// buffer's metrics and wrap width, and the rule that a line takes its first character even when
+// that does not fit: what every route of GetNextLine and CountLines must give.
+std::vector<TLine> ReferenceLines(TLinesBuffer& B, const std::string& Text) {
+    EXPECT_TRUE(B.RequiredState({lbCanvasAvailable, lbFontDataAvailable, lbTabDataAvailable}));
+    std::vector<std::int64_t> Tabs;
+    for (int I = 0; I < B.GetTabCount(); ++I)
+        Tabs.push_back(B.GetActualTabPosition(I));
+    const TScanMetrics M{B.GetActualWidths(), 0, B.GetActualDefaultTab(),
+                         static_cast<std::int64_t>(Tabs.size()), Tabs.data()};
+    const auto* Buffer = reinterpret_cast<const std::uint8_t*>(Text.data());
+    const int End = static_cast<int>(Text.size());
+    std::vector<TLine> Lines;
+    for (int Pos = 0; Pos < End;) {
+        auto P = static_cast<std::uint16_t>(Pos);
+        std::uint16_t K = 0, BreakCount = 0;
+        std::int64_t W = 0, BreakWidth = 0;
+        bool Overflow = false;
+        TLine L;
+        L.Start = Pos;
+        L.Ended =
+            ScanForEolBytewise(Buffer, P, static_cast<std::uint16_t>(End - 1), B.GetMaxWidth(),
+                               true, K, W, M, BreakWidth, BreakCount, Overflow);
+        L.Count = K;
+        L.Width = W;
+        Pos = P;
+        if (L.Ended && Overflow && K == 0) {
+            L.Count = 1;
+            std::int64_t FirstStop = std::max<std::int64_t>(1, M.DefaultTabWidth);
+            for (const std::int64_t Stop : Tabs)
+                if (Stop > 0) {
+                    FirstStop = Stop;
+                    break;
+                }
+            L.Width = Buffer[Pos] == '\t' ? FirstStop : M.CharWidths[Buffer[Pos]];
+            Pos += 1;
+            if (Pos < End && Buffer[Pos] == '\n')
+                Pos += 1;
+            else if (Pos + 1 < End && Buffer[Pos] == '\r' && Buffer[Pos + 1] == '\n')
+                Pos += 2;
+            else if (Pos >= End)
+                L.Ended = false;
+        }
+        Lines.push_back(L);
+        if (!L.Ended)
+            break;
+    }
+    return Lines;
+}
+
+TEST(LinesLayoutTest, LinesAndCountsOfEveryRouteMatchTheBytewiseScan) {
+    std::mt19937 Rng(1964);
+    const std::string Alphabets[] = {"aaaaaaabbbbccdi     --\t\r\n\n\f\xe9mm",
+                                     std::string(60, 'w') + "  \t-\n\r\n",
+                                     std::string(30, 'w') + " \t\n\r\n\x01"};
+    for (int Round = 0; Round < 200; ++Round) {
+        const std::string Text =
+            RandomText(Rng, 1 + static_cast<int>(Rng() % 3000), Alphabets[Rng() % 3]);
+        const std::int64_t Widths[] = {0, 5, 40, 100, 163, 400, 801, NoWrapWidth};
+        const std::int64_t MaxWidth = Widths[Rng() % 8];
+        const bool Mono = Rng() % 3 != 0;
+        const bool Tabs = Rng() % 2 == 0;
+        for (const std::uint16_t Buf :
+             {std::uint16_t{65535}, static_cast<std::uint16_t>(16 + Rng() % 49),
+              static_cast<std::uint16_t>(200 + Rng() % 800)}) {
+            TLayoutText T(Text, Buf, Mono);
+            T.Stream.SetMaxWidth(MaxWidth);
+            if (Tabs)
+                SetTabStops(T.Stream, {0.3f, 1.1f});
+            const auto Expected = ReferenceLines(T.Stream, Text);
+            const std::string Trace = "round " + std::to_string(Round) + " width " +
+                                      std::to_string(MaxWidth) + " buffer " + std::to_string(Buf);
+            ASSERT_EQ(AllLines(T.Stream), Expected) << Trace;
+            // Counted in chunks: each chunk ends where the lines say.
+            std::int64_t Pos = 0, Total = 0;
+            while (Total < static_cast<std::int64_t>(Expected.size())) {
+                const std::int64_t Chunk = 1 + static_cast<std::int64_t>(Rng() % 30);
+                const std::int64_t Counted = T.Stream.CountLines(Pos, Chunk);
+                ASSERT_EQ(Counted, std::min<std::int64_t>(
+                                       Chunk, static_cast<std::int64_t>(Expected.size()) - Total))
+                    << Trace;
+                Total += Counted;
+                ASSERT_EQ(Pos, Total < static_cast<std::int64_t>(Expected.size())
+                                   ? Expected[static_cast<std::size_t>(Total)].Start
+                                   : static_cast<std::int64_t>(Text.size()))
+                    << Trace;
+            }
+            ASSERT_EQ(T.Stream.CountLines(Pos, 5), 0) << "nothing after the end";
         }
     }
 }

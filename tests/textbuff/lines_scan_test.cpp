@@ -1,5 +1,6 @@
-// The line scanner on single windows: line ends, form feeds, tabs, wrapping, and the fast path
-// held to the byte-by-byte scan on random input.
+// The line scanner on single windows: line ends, form feeds, tabs, wrapping, and the fast paths
+// (the scan in runs, the uniform route for whole lines, the line-feed count) held to the
+// byte-by-byte scan on random input.
 #include "textbuff/line_scan.h"
 
 #include <gtest/gtest.h>
@@ -189,14 +190,26 @@ TEST(LineScanTest, BackScanFindsTheNearestLineFeed) {
     EXPECT_EQ(Index, 8);
 }
 
+// Random text of Length bytes: dense in control bytes and breaks, or long runs of letters where
+// they are rare, so that runs cross the scanner's 64-byte blocks.
+std::string RandomText(std::mt19937& Rng, int Length) {
+    static const std::string Alphabets[] = {
+        "aaaaabbbcc     --\t\r\r\n\f\x01\xe9",
+        std::string(40, 'a') + "bcdefghij  -\t\r\n" + std::string("\x00", 1),
+        std::string(70, 'x') + " \t\n",
+    };
+    const std::string& Alphabet = Alphabets[Rng() % 3];
+    std::string Text;
+    for (int I = 0; I < Length; ++I)
+        Text += Alphabet[Rng() % Alphabet.size()];
+    return Text;
+}
+
 TEST(LineScanTest, RunScanMatchesTheBytewiseScanOnRandomInput) {
     std::mt19937 Rng(20240611);
-    const std::string Alphabet = "aaaaabbbcc     --\t\r\r\n\f\x01\xe9";
     for (int Round = 0; Round < 20000; ++Round) {
-        const int Len = 1 + static_cast<int>(Rng() % 120);
-        std::string Text;
-        for (int I = 0; I < Len; ++I)
-            Text += Alphabet[Rng() % Alphabet.size()];
+        const int Len = 1 + static_cast<int>(Rng() % (Round % 4 == 0 ? 400 : 120));
+        const std::string Text = RandomText(Rng, Len);
         TWidths W = Uniform(1 + static_cast<std::int64_t>(Rng() % 9));
         if (Rng() % 2 == 0) // a proportional table, zero widths included
             for (auto& Width : W.Widths)
@@ -217,6 +230,110 @@ TEST(LineScanTest, RunScanMatchesTheBytewiseScanOnRandomInput) {
         ASSERT_EQ(Fast, Plain) << "round " << Round << " text '" << Text << "' from " << From
                                << " max " << MaxWidth << " wrap " << WordWrap;
     }
+}
+
+// The uniform route on the line at the start of Text, held to the byte-by-byte scan: what it
+// takes it takes whole and as that scan gives it. Returns the bytes taken (0: declined).
+std::int64_t UniformRoute(const std::string& Text, std::int64_t MaxWidth, const TWidths& W) {
+    const TScanMetrics M = W.Metrics();
+    const auto* Buffer = reinterpret_cast<const std::uint8_t*>(Text.data());
+    std::int64_t Width = -1, Count = -1;
+    const std::int64_t Taken =
+        ScanUniformLine(Buffer, static_cast<std::int64_t>(Text.size()), MaxWidth, M, Width, Count);
+    if (Taken == 0) {
+        EXPECT_EQ(Width, -1) << "a declined line changes nothing";
+        return 0;
+    }
+    const TScan Plain = RunScan(false, Text, W, MaxWidth, true);
+    EXPECT_EQ((TScan{true, static_cast<int>(Taken), static_cast<int>(Count), Width}), Plain)
+        << "text '" << Text << "' max " << MaxWidth;
+    return Taken;
+}
+
+TEST(LineScanTest, UniformRouteTakesCommonLinesAndLeavesTheRest) {
+    TWidths W = Uniform(10);
+    W.DefaultTab = 40;
+    EXPECT_EQ(UniformRoute("ab\tc\nxyz", 0, W), 5);
+    EXPECT_EQ(UniformRoute("ab\r\nx", 0, W), 4);
+    EXPECT_EQ(UniformRoute("\nx", 0, W), 1);
+    EXPECT_EQ(UniformRoute("aaa bbb cc\n", 50, W), 4) << "wraps after the space";
+    EXPECT_EQ(UniformRoute("a b\tccccc\n", 70, W), 2) << "a tab between break and cut";
+    EXPECT_EQ(UniformRoute("aa-bbbbbbbb", 50, W), 3);
+    // Left to the general scan: lines running past the range, form feeds, lone CRs, a CR that
+    // may pair with an LF beyond the range, cuts inside a word, spaces passing the width.
+    EXPECT_EQ(UniformRoute("abc", 0, W), 0);
+    EXPECT_EQ(UniformRoute("ab\fc\n", 0, W), 0);
+    EXPECT_EQ(UniformRoute("\fc\n", 0, W), 0);
+    EXPECT_EQ(UniformRoute("a\rb\n", 0, W), 0);
+    EXPECT_EQ(UniformRoute("ab\r", 0, W), 0);
+    EXPECT_EQ(UniformRoute("abcdefgh\n", 50, W), 0);
+    EXPECT_EQ(UniformRoute("abcd     \n", 50, W), 0);
+}
+
+TEST(LineScanTest, UniformRouteMatchesTheBytewiseScanOnRandomInput) {
+    std::mt19937 Rng(8086);
+    int Taken = 0;
+    for (int Round = 0; Round < 20000; ++Round) {
+        const std::string Text = RandomText(Rng, 1 + static_cast<int>(Rng() % 300));
+        TWidths W = Uniform(1 + static_cast<std::int64_t>(Rng() % 9));
+        const int Stops = static_cast<int>(Rng() % 3);
+        std::int64_t Stop = 0;
+        for (int I = 0; I < Stops; ++I)
+            W.Tabs.push_back(Stop += 1 + static_cast<std::int64_t>(Rng() % 60));
+        W.DefaultTab = 1 + static_cast<std::int64_t>(Rng() % 40);
+        const std::int64_t Widths[] = {0, 3, 30, 100, 400, 999, NoWrapWidth};
+        if (UniformRoute(Text, Widths[Rng() % 7], W) > 0)
+            ++Taken;
+        if (HasFailure())
+            FAIL() << "round " << Round;
+    }
+    EXPECT_GT(Taken, 5000) << "the route takes the common lines";
+}
+
+// The lines of Text laid out unwrapped by the byte-by-byte scan: their ends, up to MaxLines.
+std::vector<int> UnwrappedLineEnds(const std::string& Text, int MaxLines) {
+    std::vector<int> Ends;
+    const TWidths W = Varied();
+    int Pos = 0;
+    while (static_cast<int>(Ends.size()) < MaxLines && Pos < static_cast<int>(Text.size())) {
+        const TScan S = RunScan(false, Text, W, 0, true, Pos);
+        if (!S.Ended)
+            break;
+        Ends.push_back(S.Pos);
+        Pos = S.Pos;
+    }
+    return Ends;
+}
+
+TEST(LineScanTest, LineFeedCountMatchesUnwrappedLinesUpToTheFirstFormFeed) {
+    std::mt19937 Rng(31337);
+    for (int Round = 0; Round < 3000; ++Round) {
+        std::string Text = RandomText(Rng, 1 + static_cast<int>(Rng() % 300));
+        if (Rng() % 2 == 0) // form feeds rarer than the alphabets make them
+            for (char& C : Text)
+                if (C == '\f')
+                    C = 'f';
+        const int MaxLines = 1 + static_cast<int>(Rng() % 12);
+        std::vector<int> Expected = UnwrappedLineEnds(Text, MaxLines);
+        // Only the lines that end at a line feed before the first form feed.
+        const std::size_t Form = std::min(Text.find('\f'), Text.size());
+        while (!Expected.empty() && (static_cast<std::size_t>(Expected.back()) > Form ||
+                                     Text[static_cast<std::size_t>(Expected.back() - 1)] != '\n'))
+            Expected.pop_back();
+        std::int64_t Taken = -1;
+        const std::int64_t Lines =
+            CountLineFeeds(reinterpret_cast<const std::uint8_t*>(Text.data()),
+                           static_cast<std::int64_t>(Text.size()), MaxLines, Taken);
+        ASSERT_EQ(Lines, static_cast<std::int64_t>(Expected.size())) << "round " << Round;
+        ASSERT_EQ(Taken, Expected.empty() ? 0 : Expected.back()) << "round " << Round;
+    }
+    // A line of N bytes never passes N times the largest advance.
+    TWidths W = Varied();
+    W.Tabs = {25, 300};
+    W.DefaultTab = 80;
+    EXPECT_EQ(MaxAdvance(W.Metrics()), 300);
+    W.Widths['q'] = -1;
+    EXPECT_EQ(MaxAdvance(W.Metrics()), 0) << "no bound with a negative width";
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace kestrel {
 namespace {
 
@@ -76,6 +78,68 @@ TEST(TextStreamTest, SmallAndEmptySources) {
     EXPECT_EQ(End, Stream.GetValidEnd() + 1) << "TextSize answers one past the window's end";
     EXPECT_THROW(Stream.GetText(6), EReadError);
     EXPECT_THROW(Stream.GetText(-1), EReadError);
+}
+
+// A memory stream that counts the bytes read from it.
+class TCountingStream : public TMemoryStream {
+public:
+    std::int64_t Read(void* Buffer, std::int64_t Count) override {
+        const std::int64_t N = TMemoryStream::Read(Buffer, Count);
+        BytesRead += N;
+        return N;
+    }
+    std::int64_t BytesRead = 0;
+};
+
+TCountingStream* AttachCounting(TTextStream& Stream, const std::string& Text) {
+    auto Source = std::make_unique<TCountingStream>();
+    Source->WriteBuffer(Text.data(), static_cast<std::int64_t>(Text.size()));
+    TCountingStream* Counting = Source.get();
+    Stream.SetSourceStream(std::move(Source));
+    return Counting;
+}
+
+TEST(TextStreamTest, AForwardWalkReadsEachByteOnce) {
+    const std::string Text = Numbered(10000);
+    TTextStream Stream(nullptr);
+    TCountingStream* Source = AttachCounting(Stream, Text);
+    for (std::int64_t Pos = 0; Pos < 10000; ++Pos)
+        ASSERT_EQ(*Stream.GetText(Pos), static_cast<std::uint8_t>(Text[Pos]));
+    EXPECT_EQ(Stream.GetBufStart(), 5904) << "the windows are those of a plain refill";
+    EXPECT_EQ(Source->BytesRead, 10000) << "the overlap moves inside the buffer";
+    for (std::int64_t Pos = 9999; Pos >= 0; --Pos) // backwards every window is read whole
+        ASSERT_EQ(*Stream.GetText(Pos), static_cast<std::uint8_t>(Text[Pos]));
+}
+
+TEST(TextStreamTest, KeptBytesStayRightOverRandomJumpsWithConversion) {
+    std::string Raw = Numbered(3000);
+    for (std::size_t I = 0; I < Raw.size(); I += 7)
+        Raw[I] = static_cast<char>(0x80 + I % 128); // bytes the OEM conversion changes
+    std::string Converted = Raw;
+    for (char& Ch : Converted)
+        Ch = static_cast<char>(OemToAnsiChar(static_cast<std::uint8_t>(Ch)));
+    std::mt19937 Rng(515);
+    for (const std::uint16_t Size : {1, 7, 64, 500}) {
+        TTextStream Stream(nullptr);
+        Stream.SetBufSize(Size);
+        AttachCounting(Stream, Raw);
+        for (int Step = 0; Step < 3000; ++Step) {
+            if (Step % 1000 == 500)
+                Stream.SetOEMConvert(!Stream.GetOEMConvert());
+            const std::string& Expected = Stream.GetOEMConvert() ? Converted : Raw;
+            // Mostly just past either end of the window, sometimes anywhere.
+            const std::int64_t Near = Rng() % 2 == 0 ? Stream.GetBufStart() + Stream.GetBufCount()
+                                                     : Stream.GetBufStart() - 1;
+            const std::int64_t At = std::clamp<std::int64_t>(
+                Rng() % 4 == 0 ? static_cast<std::int64_t>(Rng() % 3000) : Near, 0, 2999);
+            const std::uint8_t* P = Stream.GetText(At);
+            const std::int64_t Avail = Stream.GetValidEnd() - P + 1;
+            ASSERT_EQ(
+                std::string(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Avail)),
+                Expected.substr(static_cast<std::size_t>(At), static_cast<std::size_t>(Avail)))
+                << "buffer " << Size << " step " << Step << " at " << At;
+        }
+    }
 }
 
 TEST(TextStreamTest, EveryRangeReadsBackWithTinyBuffers) {
