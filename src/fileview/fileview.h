@@ -5,3 +5,4 @@
 #include "fileview/key_manager.h"
 #include "fileview/lines_viewer.h"
 #include "fileview/scroll_bar.h"
+#include "fileview/text_viewer.h"

@@ -1,0 +1,283 @@
+// TTextViewer: the lines viewer bound to a TLinesBuffer. It numbers, scrolls and paints the
+// display lines of a text of any size without breaking the whole text into lines first: a line
+// map (one cursor line with its neighbours), a background count in idle time, and estimated
+// jumps to proportional offsets for far targets.
+#pragma once
+
+#include "fileview/lines_viewer.h"
+#include "host/application.h"
+#include "host/graphics.h"
+#include "textbuff/lines_buffer.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+/// Where display lines wrap.
+enum TWrapModes : std::uint8_t { opNone, opWrapScreenWidth, opAbsoluteWrap, opPrinter };
+/// How a display line begins: plainly, on a new printed page, or with a form feed.
+enum TPageBoundaries : std::uint8_t { pbNone, pbSoftPageBreak, pbHardPageBreak };
+/// When soft page boundaries are drawn.
+enum TPageBreakDisplayModes : std::uint8_t { pbNever, pbAlways, pbWYSIWYG };
+/// How SaveAs writes the text: as stored, one CR LF line per display line, or ask.
+enum TSaveMode : std::uint8_t { smParagraph, smLineBreaks, smPrompt };
+
+class TTextViewer;
+using TSavePromptEvent = std::function<void(TObject* Sender, TSaveMode& Mode)>;
+
+/// The line-break mark and the end-of-text mark (bytes of the display font).
+inline constexpr std::uint8_t LineBreakGlyph = 0xB6;
+inline constexpr std::uint8_t EndOfTextGlyph = 0xA4;
+/// Display lines counted per idle step of the background count.
+inline constexpr std::int64_t CountStepLines = 100;
+
+class TTextViewer : public TLinesViewer {
+public:
+    explicit TTextViewer(TComponent* AOwner);
+    ~TTextViewer() override;
+
+    // ---- Buffer and layout
+    TLinesBuffer* GetBuffer() const { return Buffer.get(); }
+    /// Takes ownership of B (freeing the current buffer) and lays it out.
+    virtual void SetBuffer(TLinesBuffer* B);
+    TWrapModes GetWrapMode() const { return WrapMode; }
+    void SetWrapMode(TWrapModes Mode);
+    void ToggleWrapMode();
+    std::int64_t GetMaxLineLength() const { return MaxLineLength; }
+    void SetMaxLineLength(std::int64_t N);
+    bool GetAutoIdle() const { return AutoIdle; }
+    void SetAutoIdle(bool Value) { AutoIdle = Value; }
+    TNotifyEvent GetOnWrapModeChange() const { return OnWrapModeChange; }
+    void SetOnWrapModeChange(TNotifyEvent Value) { OnWrapModeChange = std::move(Value); }
+    /// The viewer's change event (after the buffer's text changed).
+    TNotifyEvent GetOnChange() const { return OnChange; }
+    void SetOnChange(TNotifyEvent Value) { OnChange = std::move(Value); }
+
+    // ---- Line map
+    void GotoFirstLine();
+    bool GotoNextLine();
+    bool GotoPrevLine();
+    bool AtEndOfText();
+    /// Maps the display line holding Offset; MapLine and MapPage are left to the caller.
+    void PositiontextAt(std::int64_t Offset);
+    /// Maps display line Line; with Estimate, far targets may be reached by an estimated jump.
+    void LocateLine(std::int64_t Line, bool Estimate);
+    void GotoLine(std::int64_t Line, std::int64_t& Width, std::int64_t& Length);
+    void GotoPosition(std::int64_t Offset);
+    void SyncLineMap();
+    void GotoStartOftext();
+    void GotoEndOftext();
+
+    // ---- Conversions
+    std::int64_t TextOffset(const TLongPoint& P) override;
+    TLongPoint OffsetToPoint(std::int64_t Offset);
+    /// The text offset under caret point P (X in pixels); Beyond: spaces past the line's end.
+    std::int64_t GetTextPos(const TLongPoint& P, std::int64_t& Beyond);
+    std::int64_t CharNumToPoint(std::int64_t N) override;
+    std::int64_t MarkLocation() override;
+    void FocusAt(std::int64_t Offset, bool Update);
+    void GotoLocation(std::int64_t Offset) override;
+    std::int64_t GetPosition();
+    void SetPosition(std::int64_t Offset);
+    std::int64_t GetTextSize() override;
+    void GetLineData(std::int64_t Line, std::int64_t& ALineWidth, std::int64_t& ALineLength,
+                     std::int64_t& APageNumber, std::int64_t& ALineNumberOffset,
+                     std::int64_t& APageTopLine) override;
+    void SyncToChar(std::int64_t& X, std::int64_t& CharNum) override;
+    void GotoLineNumber(std::int64_t N) override;
+
+    // ---- Background count
+    /// One step of the count (up to CountStepLines display lines).
+    void EstimateNumLines();
+    /// One step, then extrapolates LastLine and PageCount from the share counted.
+    void EstimateLastLine();
+    /// The text or layout changed at Offset: rewinds the count to a point before it.
+    void ReEstimateFrom(std::int64_t Offset);
+    /// Runs count steps until CountComplete, stopping when a step makes no progress; true when
+    /// the count completed.
+    bool CompleteCount();
+    /// The application's idle handler, chained with the one it replaced.
+    void HandleOnIdle(TObject* Sender, bool& Done);
+    void SetLongestLine(std::int64_t W);
+    bool GetCountComplete() const { return CountComplete; }
+    bool GetLineNumbersPending() const { return LineNumbersPending; }
+    std::int64_t GetLongestLine() const { return LongestLine; }
+    std::int64_t GetAverageLinesPerPage() const { return AverageLinesPerPage; }
+    bool GetIdleHooked() const { return IdleHooked; }
+
+    // ---- Map state (read access for callers and tests)
+    std::int64_t GetMapLine() const { return MapLine; }
+    std::int64_t GetMapPage() const { return MapPage; }
+    std::int64_t GetLineStart() const { return LineStart; }
+    std::int64_t GetPrevLineStart() const { return PrevLineStart; }
+    std::int64_t GetNextLineStart() const { return NextLineStart; }
+    std::int64_t GetMapLineWidth() const { return MapLineWidth; }
+    std::int64_t GetMapLineLength() const { return MapLineLength; }
+    TPageBoundaries GetMapBoundary() const { return MapBoundary; }
+    std::int64_t GetHardBreakIndex() const { return HardBreakIndex; }
+    const std::vector<std::int64_t>& GetHardBreaks() const { return HardBreaks; }
+    std::int64_t GetScanOffset() const { return ScanOffset; }
+    std::int64_t GetScanLine() const { return ScanLine; }
+    std::int64_t GetScanPageCount() const { return ScanPageCount; }
+    std::int64_t GetCaretLineStart() const { return CaretLineStart; }
+    std::int64_t GetTopLineStart() const { return TopLineStart; }
+    std::int64_t GetSelStartOffset() const { return SelStartOffset; }
+    std::int64_t GetSelEndOffset() const { return SelEndOffset; }
+    std::int64_t GetColumnLeft() const { return ColumnLeft; }
+    std::int64_t GetColumnRight() const { return ColumnRight; }
+    bool AtHardPageBreak(std::int64_t Line, std::int64_t Index) const;
+    bool AtSoftPageBreak(std::int64_t Line, std::int64_t Index) const;
+
+    // ---- Painting options
+    bool GetShowLineBreaks() const { return ShowLineBreaks; }
+    void SetShowLineBreaks(bool Value);
+    TPageBreakDisplayModes GetShowPageBreaks() const { return ShowPageBreaks; }
+    void SetShowPageBreaks(TPageBreakDisplayModes Value);
+    TPenStyle GetHardPageBreakStyle() const { return HardPageBreakStyle; }
+    void SetHardPageBreakStyle(TPenStyle Value) { HardPageBreakStyle = Value; }
+    TPenStyle GetSoftPageBreakStyle() const { return SoftPageBreakStyle; }
+    void SetSoftPageBreakStyle(TPenStyle Value) { SoftPageBreakStyle = Value; }
+    bool GetOEMConvert() const;
+    void SetOEMConvert(bool Value);
+    std::int64_t GetTabCount() const;
+    void SetTabCount(std::int64_t Value);
+    float GetTabStops(std::int64_t Index) const;
+    void SetTabStops(std::int64_t Index, float Value);
+    TFont* GetPageBreakFont() const { return PageBreakFont.get(); }
+
+    // ---- Painting
+    void PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_t Count) override;
+    void UpdateMouseCursor(int X, int Y) override;
+    void HandlePrinterChange(TObject* Sender);
+
+    // ---- Selection text, clipboard, saving, loading
+    void SetSelection(const TLongPoint& Start, const TLongPoint& End, TSelModes Mode) override;
+    std::int64_t GetSelectionSize() override;
+    std::string GetSelection() override;
+    std::string GetString(std::int64_t Line, std::int64_t CharIndex, std::int64_t Count) override;
+    void CopySelection(HGLOBAL Mem) override;
+    std::int64_t CopyColumnText(HGLOBAL Mem) override;
+    void CopyToClipBoard() override;
+    void CopyToStream(TStream* Stream) override;
+    void SaveAs(const std::string& FileName) override;
+    void SaveSelection(const std::string& FileName) override;
+    void LoadFromStream(TStream* Stream);
+    TSaveMode GetSaveMode() const { return SaveMode; }
+    void SetSaveMode(TSaveMode Value) { SaveMode = Value; }
+    TSavePromptEvent GetOnSaveModePrompt() const { return OnSaveModePrompt; }
+    void SetOnSaveModePrompt(TSavePromptEvent Value) { OnSaveModePrompt = std::move(Value); }
+    bool GetRemapOnSave() const { return RemapOnSave; }
+    void SetRemapOnSave(bool Value) { RemapOnSave = Value; }
+
+    // ---- Search, words, bookmarks
+    bool Search(const std::string& Text, TFindOptions Options) override;
+    std::string GetInitialFindStr() override;
+    void HandleSearchStatus(std::int64_t Done, bool& Cancelled);
+    TLongPoint FindWordStart(const TLongPoint& P) override;
+    TLongPoint FindWordEnd(const TLongPoint& P) override;
+    TLongPoint FindNextWord(const TLongPoint& P) override;
+    std::int64_t AllocBookmark() override;
+    void DeleteBookmark(std::int64_t Index) override;
+    void GotoBookMark(std::int64_t Index) override;
+
+    // ---- Printing
+    std::int64_t GetLineAtTopOfPage(std::int64_t Page) override;
+    std::int64_t GetPageNumber(std::int64_t Line) override;
+    void PrintLine(std::int64_t X, std::int64_t Y, std::int64_t Line, TPrintRange Range,
+                   bool& PageBreak) override;
+
+protected:
+    void AdjustCurrentLine(std::int64_t Line, std::int64_t Width, std::int64_t Length) override;
+    void ReInitialise() override;
+    void UpdateScreenWidth() override;
+    void DoSetFocus() override;
+    void DoKillFocus() override;
+    void HandleFontChange(TObject* Sender) override;
+    void BeginPrinting(bool UsePrinterWrap) override;
+    void EndPrinting() override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void WMGetText(TMessage& Message) override;
+    void WMGetTextLength(TMessage& Message) override;
+    void WMWinIniChange(TMessage& Message) override;
+
+    /// The buffer's change event.
+    void HandleOnChange(TObject* Sender);
+    /// The line-end mark and soft page boundary of the map line drawn at Y.
+    void DrawEOLChar(std::int64_t Y);
+    /// The form-feed line drawn at Y.
+    void DrawPageBreak(std::int64_t Y);
+    /// The byte at Offset of the buffer's text (0 beyond the end).
+    std::uint8_t ByteAt(std::int64_t Offset);
+    /// Writes the display lines as CR LF lines to Stream (the line-break save); false when the
+    /// user aborted through the progress report.
+    bool WriteLineBreakText(TStream* Stream);
+    /// Writes the whole file FileName through Write, into a temporary file beside it that is
+    /// flushed and then renamed over it; on any failure the temporary is deleted, the target is
+    /// left as it was and the error re-raised.
+    static void SaveFileSafely(const std::string& FileName,
+                               const std::function<void(TStream*)>& Write);
+
+    // ---- Buffer and layout
+    std::unique_ptr<TLinesBuffer> Buffer;
+    TWrapModes WrapMode = opWrapScreenWidth;
+    std::int64_t MaxLineLength = 0;
+    bool AutoIdle = false;
+    TNotifyEvent OnWrapModeChange;
+    TNotifyEvent OnChange;
+
+    // ---- Line map
+    std::int64_t PrevLineStart = 0;
+    std::int64_t LineStart = 0;
+    std::int64_t NextLineStart = 0;
+    std::int64_t MapLine = 0;
+    std::int64_t MapLineWidth = 0;
+    std::int64_t MapLineLength = 0;
+    std::int64_t MapPage = 1;
+    TPageBoundaries MapBoundary = pbNone;
+    std::int64_t HardBreakIndex = -1;
+    std::vector<std::int64_t> HardBreaks; // display lines that begin with a form feed, ascending
+
+    // ---- Anchors
+    std::int64_t CaretLineStart = 0;
+    std::int64_t CaretPage = 1;
+    std::int64_t SelStartOffset = 0;
+    std::int64_t SelStartPage = 1;
+    std::int64_t SelEndOffset = 0;
+    std::int64_t SelEndPage = 1;
+    std::int64_t ColumnLeft = 0; // pixel edges of a column selection
+    std::int64_t ColumnRight = 0;
+    std::int64_t TopLineStart = 0;
+
+    // ---- Background count
+    std::int64_t ScanOffset = 0;
+    std::int64_t ScanLine = 0;
+    TPageBoundaries ScanBoundary = pbNone;
+    std::int64_t ScanPageCount = 1;
+    std::int64_t AverageLinesPerPage = 1; // never below 1
+    bool CountComplete = true;
+    bool LineNumbersPending = false;
+    int EstimateDepth = 0;
+    std::int64_t LongestLine = 0;
+    bool IdleHooked = false;
+    TIdleEvent SavedOnIdle;
+
+    // ---- Painting
+    bool ShowLineBreaks = false;
+    TPageBreakDisplayModes ShowPageBreaks = pbAlways;
+    TPenStyle HardPageBreakStyle = psSolid;
+    TPenStyle SoftPageBreakStyle = psDot;
+    std::unique_ptr<TFont> PageBreakFont;
+
+    // ---- Saving and printing
+    TSaveMode SaveMode = smPrompt;
+    TSavePromptEvent OnSaveModePrompt;
+    bool RemapOnSave = false;
+    TWrapModes SavedWrapMode = opWrapScreenWidth;
+    std::int64_t PrintLocation = 0;
+};
+
+} // namespace kestrel
