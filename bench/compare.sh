@@ -3,12 +3,13 @@
 # measured in the same run, with the ratio. Usage:
 #   bench/compare.sh [SECTION...]      (sections: the bench/compare_*.sh files, default all)
 # Environment: KESTREL_BENCH_SIZE (bytes of the test files, default 1 GiB),
-#              KESTREL_BENCH_DIR (where the test files go, default $TMPDIR or /tmp).
+#              KESTREL_BENCH_DIR (where the test files go, default $TMPDIR or /tmp),
+#              KESTREL_BENCH_BUILD (the Release build directory, default build/bench).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-build=build/bench
+build=${KESTREL_BENCH_BUILD:-build/bench}
 if [[ ! -x $build/apps/kxtool/kxtool ]] || [[ ${KESTREL_BENCH_REBUILD:-1} == 1 ]]; then
   ./scripts/setup.sh
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BENCH=ON \
