@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/application.h"
+#include "host/clipboard.h"
 #include "host/component.h"
 #include "host/controls.h"
 #include "host/device_context.h"
@@ -11,11 +12,13 @@
 #include "host/global_memory.h"
 #include "host/graphics.h"
 #include "host/graphics_types.h"
+#include "host/message_dlg.h"
 #include "host/messages.h"
 #include "host/object.h"
 #include "host/oem.h"
 #include "host/printers.h"
 #include "host/registry.h"
+#include "host/safe_save.h"
 #include "host/set.h"
 #include "host/streams.h"
 #include "host/strings.h"

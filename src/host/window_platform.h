@@ -4,7 +4,9 @@
 #pragma once
 
 #include "host/device_context.h"
+#include "host/global_memory.h"
 #include "host/graphics_types.h"
+#include "host/message_dlg.h"
 #include "host/messages.h"
 
 #include <cstdint>
@@ -184,6 +186,38 @@ public:
     /// The number of a named clipboard format: the same name (without case) gives the same
     /// number, from 0xC000 up; 0 for an empty name.
     virtual UINT RegisterClipboardFormat(const std::string& Name) = 0;
+
+    // The clipboard: opened by one owner window (0: the application) at a time; the data of a
+    // format is a global memory block that the clipboard owns once it has taken it.
+    /// False when another owner holds it open (or Owner is not a window).
+    virtual bool OpenClipboard(HWND Owner) = 0;
+    /// False when it was not open.
+    virtual bool CloseClipboard() = 0;
+    /// Frees every format's data; false when the clipboard is not open.
+    virtual bool EmptyClipboard() = 0;
+    /// Puts Mem under Format (replacing and freeing what was there) and takes ownership of it;
+    /// returns Mem, or nullptr when refused (clipboard not open, no block, a block it already
+    /// holds under another format), in which case the caller still owns Mem.
+    virtual HGLOBAL SetClipboardData(UINT Format, HGLOBAL Mem) = 0;
+    /// The block under Format, still owned by the clipboard; nullptr when the clipboard is not
+    /// open or the format is absent.
+    virtual HGLOBAL GetClipboardData(UINT Format) = 0;
+    virtual bool IsClipboardFormatAvailable(UINT Format) const = 0;
+    /// The format after Format in the order they were put (0 starts; 0 at the end or when the
+    /// clipboard is not open).
+    virtual UINT EnumClipboardFormats(UINT Format) const = 0;
+    /// Makes Viewer the head of the clipboard-viewer chain and returns the previous head (the
+    /// window Viewer passes notifications on to); Viewer gets WM_DRAWCLIPBOARD at once. Every
+    /// close of the clipboard after a change sends WM_DRAWCLIPBOARD to the head.
+    virtual HWND SetClipboardViewer(HWND Viewer) = 0;
+    /// Takes Remove out of the chain, Next being the window that followed it: the head gets
+    /// WM_CHANGECBCHAIN (WParam Remove, LParam Next) unless Remove is the head itself.
+    virtual bool ChangeClipboardChain(HWND Remove, HWND Next) = 0;
+    virtual HWND GetClipboardViewer() const = 0;
+
+    /// Shows a modal message box and returns the button chosen (mrOk, mrYes, ...).
+    virtual int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                           std::int64_t HelpCtx) = 0;
 };
 
 /// Makes Platform current (nullptr: none) and returns the previous one; the caller keeps

@@ -96,7 +96,10 @@ int CharOfKey(int VirtKey, bool Shift, bool Ctrl) {
 
 THeadlessWindowPlatform::THeadlessWindowPlatform() = default;
 
-THeadlessWindowPlatform::~THeadlessWindowPlatform() = default;
+THeadlessWindowPlatform::~THeadlessWindowPlatform() {
+    for (const auto& [Format, Block] : FClipboardData)
+        GlobalFree(Block);
+}
 
 // Windows ----------------------------------------------------------------------------------
 
@@ -860,6 +863,155 @@ UINT THeadlessWindowPlatform::RegisterClipboardFormat(const std::string& Name) {
     if (Inserted)
         ++FNextClipboardFormat;
     return It->second;
+}
+
+// Clipboard ---------------------------------------------------------------------------------
+
+bool THeadlessWindowPlatform::OpenClipboard(HWND Owner) {
+    if (Owner != 0 && Find(Owner) == nullptr)
+        return false;
+    if (FClipboardOpen)
+        return FClipboardOwner == Owner; // the holder may open it again; anyone else waits
+    FClipboardOpen = true;
+    FClipboardOwner = Owner;
+    FClipboardDirty = false;
+    return true;
+}
+
+bool THeadlessWindowPlatform::CloseClipboard() {
+    if (!FClipboardOpen)
+        return false;
+    FClipboardOpen = false;
+    FClipboardOwner = 0;
+    if (FClipboardDirty) {
+        FClipboardDirty = false;
+        ++FClipboardChanges;
+        // The viewers hear of the change once the new content is complete.
+        if (FClipboardViewer != 0 && Find(FClipboardViewer) != nullptr)
+            SendMessage(FClipboardViewer, WM_DRAWCLIPBOARD, 0, 0);
+    }
+    return true;
+}
+
+bool THeadlessWindowPlatform::EmptyClipboard() {
+    if (!FClipboardOpen)
+        return false;
+    for (const auto& [Format, Block] : FClipboardData)
+        GlobalFree(Block);
+    FClipboardData.clear();
+    FClipboardDirty = true;
+    return true;
+}
+
+HGLOBAL THeadlessWindowPlatform::SetClipboardData(UINT Format, HGLOBAL Mem) {
+    if (!FClipboardOpen || Format == 0 || Mem == nullptr)
+        return nullptr;
+    // A handle that is not a live block, or one held under another format, would be freed
+    // twice later: refuse it.
+    void* Memory = GlobalLock(Mem);
+    if (Memory == nullptr)
+        return nullptr;
+    GlobalUnlock(Mem);
+    for (const auto& [F, Block] : FClipboardData)
+        if (Block == Mem && F != Format)
+            return nullptr;
+    const auto It = std::find_if(FClipboardData.begin(), FClipboardData.end(),
+                                 [Format](const auto& E) { return E.first == Format; });
+    if (It != FClipboardData.end()) {
+        if (It->second != Mem)
+            GlobalFree(It->second);
+        It->second = Mem;
+    } else {
+        FClipboardData.emplace_back(Format, Mem);
+    }
+    FClipboardDirty = true;
+    return Mem;
+}
+
+HGLOBAL THeadlessWindowPlatform::GetClipboardData(UINT Format) {
+    if (!FClipboardOpen)
+        return nullptr;
+    for (const auto& [F, Block] : FClipboardData)
+        if (F == Format)
+            return Block;
+    return nullptr;
+}
+
+bool THeadlessWindowPlatform::IsClipboardFormatAvailable(UINT Format) const {
+    return std::any_of(FClipboardData.begin(), FClipboardData.end(),
+                       [Format](const auto& E) { return E.first == Format; });
+}
+
+UINT THeadlessWindowPlatform::EnumClipboardFormats(UINT Format) const {
+    if (!FClipboardOpen || FClipboardData.empty())
+        return 0;
+    if (Format == 0)
+        return FClipboardData.front().first;
+    for (std::size_t I = 0; I + 1 < FClipboardData.size(); ++I)
+        if (FClipboardData[I].first == Format)
+            return FClipboardData[I + 1].first;
+    return 0;
+}
+
+HWND THeadlessWindowPlatform::SetClipboardViewer(HWND Viewer) {
+    const HWND Previous = FClipboardViewer;
+    FClipboardViewer = Viewer;
+    if (Viewer != 0 && Find(Viewer) != nullptr)
+        SendMessage(Viewer, WM_DRAWCLIPBOARD, 0, 0);
+    return Previous;
+}
+
+bool THeadlessWindowPlatform::ChangeClipboardChain(HWND Remove, HWND Next) {
+    if (Remove == 0)
+        return false;
+    if (FClipboardViewer == Remove) {
+        FClipboardViewer = Next;
+        return true;
+    }
+    if (FClipboardViewer != 0 && Find(FClipboardViewer) != nullptr)
+        SendMessage(FClipboardViewer, WM_CHANGECBCHAIN, static_cast<WPARAM>(Remove),
+                    static_cast<LPARAM>(Next));
+    return true;
+}
+
+std::vector<UINT> THeadlessWindowPlatform::GetClipboardFormats() const {
+    std::vector<UINT> Result;
+    for (const auto& [Format, Block] : FClipboardData)
+        Result.push_back(Format);
+    return Result;
+}
+
+std::string THeadlessWindowPlatform::GetClipboardBytes(UINT Format) const {
+    for (const auto& [F, Block] : FClipboardData) {
+        if (F != Format)
+            continue;
+        const TGlobalLockGuard Lock(Block);
+        const auto* P = static_cast<const char*>(Lock.Get());
+        return P == nullptr ? std::string() : std::string(P, static_cast<std::size_t>(GlobalSize(Block)));
+    }
+    return {};
+}
+
+// Message boxes -----------------------------------------------------------------------------
+
+TModalResult THeadlessWindowPlatform::MessageDlg(const std::string& Msg, TMsgDlgType DlgType,
+                                                 TMsgDlgButtons Buttons, std::int64_t HelpCtx) {
+    TModalResult Answer = mrCancel; // no script: the user closed the box
+    if (!FMessageDlgAnswers.empty()) {
+        Answer = FMessageDlgAnswers.front();
+        FMessageDlgAnswers.pop_front();
+        bool Offered = false;
+        for (int B = mbYes; B <= mbHelp; ++B) {
+            const auto Button = static_cast<TMsgDlgBtn>(B);
+            if (Buttons.Contains(Button) && ModalResultOf(Button) == Answer)
+                Offered = true;
+        }
+        if (!Offered)
+            throw EInvalidOperation("Scripted answer " + std::to_string(Answer) +
+                                    " is not a button of the message box \"" + Msg + "\"");
+    }
+    FMessageDlgs.push_back(THeadlessMessageDlg{Msg, DlgType, Buttons, HelpCtx, Answer});
+    return Answer;
 }
 
 // Screenshots ------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 // THeadlessWindowPlatform: windows in memory with a message queue, update regions painted into
 // pixel surfaces, readable scroll bar, caret, capture, focus and timer state, a manual clock,
-// simulated input, an in-memory registry and clipboard-format table.
+// simulated input, an in-memory registry, an in-process clipboard and scripted message boxes.
 #pragma once
 
 #include "host/headless/headless_dc.h"
@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,6 +45,15 @@ struct THeadlessTimer {
     UINT ID = 0;
     UINT Elapse = 0;
     std::int64_t Due = 0; ///< clock time of its next WM_TIMER
+};
+
+/// A message box shown through MessageDlg, as the platform recorded it.
+struct THeadlessMessageDlg {
+    std::string Msg;
+    TMsgDlgType DlgType = mtCustom;
+    TMsgDlgButtons Buttons;
+    std::int64_t HelpCtx = 0;
+    TModalResult Result = mrNone; ///< the answer given
 };
 
 /// The platform's double-click distance: a second press farther than this is a new click.
@@ -121,6 +131,44 @@ public:
                      const TRegValue& Value) override;
     bool RegDeleteValue(HKEY Root, const std::string& Path, const std::string& Name) override;
     UINT RegisterClipboardFormat(const std::string& Name) override;
+
+    bool OpenClipboard(HWND Owner) override;
+    bool CloseClipboard() override;
+    bool EmptyClipboard() override;
+    HGLOBAL SetClipboardData(UINT Format, HGLOBAL Mem) override;
+    HGLOBAL GetClipboardData(UINT Format) override;
+    bool IsClipboardFormatAvailable(UINT Format) const override;
+    UINT EnumClipboardFormats(UINT Format) const override;
+    HWND SetClipboardViewer(HWND Viewer) override;
+    bool ChangeClipboardChain(HWND Remove, HWND Next) override;
+    HWND GetClipboardViewer() const override { return FClipboardViewer; }
+
+    /// Answers with the next queued answer, or mrCancel when none is queued; records the box.
+    /// A queued answer that none of the buttons gives raises EInvalidOperation (a script that
+    /// does not fit the question).
+    TModalResult MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                            std::int64_t HelpCtx) override;
+
+    // The clipboard as tests read it, without opening it.
+    bool GetClipboardOpen() const { return FClipboardOpen; }
+    HWND GetClipboardOwner() const { return FClipboardOwner; }
+    /// The formats present, in the order they were put.
+    std::vector<UINT> GetClipboardFormats() const;
+    /// Every byte of the block under Format (its whole size, zeros included); "" when absent.
+    std::string GetClipboardBytes(UINT Format) const;
+    /// Times the clipboard changed (a close after an empty or a put).
+    int GetClipboardChanges() const { return FClipboardChanges; }
+
+    // Message boxes.
+    /// Queues the answer of the next message box.
+    void PushMessageDlgAnswer(TModalResult Answer) { FMessageDlgAnswers.push_back(Answer); }
+    std::size_t GetPendingMessageDlgAnswers() const { return FMessageDlgAnswers.size(); }
+    /// Every box shown so far, oldest first.
+    const std::vector<THeadlessMessageDlg>& GetMessageDlgs() const { return FMessageDlgs; }
+    void ClearMessageDlgs() {
+        FMessageDlgs.clear();
+        FMessageDlgAnswers.clear();
+    }
 
     // The manual clock.
     void AdvanceClock(std::int64_t Milliseconds) { FClock += Milliseconds; }
@@ -219,6 +267,17 @@ private:
     std::map<std::string, std::map<std::string, TRegValue>> FRegistry;
     std::map<std::string, UINT> FClipboardFormats; // lower-case name -> number
     UINT FNextClipboardFormat = 0xC000;
+    // The clipboard: blocks owned by the platform (freed on empty, replacement and
+    // destruction), in the order they were put; at most one entry per format and per block.
+    std::vector<std::pair<UINT, HGLOBAL>> FClipboardData;
+    bool FClipboardOpen = false;
+    HWND FClipboardOwner = 0;     // the window that opened it (0: the application)
+    bool FClipboardDirty = false; // changed since it was opened
+    int FClipboardChanges = 0;
+    HWND FClipboardViewer = 0; // head of the viewer chain
+    // Message boxes.
+    std::deque<TModalResult> FMessageDlgAnswers;
+    std::vector<THeadlessMessageDlg> FMessageDlgs;
 };
 
 /// Installs a fresh headless window platform (and the headless graphics platform) for the

@@ -1,0 +1,87 @@
+// SaveFileSafely: temporary file, flush, rename over the target.
+#include "host/safe_save.h"
+
+#include "host/exceptions.h"
+#include "host/sysutils.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+namespace {
+
+// The file a save really replaces: the target of a symbolic link, else the name itself.
+std::string ResolveTarget(const std::string& FileName) {
+    struct stat St {};
+    if (::lstat(FileName.c_str(), &St) != 0 || !S_ISLNK(St.st_mode))
+        return FileName;
+    std::unique_ptr<char, decltype(&std::free)> Real(::realpath(FileName.c_str(), nullptr),
+                                                     &std::free);
+    return Real ? std::string(Real.get()) : FileName;
+}
+
+// Makes the rename itself durable; a folder that cannot be flushed leaves the save done.
+void FlushFolder(const std::string& FileName) {
+    std::string Folder = ExtractFilePath(FileName);
+    if (Folder.empty())
+        Folder = ".";
+    const int Fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd >= 0) {
+        ::fsync(Fd);
+        ::close(Fd);
+    }
+}
+
+} // namespace
+
+std::string SafeSaveTempName(const std::string& FileName) {
+    static std::atomic<unsigned> Counter{0};
+    const std::string Base = ExtractFilePath(FileName) + "." + ExtractFileName(FileName) + ".~" +
+                             std::to_string(::getpid()) + "-";
+    for (;;) {
+        std::string Name = Base + std::to_string(Counter.fetch_add(1)) + ".tmp";
+        struct stat St {};
+        if (::lstat(Name.c_str(), &St) != 0)
+            return Name;
+    }
+}
+
+void SaveFileSafely(const std::string& FileName, const std::function<void(TStream*)>& Write) {
+    const std::string Target = ResolveTarget(FileName);
+    struct stat Old {};
+    const bool Exists = ::stat(Target.c_str(), &Old) == 0;
+    if (Exists && S_ISDIR(Old.st_mode))
+        throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(EISDIR));
+    // Renaming would get past a write protection that truncating in place respects.
+    if (Exists && (FileGetAttr(Target) & faReadOnly) != 0)
+        throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(EACCES));
+
+    const std::string Temp = SafeSaveTempName(Target);
+    try {
+        {
+            TFileStream Stream(Temp, fmCreate);
+            if (Exists)
+                ::fchmod(Stream.GetHandle(), Old.st_mode & 07777);
+            Write(&Stream);
+            Stream.Flush();
+        }
+        if (!ReplaceFile(Temp, Target))
+            throw EFCreateError("Cannot create file \"" + FileName + "\". " +
+                                std::strerror(errno));
+    } catch (...) {
+        DeleteFile(Temp);
+        throw;
+    }
+    FlushFolder(Target);
+}
+
+} // namespace kestrel

@@ -1,0 +1,24 @@
+// Saving a whole file without putting the old one at risk: the new text goes to a temporary file
+// beside the target, is flushed to disk, and only then takes the target's name.
+#pragma once
+
+#include "host/streams.h"
+
+#include <functional>
+#include <string>
+
+namespace kestrel {
+
+/// Writes the file FileName through Write (which receives a stream positioned at 0) into a
+/// temporary file in the same folder, flushes it to disk and renames it over FileName, so that
+/// FileName holds either its old bytes or all the new ones. An existing FileName keeps its
+/// permission bits; a symbolic link is followed and the file it names replaced. On any failure
+/// (Write raising included) the temporary file is deleted, FileName is left as it was, and the
+/// error is raised again. A read-only FileName raises EFCreateError before anything is written.
+void SaveFileSafely(const std::string& FileName, const std::function<void(TStream*)>& Write);
+
+/// The name SaveFileSafely writes to before the rename: a file that does not yet exist, in the
+/// folder of FileName.
+std::string SafeSaveTempName(const std::string& FileName);
+
+} // namespace kestrel
