@@ -1,16 +1,115 @@
-// PLACEHOLDER-PRINT: replaced wholesale by the real implementation; must not land.
+// TTextViewer: printing of lines and pages. The text is laid out for the printer for the length
+// of a job, counted to the end so that pages are exact, and put back afterwards.
 #include "fileview/text_viewer.h"
+
+#include "host/printers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace kestrel {
 
-namespace {
-[[noreturn]] void NotBuilt() { throw EAbstractError("not built"); }
-} // namespace
+void TTextViewer::BeginPrinting(bool UsePrinterWrap) {
+    TLinesViewer::BeginPrinting(UsePrinterWrap);
+    SavedWrapMode = WrapMode;
+    bool DeviceSwitched = false;
+    try {
+        if (UsePrinterWrap && WrapMode != opPrinter)
+            SetWrapMode(opPrinter);
+        PrintLocation = MarkLocation();
+        Buffer->SetOutputDevice(odPrinter);
+        DeviceSwitched = true;
+        if (WrapMode == opWrapScreenWidth || WrapMode == opAbsoluteWrap) {
+            // The wrap width in printer pixels, so that printed lines break at the characters
+            // where displayed ones do.
+            const double Ratio = static_cast<double>(Buffer->GetPrinterCharWidth()) /
+                                 static_cast<double>(Buffer->GetDisplayCharWidth());
+            const double Width = std::round(static_cast<double>(Buffer->GetMaxWidth()) * Ratio);
+            constexpr double Widest = static_cast<double>(std::numeric_limits<std::int64_t>::max());
+            Buffer->SetMaxWidth(Width >= Widest ? NoWrapWidth
+                                                : std::max<std::int64_t>(
+                                                      1, static_cast<std::int64_t>(Width)));
+        }
+        // The whole text is counted for the printed layout before the first page is chosen.
+        GotoFirstLine();
+        CompleteCount();
+    } catch (...) {
+        // The frame ends the job only when this completed: undo what was done so far here.
+        try {
+            if (DeviceSwitched)
+                Buffer->SetOutputDevice(odDisplay);
+            if (WrapMode != SavedWrapMode)
+                SetWrapMode(SavedWrapMode);
+        } catch (...) { // the first failure is the one reported
+        }
+        TLinesViewer::EndPrinting();
+        throw;
+    }
+}
 
-std::int64_t TTextViewer::GetLineAtTopOfPage(std::int64_t) { NotBuilt(); }
-std::int64_t TTextViewer::GetPageNumber(std::int64_t) { NotBuilt(); }
-void TTextViewer::PrintLine(std::int64_t, std::int64_t, std::int64_t, TPrintRange, bool&) { NotBuilt(); }
-void TTextViewer::BeginPrinting(bool) { NotBuilt(); }
-void TTextViewer::EndPrinting() { NotBuilt(); }
+void TTextViewer::EndPrinting() {
+    try {
+        Buffer->SetOutputDevice(odDisplay);
+        SetWrapMode(SavedWrapMode);
+        SetMaxLineLength(MaxLineLength); // the display wrap width again; the count restarts
+        GotoLocation(PrintLocation);     // the caret back on its text, on the same screen row
+    } catch (...) {
+        TLinesViewer::EndPrinting();
+        throw;
+    }
+    TLinesViewer::EndPrinting();
+}
+
+std::int64_t TTextViewer::GetLineAtTopOfPage(std::int64_t Page) {
+    EnterBusyMode(PageCount);
+    try {
+        // Count until the page has begun; a step that cannot advance (a mouse button held, a
+        // step re-entered) ends the wait.
+        while (!CountComplete && Page >= ScanPageCount) {
+            const std::int64_t Offset = ScanOffset;
+            const std::int64_t Line = ScanLine;
+            EstimateNumLines();
+            if (!CountComplete && ScanOffset == Offset && ScanLine == Line)
+                break;
+        }
+        while (Page <= MapPage && GotoPrevLine()) {
+        }
+        while (Page > MapPage && GotoNextLine()) {
+        }
+    } catch (...) {
+        ExitBusyMode();
+        throw;
+    }
+    ExitBusyMode();
+    return MapLine;
+}
+
+std::int64_t TTextViewer::GetPageNumber(std::int64_t Line) {
+    LocateLine(Line, false);
+    return MapPage;
+}
+
+void TTextViewer::PrintLine(std::int64_t X, std::int64_t Y, std::int64_t Line,
+                            TPrintRange Range, bool& PageBreak) {
+    LocateLine(Line, false);
+    PageBreak = AtHardPageBreak(MapLine + 1, HardBreakIndex + 1);
+    // A line past the end of the text (the map stopped short of it) and a form-feed line (the
+    // break itself, at the top of a page) print nothing.
+    if (MapLine != Line || AtHardPageBreak(MapLine, HardBreakIndex))
+        return;
+    std::int64_t Start = 0;
+    std::int64_t Count = MapLineLength;
+    if (Range == prSelection) {
+        if (Line == SelEnd.Y)
+            Count = std::clamp<std::int64_t>(SelEnd.X, 0, MapLineLength);
+        if (Line == SelStart.Y) {
+            Start = std::clamp<std::int64_t>(SelStart.X, 0, Count);
+            Count -= Start;
+        }
+    }
+    if (Count > 0) // tab stops count from the start of the printed line, as when measured
+        Buffer->TabbedTextOut(X, Y, LineStart + Start, Count, X);
+}
 
 } // namespace kestrel
