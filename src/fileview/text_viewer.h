@@ -220,6 +220,27 @@ protected:
     /// left as it was and the error re-raised.
     static void SaveFileSafely(const std::string& FileName,
                                const std::function<void(TStream*)>& Write);
+    /// Runs count steps until ScanLine reaches Line or the count completes; stops as soon as a
+    /// step makes no progress.
+    void CountUpTo(std::int64_t Line);
+    /// Walks the rows of the column selection from SelStart.y to SelEnd.y, calling Row (when
+    /// given) with the text range each row contributes: its two pixel edges, clamped to that
+    /// display line's own characters. Returns the bytes of the block: every row's bytes plus
+    /// CR LF, counted in 64 bits.
+    std::int64_t
+    ForEachColumnRow(const std::function<void(std::int64_t Pos, std::int64_t Count)>& Row);
+
+    // ---- Line map and count steps
+    /// HardBreakIndex and MapBoundary for the present MapLine.
+    void SyncMapBoundary();
+    /// Maps the line at Offset and numbers it Line on page Page (an anchor whose number is known).
+    void SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page);
+    /// The count reached a new page.
+    void PageStep();
+    /// The count is at the line of Len characters at ScanOffset: anchors there get its number.
+    void CountPassesLine(std::int64_t Len);
+    /// Line numbers are exact again: repaint and report the caret.
+    void NumbersSettled();
 
     // ---- Buffer and layout
     std::unique_ptr<TLinesBuffer> Buffer;

@@ -1,0 +1,223 @@
+// TTextViewer: painting of display lines, line-break marks, page breaks and selections; the
+// display options; reactions to font, printer and system-setting changes.
+#include "fileview/text_viewer.h"
+
+#include "host/printers.h"
+
+#include <algorithm>
+
+namespace kestrel {
+
+namespace {
+
+constexpr std::uint8_t FormFeed = 12;
+
+int Pixel(std::int64_t V) {
+    return static_cast<int>(std::clamp<std::int64_t>(V, -1000000000, 1000000000));
+}
+
+} // namespace
+
+void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_t Count) {
+    if (!Buffer)
+        return;
+    std::int64_t W = 0;
+    std::int64_t N = 0;
+    GotoLine(FirstLine, W, N);
+    if (FirstLine == TopLine)
+        TopLineStart = LineStart; // how the count learns the offset of the top line
+    TCanvas* C = GetCanvas();
+    const int ClientW = GetClientWidth();
+    const int ClientH = GetClientHeight();
+    if (WrapMode == opWrapScreenWidth && RightMargin > 0)
+        C->FillRect(Rect(Pixel(ClientW - RightMargin), 0, ClientW, ClientH));
+    const std::int64_t M = std::max<std::int64_t>(0, LeftMargin - DeltaX);
+    if (M > 0)
+        C->FillRect(Rect(0, 0, Pixel(M), ClientH));
+    if (Count <= 0)
+        return;
+    const std::int64_t X0 = LeftMargin - DeltaX;
+    const std::int64_t Bottom = Y + Count * CharHeight;
+    const bool Stream = SelMode == smDouble || SelMode == smExtend;
+    for (std::int64_t I = 0; I < Count; ++I) {
+        // The row's background first: the off-screen bitmap starts out blank.
+        C->FillRect(Rect(0, Pixel(Y), ClientW, Pixel(Y + CharHeight)));
+        const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FormFeed;
+        if (HardBreak) {
+            DrawPageBreak(Y);
+        } else {
+            Buffer->TabbedTextOut(X0, Y, LineStart, MapLineLength, X0);
+            DrawEOLChar(Y);
+        }
+        if (SelMode != smNone && SelStart.Y <= MapLine) {
+            TRect R{0, Pixel(Y), 0, Pixel(Y)};
+            std::int64_t Left = 0;
+            if (Stream && SelStart.Y < MapLine) {
+                Left = X0;
+            } else {
+                const std::int64_t X = SelMode == smColumn
+                                           ? ColumnLeft
+                                           : Buffer->GetDistanceBetween(LineStart,
+                                                                        LineStart + SelStart.X);
+                Left = X + X0;
+            }
+            std::int64_t Right = Left;
+            if (SelEnd.Y >= MapLine) {
+                R.Bottom = Pixel(Y + CharHeight);
+                if (Stream && SelEnd.Y > MapLine) {
+                    if (HardBreak) {
+                        Right = ClientW;
+                    } else {
+                        Right = MapLineWidth + X0;
+                        if (ShowLineBreaks && LineStart + MapLineLength != NextLineStart)
+                            Right += Buffer->WidthOf(LineBreakGlyph);
+                    }
+                } else {
+                    const std::int64_t X =
+                        SelMode == smColumn
+                            ? ColumnRight
+                            : Buffer->GetDistanceBetween(LineStart, LineStart + SelEnd.X);
+                    Right = X + X0;
+                }
+            }
+            R.Left = Pixel(Left);
+            R.Right = Pixel(Right);
+            if (R.Bottom > R.Top)
+                C->GetHandle()->InvertRect(R);
+        }
+        Y += CharHeight;
+        if (AtEndOfText())
+            break;
+        GotoNextLine();
+    }
+    if (Y < Bottom) // rows below the end of the text
+        C->FillRect(Rect(0, Pixel(Y), ClientW, Pixel(Bottom)));
+}
+
+void TTextViewer::DrawEOLChar(std::int64_t Y) {
+    TCanvas* C = GetCanvas();
+    if (ShowLineBreaks) {
+        const int X = Pixel(LeftMargin + MapLineWidth - DeltaX);
+        const std::int64_t TextEnd = LineStart + MapLineLength;
+        char Mark = 0;
+        if (NextLineStart == GetTextSize() && TextEnd == NextLineStart) {
+            // The unterminated end of the text; the empty line after a final line break has
+            // no mark.
+            if (LineStart < NextLineStart)
+                Mark = static_cast<char>(EndOfTextGlyph);
+        } else if (TextEnd != NextLineStart && ByteAt(TextEnd) != FormFeed) {
+            Mark = static_cast<char>(LineBreakGlyph);
+        }
+        if (Mark != 0)
+            C->GetHandle()->TextOut(X, Pixel(Y), &Mark, 1);
+    }
+    if (MapBoundary == pbSoftPageBreak &&
+        (ShowPageBreaks == pbAlways || (ShowPageBreaks == pbWYSIWYG && WrapMode == opPrinter))) {
+        TPen* Pen = C->GetPen();
+        const TPenStyle Previous = Pen->GetStyle();
+        C->MoveTo(0, Pixel(Y));
+        Pen->SetStyle(SoftPageBreakStyle);
+        C->LineTo(GetClientWidth(), Pixel(Y));
+        Pen->SetStyle(Previous);
+    }
+}
+
+void TTextViewer::DrawPageBreak(std::int64_t Y) {
+    TCanvas* C = GetCanvas();
+    const int ClientW = GetClientWidth();
+    const int Middle = Pixel(Y + CharHeight / 2);
+    TPen* Pen = C->GetPen();
+    const TPenStyle PreviousStyle = Pen->GetStyle();
+    C->MoveTo(0, Middle);
+    Pen->SetStyle(HardPageBreakStyle);
+    C->LineTo(ClientW, Middle);
+    Pen->SetStyle(PreviousStyle);
+    const HDC DC = C->GetHandle();
+    const TFontDesc PreviousFont = DC->SelectFont(PageBreakFont->GetDesc());
+    try {
+        DC->SetTextAlign(TA_CENTER);
+        C->TextOut(ClientW / 2, Pixel(Y), "Page Break");
+        DC->SetTextAlign(TA_LEFT | TA_TOP);
+    } catch (...) {
+        DC->SetTextAlign(TA_LEFT | TA_TOP);
+        DC->SelectFont(PreviousFont);
+        throw;
+    }
+    DC->SelectFont(PreviousFont);
+}
+
+void TTextViewer::UpdateMouseCursor(int X, int Y) {
+    (void)Y;
+    const std::int64_t ClientW = GetClientWidth();
+    const bool Screen = WrapMode == opWrapScreenWidth;
+    const bool Boundary =
+        DragMargin && (X == LeftMargin - DeltaX || (Screen && X == ClientW - RightMargin));
+    const bool Margin =
+        (Screen && X > ClientW - RightMargin) || X < std::max<std::int64_t>(0, LeftMargin - DeltaX);
+    SetMouseState(TMouseStates{msMarginBoundary}, Boundary);
+    SetMouseState(TMouseStates{msMargin}, Margin);
+}
+
+void TTextViewer::HandleFontChange(TObject* Sender) {
+    TLinesViewer::HandleFontChange(Sender);
+    if (!Buffer)
+        return;
+    SetWrapMode(WrapMode); // re-wrap with the new widths, keeping caret and selection
+    ReEstimateFrom(0);
+}
+
+void TTextViewer::HandlePrinterChange(TObject* Sender) {
+    (void)Sender;
+    UpdatePrinterMetrics();
+    SetWrapMode(WrapMode);
+    Redraw();
+}
+
+void TTextViewer::WMWinIniChange(TMessage& Message) {
+    TLinesViewer::WMWinIniChange(Message);
+    HandlePrinterChange(this); // the default printer may have changed
+}
+
+// ---- Display options ----------------------------------------------------------------------
+
+void TTextViewer::SetShowLineBreaks(bool Value) {
+    ShowLineBreaks = Value;
+    Redraw();
+}
+
+void TTextViewer::SetShowPageBreaks(TPageBreakDisplayModes Value) {
+    ShowPageBreaks = Value;
+    Redraw();
+}
+
+bool TTextViewer::GetOEMConvert() const { return Buffer && Buffer->GetOEMConvert(); }
+
+void TTextViewer::SetOEMConvert(bool Value) {
+    if (!Buffer)
+        return;
+    Buffer->SetOEMConvert(Value);
+    Redraw();
+}
+
+std::int64_t TTextViewer::GetTabCount() const { return Buffer ? Buffer->GetTabCount() : 0; }
+
+void TTextViewer::SetTabCount(std::int64_t Value) {
+    if (!Buffer)
+        return;
+    Buffer->SetTabCount(Value);
+    Redraw();
+}
+
+float TTextViewer::GetTabStops(std::int64_t Index) const {
+    return Buffer ? Buffer->GetTabStop(Index) : 0.0F;
+}
+
+void TTextViewer::SetTabStops(std::int64_t Index, float Value) {
+    if (!Buffer)
+        return;
+    Buffer->SetTabStop(Index, Value);
+    PositiontextAt(LineStart);
+    Redraw();
+}
+
+} // namespace kestrel
