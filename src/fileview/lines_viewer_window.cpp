@@ -4,6 +4,7 @@
 
 #include "host/application.h"
 #include "host/printers.h"
+#include "host/safe_save.h"
 #include "textbuff/text_buffer.h" // the unit's exception classes
 #include "host/sysutils.h"
 
@@ -316,14 +317,8 @@ void TLinesViewer::WMCopy(TMessage& Message) {
 void TLinesViewer::SaveAs(const std::string& FileName) {
     EnterBusyMode(GetTextSize());
     try {
-        auto Stream = std::make_unique<TFileStream>(FileName, fmCreate);
-        try {
-            CopyToStream(Stream.get());
-        } catch (...) {
-            Stream.reset();
-            DeleteFile(FileName);
-            throw;
-        }
+        // Never truncates the target: the text goes to a flushed temporary file first.
+        SaveFileSafely(FileName, [this](TStream* Stream) { CopyToStream(Stream); });
     } catch (...) {
         ExitBusyMode();
         throw;
