@@ -1,0 +1,95 @@
+// What the viewing subcommands share: a file in a text viewer on the headless window system.
+#pragma once
+
+#include "kxtool.h"
+
+#include "fileview/text_viewer.h"
+#include "host/application.h"
+#include "host/headless/window_system.h"
+#include "host/streams.h"
+#include "host/sysutils.h"
+#include "textbuff/text_stream.h"
+
+#include <memory>
+#include <string>
+
+namespace kestrel::kxtool {
+
+/// Parses --wrap none|screen|N into a wrap mode and its line length.
+inline void ParseWrap(const std::string& Value, TWrapModes& Mode, std::int64_t& Length) {
+    Length = 0;
+    if (Value == "none") {
+        Mode = opNone;
+    } else if (Value == "screen") {
+        Mode = opWrapScreenWidth;
+    } else {
+        Mode = opAbsoluteWrap;
+        try {
+            Length = StrToInt(Value);
+        } catch (const EConvertError&) {
+            throw TUsageError("--wrap is none, screen or a number of characters, not '" + Value +
+                              "'");
+        }
+        if (Length <= 0)
+            throw TUsageError("--wrap needs a positive number of characters");
+    }
+}
+
+/// A file read through a text stream (one sliding window, never loaded whole), shown in a text
+/// viewer of Width x Rows lines of the headless platform's 10-point monospaced font, focused.
+class TViewerTool {
+public:
+    TViewerTool(const std::string& FileName, int Width, int Rows, TWrapModes Mode,
+                std::int64_t LineLength) {
+        if (Width < 64)
+            throw TUsageError("--width must be at least 64 pixels");
+        if (Rows < 1)
+            throw TUsageError("--rows must be at least 1");
+        // Opened first, so that a missing file fails before any window exists.
+        auto Source = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+        Viewer = std::make_unique<TTextViewer>(nullptr);
+        Viewer->GetFont()->SetName("Courier New");
+        Viewer->GetFont()->SetSize(10);
+        Viewer->SetBounds(0, 0, Width, Rows * 16);
+        Viewer->GetHandle();
+        auto Text = std::make_unique<TTextStream>(nullptr);
+        Text->SetBufSize(0xFFFF); // the largest window: fewer, longer reads
+        TTextStream* Stream = Text.get();
+        Viewer->SetBuffer(Text.release());
+        Stream->SetCanvas(Viewer->GetCanvas());
+        Viewer->Clear(); // the view starts over (this also detaches any source)
+        Stream->SetSourceStream(std::move(Source));
+        Viewer->SetState(vsEmpty, Viewer->GetTextSize() == 0);
+        Viewer->SetWrapMode(Mode);
+        Viewer->GotoStartOftext();
+        Viewer->SetMaxLineLength(LineLength); // lays the text out and starts the count
+        Fit(Rows);
+        Viewer->SetFocus();
+        Application->ProcessMessages();
+    }
+    ~TViewerTool() { Viewer.reset(); }
+    TViewerTool(const TViewerTool&) = delete;
+    TViewerTool& operator=(const TViewerTool&) = delete;
+
+    TTextViewer& View() { return *Viewer; }
+    headless::THeadlessWindowPlatform& Windows() { return Platform.Windows(); }
+    headless::THeadlessGraphics& Graphics() { return Platform.Graphics(); }
+
+private:
+    /// Sizes the window so that its client area holds exactly Rows lines (the scroll bars,
+    /// which come and go with the text, are allowed for).
+    void Fit(int Rows) {
+        for (int Attempt = 0; Attempt < 3; ++Attempt) {
+            const int Want = Rows * static_cast<int>(Viewer->GetCharHeight());
+            const int Have = Viewer->GetClientHeight();
+            if (Have == Want)
+                return;
+            Viewer->SetBounds(0, 0, Viewer->GetWidth(), Viewer->GetHeight() + Want - Have);
+        }
+    }
+
+    headless::THeadlessPlatformScope Platform;
+    std::unique_ptr<TTextViewer> Viewer;
+};
+
+} // namespace kestrel::kxtool
