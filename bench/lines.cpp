@@ -4,6 +4,7 @@
 #include "host/headless/headless_graphics.h"
 #include "host/streams.h"
 #include "support/testdata/generated_text.h"
+#include "textbuff/byte_scan.h"
 #include "textbuff/line_scan.h"
 #include "textbuff/text_stream.h"
 
@@ -53,6 +54,36 @@ BENCHMARK(BM_ScanForEolWindow)
     ->Args({0, 800})
     ->Args({1, NoWrapWidth})
     ->Args({1, 800});
+
+// The counts of generated lines by the block routes alone, window by window over 512 KB (so
+// that branch predictors cannot learn one window): line feeds (range 0) and uniform lines
+// wrapped at 800 pixels (range 1), with the block kernels of range 1 at most.
+void BM_CountWindows(benchmark::State& State) {
+    const std::string Text = GeneratedText(512 << 10);
+    std::array<std::int64_t, 256> Widths;
+    Widths.fill(8);
+    const TScanMetrics M{Widths.data(), 8, 64, 0, nullptr};
+    const auto* B = reinterpret_cast<const std::uint8_t*>(Text.data());
+    const auto Size = static_cast<std::int64_t>(Text.size());
+    bytescan::SetBlockIsaCap(static_cast<bytescan::TBlockIsa>(State.range(1)));
+    std::int64_t Lines = 0;
+    for (auto _ : State) {
+        for (std::int64_t Pos = 0; Pos < Size;) {
+            const std::int64_t N = std::min<std::int64_t>(0xFFFF, Size - Pos);
+            std::int64_t Taken = 0;
+            Lines += State.range(0) == 0 ? CountLineFeeds(B + Pos, N, INT64_MAX, Taken)
+                                         : CountUniformLines(B + Pos, N, 800, M, INT64_MAX, Taken);
+            Pos += Taken > 0 ? Taken : N;
+        }
+    }
+    bytescan::SetBlockIsaCap(bytescan::biAvx512);
+    State.SetBytesProcessed(State.iterations() * Size);
+    State.counters["lines"] =
+        benchmark::Counter(static_cast<double>(Lines), benchmark::Counter::kIsRate);
+    if (bytescan::SupportedBlockIsa() < State.range(1))
+        State.SetLabel("narrower kernels: not supported here");
+}
+BENCHMARK(BM_CountWindows)->ArgsProduct({{0, 1}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
 
 // A text stream over generated text in memory, with the headless mono font.
 struct TStreamFixture {

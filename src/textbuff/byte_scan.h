@@ -1,15 +1,21 @@
 // Fast byte finders for the line scanner and the search: sixteen bytes at a time through the
 // compilers' portable vector types, with plain loops for the tails. A comparison's marks become
 // bits through the processor's byte-mask instruction where the target has one (SSE2, part of
-// every x86-64), else through a portable gather.
+// every x86-64), else through a portable gather. On x86-64 the block kernels also come in AVX2
+// and AVX-512 forms, for functions compiled for those instruction sets and chosen at run time.
 #pragma once
 
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define KESTREL_BLOCK_ISA_X86 1
 #endif
 
 namespace kestrel::bytescan {
@@ -95,6 +101,16 @@ template <typename F>
     return Marks64(Copy, Test) & ((std::uint64_t{1} << N) - 1);
 }
 
+/// Hides X's value from the optimiser, so that a loop of fixed length over the bits of a mask
+/// is not turned into branches on the bits left (which the processor mispredicts).
+inline void Opaque(std::uint64_t& X) {
+#if defined(__GNUC__) || defined(__clang__)
+    __asm__("" : "+r"(X));
+#else
+    (void)X;
+#endif
+}
+
 /// The test of the bytes below Limit.
 struct TBelow {
     explicit TBelow(std::uint8_t Limit) : FLimit(Splat(Limit)) {}
@@ -108,6 +124,183 @@ struct TEqual {
     auto operator()(const TVec16& X) const { return X == FValue; }
     TVec16 FValue;
 };
+
+/// The test of the bytes equal to any of three values.
+struct TEqualAny {
+    TEqualAny(std::uint8_t A, std::uint8_t B, std::uint8_t C)
+        : FA(Splat(A)), FB(Splat(B)), FC(Splat(C)) {}
+    auto operator()(const TVec16& X) const { return (X == FA) | (X == FB) | (X == FC); }
+    TVec16 FA, FB, FC;
+};
+
+// ---- block kernels: marks of the 64 bytes at P, bit I for byte I
+
+/// The kernels of every target: sixteen bytes at a time.
+struct TBaseBlocks {
+    static std::uint64_t Equal(const std::uint8_t* P, std::uint8_t A) {
+        return Marks64(P, TEqual(A));
+    }
+    static std::uint64_t EqualAny(const std::uint8_t* P, std::uint8_t A, std::uint8_t B,
+                                  std::uint8_t C) {
+        return Marks64(P, TEqualAny(A, B, C));
+    }
+    /// The marks of A, and in AnyB whether some byte equals B.
+    static std::uint64_t EqualAndAny(const std::uint8_t* P, std::uint8_t A, std::uint8_t B,
+                                     bool& AnyB) {
+        const TVec16 X0 = Load(P), X1 = Load(P + 16), X2 = Load(P + 32), X3 = Load(P + 48);
+        const TVec16 VA = Splat(A), VB = Splat(B);
+        AnyB = MarkBits((X0 == VB) | (X1 == VB) | (X2 == VB) | (X3 == VB)) != 0;
+        return std::uint64_t{MarkBits(X0 == VA)} | std::uint64_t{MarkBits(X1 == VA)} << 16 |
+               std::uint64_t{MarkBits(X2 == VA)} << 32 | std::uint64_t{MarkBits(X3 == VA)} << 48;
+    }
+    /// The marks of each of the Count values, one load of the bytes for all.
+    template <int Count>
+    static void EqualEach(const std::uint8_t* P, const std::uint8_t (&Values)[Count],
+                          std::uint64_t (&Marks)[Count]) {
+        const TVec16 X[4] = {Load(P), Load(P + 16), Load(P + 32), Load(P + 48)};
+        for (int V = 0; V < Count; ++V) {
+            const TVec16 Value = Splat(Values[V]);
+            Marks[V] = 0;
+            for (int I = 0; I < 4; ++I)
+                Marks[V] |= std::uint64_t{MarkBits(X[I] == Value)} << (16 * I);
+        }
+    }
+    static int Count(std::uint64_t X) { return PopCount(X); }
+};
+
+#if defined(KESTREL_BLOCK_ISA_X86)
+
+#define KESTREL_TARGET_AVX2 "avx2,bmi,bmi2,popcnt"
+#define KESTREL_TARGET_AVX512 "avx512f,avx512bw,avx2,bmi,bmi2,popcnt"
+
+/// The kernels for functions compiled for AVX2 (target KESTREL_TARGET_AVX2): 32 bytes at a time.
+struct TAvx2Blocks {
+    [[gnu::target(KESTREL_TARGET_AVX2)]] static std::uint64_t Join(__m256i M0, __m256i M1) {
+        return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(M0))} |
+               std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(M1))} << 32;
+    }
+    [[gnu::target(KESTREL_TARGET_AVX2)]] static __m256i Load32(const std::uint8_t* P) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P));
+    }
+    [[gnu::target(KESTREL_TARGET_AVX2)]] static __m256i Splat32(std::uint8_t C) {
+        return _mm256_set1_epi8(static_cast<char>(C));
+    }
+    [[gnu::target(KESTREL_TARGET_AVX2)]] static std::uint64_t Equal(const std::uint8_t* P,
+                                                                    std::uint8_t A) {
+        const __m256i VA = Splat32(A);
+        return Join(_mm256_cmpeq_epi8(Load32(P), VA), _mm256_cmpeq_epi8(Load32(P + 32), VA));
+    }
+    [[gnu::target(KESTREL_TARGET_AVX2)]] static std::uint64_t
+    EqualAny(const std::uint8_t* P, std::uint8_t A, std::uint8_t B, std::uint8_t C) {
+        const __m256i VA = Splat32(A), VB = Splat32(B), VC = Splat32(C);
+        const __m256i X0 = Load32(P), X1 = Load32(P + 32);
+        const __m256i M0 =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(X0, VA), _mm256_cmpeq_epi8(X0, VB)),
+                            _mm256_cmpeq_epi8(X0, VC));
+        const __m256i M1 =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(X1, VA), _mm256_cmpeq_epi8(X1, VB)),
+                            _mm256_cmpeq_epi8(X1, VC));
+        return Join(M0, M1);
+    }
+    [[gnu::target(KESTREL_TARGET_AVX2)]] static std::uint64_t
+    EqualAndAny(const std::uint8_t* P, std::uint8_t A, std::uint8_t B, bool& AnyB) {
+        const __m256i VA = Splat32(A), VB = Splat32(B);
+        const __m256i X0 = Load32(P), X1 = Load32(P + 32);
+        const __m256i MB = _mm256_or_si256(_mm256_cmpeq_epi8(X0, VB), _mm256_cmpeq_epi8(X1, VB));
+        AnyB = !_mm256_testz_si256(MB, MB);
+        return Join(_mm256_cmpeq_epi8(X0, VA), _mm256_cmpeq_epi8(X1, VA));
+    }
+    template <int Count>
+    [[gnu::target(KESTREL_TARGET_AVX2)]] static void EqualEach(const std::uint8_t* P,
+                                                               const std::uint8_t (&Values)[Count],
+                                                               std::uint64_t (&Marks)[Count]) {
+        const __m256i X0 = Load32(P), X1 = Load32(P + 32);
+        for (int V = 0; V < Count; ++V) {
+            const __m256i Value = Splat32(Values[V]);
+            Marks[V] = Join(_mm256_cmpeq_epi8(X0, Value), _mm256_cmpeq_epi8(X1, Value));
+        }
+    }
+    [[gnu::target(KESTREL_TARGET_AVX2)]] static int Count(std::uint64_t X) {
+        return __builtin_popcountll(X);
+    }
+};
+
+/// The kernels for functions compiled for AVX-512 (target KESTREL_TARGET_AVX512): 64 bytes at a
+/// time, straight into a mask.
+struct TAvx512Blocks {
+    [[gnu::target(KESTREL_TARGET_AVX512)]] static __m512i Load64(const std::uint8_t* P) {
+        return _mm512_loadu_si512(P);
+    }
+    [[gnu::target(KESTREL_TARGET_AVX512)]] static std::uint64_t Equal(const std::uint8_t* P,
+                                                                      std::uint8_t A) {
+        return _mm512_cmpeq_epi8_mask(Load64(P), _mm512_set1_epi8(static_cast<char>(A)));
+    }
+    [[gnu::target(KESTREL_TARGET_AVX512)]] static std::uint64_t
+    EqualAny(const std::uint8_t* P, std::uint8_t A, std::uint8_t B, std::uint8_t C) {
+        const __m512i X = Load64(P);
+        return _mm512_cmpeq_epi8_mask(X, _mm512_set1_epi8(static_cast<char>(A))) |
+               _mm512_cmpeq_epi8_mask(X, _mm512_set1_epi8(static_cast<char>(B))) |
+               _mm512_cmpeq_epi8_mask(X, _mm512_set1_epi8(static_cast<char>(C)));
+    }
+    [[gnu::target(KESTREL_TARGET_AVX512)]] static std::uint64_t
+    EqualAndAny(const std::uint8_t* P, std::uint8_t A, std::uint8_t B, bool& AnyB) {
+        const __m512i X = Load64(P);
+        AnyB = _mm512_cmpeq_epi8_mask(X, _mm512_set1_epi8(static_cast<char>(B))) != 0;
+        return _mm512_cmpeq_epi8_mask(X, _mm512_set1_epi8(static_cast<char>(A)));
+    }
+    template <int Count>
+    [[gnu::target(KESTREL_TARGET_AVX512)]] static void
+    EqualEach(const std::uint8_t* P, const std::uint8_t (&Values)[Count],
+              std::uint64_t (&Marks)[Count]) {
+        const __m512i X = Load64(P);
+        for (int V = 0; V < Count; ++V)
+            Marks[V] = _mm512_cmpeq_epi8_mask(X, _mm512_set1_epi8(static_cast<char>(Values[V])));
+    }
+    [[gnu::target(KESTREL_TARGET_AVX512)]] static int Count(std::uint64_t X) {
+        return __builtin_popcountll(X);
+    }
+};
+
+#endif
+
+/// The block kernels a function may use: the widest the processor runs, at most the cap.
+enum TBlockIsa : int { biBase, biAvx2, biAvx512 };
+
+namespace detail {
+inline std::atomic<int> BlockIsaCap{biAvx512};
+
+inline TBlockIsa DetectBlockIsa() {
+#if defined(KESTREL_BLOCK_ISA_X86)
+    __builtin_cpu_init();
+    const bool Avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    if (Avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+        return biAvx512;
+    return Avx2 ? biAvx2 : biBase;
+#else
+    return biBase;
+#endif
+}
+} // namespace detail
+
+/// The widest block kernels this processor runs.
+inline TBlockIsa SupportedBlockIsa() {
+    static const TBlockIsa Supported = detail::DetectBlockIsa();
+    return Supported;
+}
+
+/// The kernels to use now: the supported ones, narrowed by SetBlockIsaCap.
+inline TBlockIsa BlockIsa() {
+    const int Cap = detail::BlockIsaCap.load(std::memory_order_relaxed);
+    const TBlockIsa Supported = SupportedBlockIsa();
+    return Cap < Supported ? static_cast<TBlockIsa>(Cap) : Supported;
+}
+
+/// Narrows the kernels used from now on to Cap at most (so that the narrower forms can be held
+/// to the same results on a processor that runs the wider ones).
+inline void SetBlockIsaCap(TBlockIsa Cap) {
+    detail::BlockIsaCap.store(Cap, std::memory_order_relaxed);
+}
 
 /// The bytes of [P, End) below Limit, one after the other: each block of 64 bytes is compared
 /// once, however many of its bytes are asked for.

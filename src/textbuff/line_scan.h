@@ -68,6 +68,16 @@ std::int64_t MaxAdvance(const TScanMetrics& Metrics);
 std::int64_t CountLineFeeds(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxLines,
                             std::int64_t& Taken);
 
+/// Counts the display lines of a range wrapped at MaxWidth with uniform widths
+/// (Metrics.UniformWidth > 0), at most MaxLines: the lines that start at Buffer[0] and end inside
+/// the N bytes at Buffer, as the scan gives them one by one with word wrap. Stops before the
+/// first line that ends beyond the range or that is left to the general scan: one whose first
+/// character does not fit, or whose end depends on a CR that ends the range. Taken becomes the
+/// bytes the counted lines take.
+std::int64_t CountUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
+                               const TScanMetrics& Metrics, std::int64_t MaxLines,
+                               std::int64_t& Taken);
+
 /// Searches Buffer[Index - 1] down to Buffer[0] for LF; when found at k, Index := k + 1 and
 /// True. Otherwise False and Index unchanged.
 bool BackScanForEol(const std::uint8_t* Buffer, std::uint16_t& Index);

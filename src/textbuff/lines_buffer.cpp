@@ -392,19 +392,10 @@ std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines) 
         const std::uint8_t* Buffer = GetText(Pos);
         const std::int64_t N = std::min(ValidEnd - Buffer + 1, TextSize - Pos);
         std::int64_t Taken = 0, Counted = 0;
-        if (N <= Unwrapped) {
+        if (N <= Unwrapped)
             Counted = CountLineFeeds(Buffer, N, MaxLines - Lines, Taken);
-        } else if (M.UniformWidth > 0) {
-            std::int64_t Width = 0, Count = 0;
-            while (Counted < MaxLines - Lines) {
-                const std::int64_t Line =
-                    ScanUniformLine(Buffer + Taken, N - Taken, MaxWidth, M, Width, Count);
-                if (Line == 0)
-                    break;
-                Taken += Line;
-                ++Counted;
-            }
-        }
+        else if (M.UniformWidth > 0)
+            Counted = CountUniformLines(Buffer, N, MaxWidth, M, MaxLines - Lines, Taken);
         Lines += Counted;
         Pos += Taken;
         if (Counted > 0)
