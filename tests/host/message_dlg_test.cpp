@@ -45,15 +45,5 @@ TEST(MessageDlgTest, AnAnswerNoButtonGivesIsAScriptError) {
     EXPECT_EQ(MessageDlg("Read error", mtError, mbAbortRetryIgnore, 0), mrIgnore);
 }
 
-TEST(MessageDlgTest, ButtonsCaptionsAndResults) {
-    EXPECT_EQ(ModalResultOf(mbOK), mrOk);
-    EXPECT_EQ(ModalResultOf(mbYesToAll), mrYesToAll);
-    EXPECT_EQ(ModalResultOf(mbHelp), mrNone);
-    EXPECT_EQ(MessageDlgCaption(mtConfirmation), "Confirm");
-    EXPECT_EQ(MessageDlgCaption(mtError), "Error");
-    EXPECT_TRUE(mbYesAllNoAllCancel.Contains(mbNoToAll));
-    EXPECT_FALSE(mbOKCancel.Contains(mbYes));
-}
-
 } // namespace
 } // namespace kestrel
