@@ -79,6 +79,14 @@ TEST_F(TextViewerTextTest, ThreeRowColumnCopyPutsTheSameBytesUnderBothFormats) {
     EXPECT_FALSE(Win().GetClipboardOpen());
     EXPECT_FALSE(V->GetState().Contains(vsBusy));
 
+    // A stream selection turned into a column block over the same ends measures its edges.
+    Select(LongPoint(2, 0), LongPoint(4, 2), smExtend);
+    EXPECT_EQ(V->GetColumnLeft(), 0);
+    V->SetSelectionForTest(LongPoint(2, 0), LongPoint(4, 2), smColumn);
+    EXPECT_EQ(V->GetColumnLeft(), 2 * CharW());
+    EXPECT_EQ(V->GetColumnRight(), 4 * CharW());
+    EXPECT_EQ(V->GetSelection(), "cd\r\n\r\nop\r\n");
+
     // Outside column mode there is no column block to copy.
     Select(LongPoint(1, 0), LongPoint(2, 0), smExtend);
     HGLOBAL H = GlobalAlloc(GHND, 8);
