@@ -83,5 +83,51 @@ TEST(ByteScanTest, FindEitherBackFindsTheNearestOfTwoBytes) {
         }
 }
 
+// The block kernels of one instruction set held to plain loops over the same 64 bytes.
+template <typename K> void CheckBlockKernels(std::mt19937& Rng) {
+    const std::string Alphabet = std::string("ab \t\n\f\r-\x00\x80\xff\x0a", 12);
+    for (int Round = 0; Round < 3000; ++Round) {
+        const auto Bytes = RandomBytes(Rng, 64, Round % 2 == 0 ? Alphabet : "abcdefgh\n");
+        const std::uint8_t* P = Bytes.data();
+        const std::uint8_t Values[3] = {static_cast<std::uint8_t>(Alphabet[Rng() % 12]),
+                                        static_cast<std::uint8_t>(Alphabet[Rng() % 12]),
+                                        static_cast<std::uint8_t>(Alphabet[Rng() % 12])};
+        std::uint64_t Each[3] = {0, 0, 0};
+        bool Any1 = false;
+        for (int I = 0; I < 64; ++I)
+            for (int V = 0; V < 3; ++V)
+                if (P[I] == Values[V]) {
+                    Each[V] |= std::uint64_t{1} << I;
+                    Any1 = Any1 || V == 1;
+                }
+        ASSERT_EQ(K::Equal(P, Values[0]), Each[0]);
+        ASSERT_EQ(K::EqualAny(P, Values[0], Values[1], Values[2]), Each[0] | Each[1] | Each[2]);
+        bool Any = !Any1;
+        ASSERT_EQ(K::EqualAndAny(P, Values[0], Values[1], Any), Each[0]);
+        ASSERT_EQ(Any, Any1);
+        std::uint64_t Got[3];
+        K::EqualEach(P, Values, Got);
+        for (int V = 0; V < 3; ++V)
+            ASSERT_EQ(Got[V], Each[V]) << "value " << V;
+        ASSERT_EQ(K::Count(Each[0] ^ Each[1]), PopCount(Each[0] ^ Each[1]));
+    }
+}
+
+TEST(ByteScanTest, BlockKernelsOfEveryInstructionSetHereMatchPlainLoops) {
+    std::mt19937 Rng(2718);
+    CheckBlockKernels<TBaseBlocks>(Rng);
+#if defined(KESTREL_BLOCK_ISA_X86)
+    if (SupportedBlockIsa() >= biAvx2)
+        CheckBlockKernels<TAvx2Blocks>(Rng);
+    if (SupportedBlockIsa() >= biAvx512)
+        CheckBlockKernels<TAvx512Blocks>(Rng);
+#endif
+    // The cap narrows the kernels in use, never widens them past the processor's.
+    SetBlockIsaCap(biBase);
+    EXPECT_EQ(BlockIsa(), biBase);
+    SetBlockIsaCap(biAvx512);
+    EXPECT_EQ(BlockIsa(), SupportedBlockIsa());
+}
+
 } // namespace
 } // namespace kestrel
