@@ -1,5 +1,5 @@
 // The line scanner: the byte-by-byte scan, the scan in runs, the route for whole lines of uniform
-// width and the line-feed count of unwrapped ranges.
+// width, and the line counts: line feeds of unwrapped ranges, wrapped lines of uniform width.
 #include "textbuff/line_scan.h"
 
 #include "textbuff/byte_scan.h"

@@ -64,16 +64,18 @@ std::int64_t MaxAdvance(const TScanMetrics& Metrics);
 
 /// Counts the display lines of an unwrapped range, at most MaxLines: the lines that start at
 /// Buffer[0] and end at a line feed inside the N bytes at Buffer before the first form feed
-/// (without wrapping nothing else ends a line there). Taken becomes the bytes they take.
+/// (without wrapping nothing else ends a line there). Taken becomes the bytes they take. Uses the
+/// widest block kernels the processor runs.
 std::int64_t CountLineFeeds(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxLines,
                             std::int64_t& Taken);
 
-/// Counts the display lines of a range wrapped at MaxWidth with uniform widths
+/// Counts the display lines of a range wrapped at MaxWidth (0: not wrapped) with uniform widths
 /// (Metrics.UniformWidth > 0), at most MaxLines: the lines that start at Buffer[0] and end inside
 /// the N bytes at Buffer, as the scan gives them one by one with word wrap. Stops before the
 /// first line that ends beyond the range or that is left to the general scan: one whose first
-/// character does not fit, or whose end depends on a CR that ends the range. Taken becomes the
-/// bytes the counted lines take.
+/// character does not fit, or whose end depends on a CR that ends the range (with a negative
+/// MaxWidth, at once). Taken becomes the bytes the counted lines take. Uses the widest block
+/// kernels the processor runs.
 std::int64_t CountUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
                                const TScanMetrics& Metrics, std::int64_t MaxLines,
                                std::int64_t& Taken);
