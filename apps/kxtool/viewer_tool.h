@@ -64,8 +64,7 @@ public:
         Viewer->GotoStartOftext();
         Viewer->SetMaxLineLength(LineLength); // lays the text out and starts the count
         Fit(Rows);
-        Viewer->SetFocus();
-        Application->ProcessMessages();
+        Viewer->SetFocus(); // painted by the command, once it has moved where it shows
     }
     ~TViewerTool() { Viewer.reset(); }
     TViewerTool(const TViewerTool&) = delete;

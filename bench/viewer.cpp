@@ -1,0 +1,350 @@
+// Text viewer benchmarks: opening a huge text and painting its first screen, going to its end,
+// one idle step of the line count, the whole count in idle steps, and the longest single step
+// over a file that is one 50 MB line. Texts are generated on the fly, but for the single line,
+// written once to a temporary file; the heap is counted by the replaced allocation functions.
+#include "fileview/text_viewer.h"
+#include "host/application.h"
+#include "host/headless/window_system.h"
+#include "support/testdata/generated_text.h"
+#include "textbuff/text_stream.h"
+
+#include <benchmark/benchmark.h>
+
+#include "host/sysutils.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+namespace {
+
+// Live and peak heap bytes of the whole program.
+std::atomic<std::int64_t> LiveBytes{0};
+std::atomic<std::int64_t> PeakBytes{0};
+constexpr std::size_t Header = 16; // keeps the alignment malloc gives
+
+void* Allocate(std::size_t Size) {
+    void* Block = std::malloc(Size + Header);
+    if (Block == nullptr)
+        throw std::bad_alloc();
+    *static_cast<std::size_t*>(Block) = Size;
+    const std::int64_t Live = LiveBytes += static_cast<std::int64_t>(Size);
+    std::int64_t Peak = PeakBytes;
+    while (Live > Peak && !PeakBytes.compare_exchange_weak(Peak, Live)) {
+    }
+    return static_cast<char*>(Block) + Header;
+}
+
+void Release(void* P) noexcept {
+    if (P == nullptr)
+        return;
+    void* Block = static_cast<char*>(P) - Header;
+    LiveBytes -= static_cast<std::int64_t>(*static_cast<std::size_t*>(Block));
+    std::free(Block);
+}
+
+} // namespace
+
+void* operator new(std::size_t Size) {
+    return Allocate(Size);
+}
+void* operator new[](std::size_t Size) {
+    return Allocate(Size);
+}
+void operator delete(void* P) noexcept {
+    Release(P);
+}
+void operator delete[](void* P) noexcept {
+    Release(P);
+}
+void operator delete(void* P, std::size_t) noexcept {
+    Release(P);
+}
+void operator delete[](void* P, std::size_t) noexcept {
+    Release(P);
+}
+
+namespace kestrel {
+namespace {
+
+constexpr std::int64_t MiB = 1LL << 20;
+constexpr std::int64_t GiB = 1LL << 30;
+
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point From, Clock::time_point To) {
+    return std::chrono::duration<double>(To - From).count();
+}
+
+/// A text viewer of 800 pixels x 25 rows on a fresh headless platform, focused. Open attaches a
+/// source and lays it out (what opening a file costs the viewer); Paint shows the screen (the
+/// headless platform moves its pixels one by one: most of a paint's time is that).
+class TViewerRig {
+public:
+    static constexpr int Rows = 25;
+
+    TViewerRig() {
+        V = std::make_unique<TTextViewer>(nullptr);
+        V->GetFont()->SetName("Courier New");
+        V->GetFont()->SetSize(10);
+        V->SetBounds(0, 0, 800, Rows * 16);
+        V->GetHandle();
+        // Both scroll bars stay shown, whatever the text: a bar that comes or goes lays out the
+        // window again, which the headless platform does pixel by pixel.
+        for (TWinScrollBar* Bar : {V->GetVertScrollBar(), V->GetHorzScrollBar()}) {
+            Bar->SetMode(sbManual);
+            Bar->SetVisible(true);
+        }
+        auto Text = std::make_unique<TTextStream>(nullptr);
+        Text->SetBufSize(0xFFFF);
+        Stream = Text.get();
+        V->SetBuffer(Text.release());
+        Stream->SetCanvas(V->GetCanvas());
+        V->SetFocus();
+        Paint();
+    }
+    TViewerRig(std::unique_ptr<TStream> Source, TWrapModes Mode) : TViewerRig() {
+        Open(std::move(Source), Mode);
+    }
+    ~TViewerRig() {
+        V.reset();
+        Application->SetOnIdle(nullptr);
+    }
+    TViewerRig(const TViewerRig&) = delete;
+    TViewerRig& operator=(const TViewerRig&) = delete;
+
+    void Open(std::unique_ptr<TStream> Source, TWrapModes Mode) {
+        V->Clear();
+        Stream->SetSourceStream(std::move(Source));
+        V->SetState(vsEmpty, V->GetTextSize() == 0);
+        V->SetWrapMode(Mode);
+        V->GotoStartOftext();
+        V->SetMaxLineLength(0);
+    }
+    /// What a paint asks of the text: the rows of the screen, without drawing them.
+    std::int64_t ScreenText() {
+        std::int64_t Bytes = 0;
+        for (std::int64_t Line = V->GetTopLine(); Line < V->GetTopLine() + Rows; ++Line) {
+            std::int64_t W = 0, N = 0;
+            V->GotoLine(Line, W, N);
+            Bytes += static_cast<std::int64_t>(Stream->GetString(V->GetLineStart(), N).size());
+        }
+        return Bytes;
+    }
+    void Paint() { Application->ProcessMessages(); }
+    /// One idle pass of the viewer's count; true when it is done.
+    bool IdleStep() {
+        bool Done = true;
+        V->HandleOnIdle(nullptr, Done);
+        return Done;
+    }
+
+    headless::THeadlessPlatformScope Platform;
+    std::unique_ptr<TTextViewer> V;
+    TTextStream* Stream = nullptr;
+};
+
+std::unique_ptr<TStream> Generated(std::int64_t Size, bool SingleLine = false) {
+    return std::make_unique<testdata::TGeneratedTextStream>(
+        Size, testdata::TGeneratedTextOptions{.SingleLine = SingleLine});
+}
+
+/// Lines of exactly 100 bytes (99 characters and LF), Count of them, in memory.
+std::unique_ptr<TStream> HundredByteLines(std::int64_t Count) {
+    auto S = std::make_unique<TMemoryStream>();
+    std::string Line;
+    for (std::int64_t I = 0; I < Count; ++I) {
+        Line = "line " + std::to_string(I) + " ";
+        while (Line.size() < 99)
+            Line += "the quick brown fox jumps over the lazy dog ";
+        Line.resize(99);
+        Line += '\n';
+        S->WriteBuffer(Line.data(), static_cast<std::int64_t>(Line.size()));
+    }
+    S->SetPosition(0);
+    return S;
+}
+
+// Opening a text of State.range(0) bytes and reading its first screen's rows, as painting
+// does, without drawing: the viewer's own work. The 1 KiB text is the peer.
+void BM_OpenFirstScreen(benchmark::State& State) {
+    const std::int64_t Size = State.range(0);
+    TViewerRig Rig;
+    std::int64_t Heap = 0;
+    for (auto _ : State) {
+        auto Source = Generated(Size);
+        const std::int64_t Before = LiveBytes;
+        PeakBytes = Before;
+        const auto Start = Clock::now();
+        Rig.Open(std::move(Source), opWrapScreenWidth);
+        benchmark::DoNotOptimize(Rig.ScreenText());
+        State.SetIterationTime(Seconds(Start, Clock::now()));
+        Heap = PeakBytes - Before;
+    }
+    State.counters["peak_heap_MB"] = static_cast<double>(Heap) / static_cast<double>(MiB);
+}
+BENCHMARK(BM_OpenFirstScreen)
+    ->Arg(8 * GiB)
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same with the window made and the screen painted on the headless platform.
+void BM_OpenAndPaint(benchmark::State& State) {
+    const std::int64_t Size = State.range(0);
+    std::int64_t Heap = 0;
+    for (auto _ : State) {
+        auto Source = Generated(Size);
+        const std::int64_t Before = LiveBytes;
+        PeakBytes = Before;
+        const auto Start = Clock::now();
+        TViewerRig Rig(std::move(Source), opWrapScreenWidth);
+        Rig.Paint();
+        State.SetIterationTime(Seconds(Start, Clock::now()));
+        Heap = PeakBytes - Before;
+    }
+    State.counters["peak_heap_MB"] = static_cast<double>(Heap) / static_cast<double>(MiB);
+}
+BENCHMARK(BM_OpenAndPaint)
+    ->Arg(8 * GiB)
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Going from the first screen to the end (Ctrl+End) and reading the last screen's rows; then
+// the same with the last screen painted.
+void BM_GotoEnd(benchmark::State& State) {
+    const std::int64_t Size = State.range(0);
+    const bool Paint = State.range(1) != 0;
+    TViewerRig Rig(Generated(Size), opWrapScreenWidth);
+    Rig.Paint();
+    std::int64_t Heap = 0;
+    for (auto _ : State) {
+        Rig.V->StartOftext();
+        Rig.Paint();
+        const std::int64_t Before = LiveBytes;
+        PeakBytes = Before;
+        const auto Start = Clock::now();
+        Rig.V->EndOftext();
+        if (Paint)
+            Rig.Paint();
+        else
+            benchmark::DoNotOptimize(Rig.ScreenText());
+        State.SetIterationTime(Seconds(Start, Clock::now()));
+        Heap = PeakBytes - Before;
+    }
+    State.counters["peak_heap_MB"] = static_cast<double>(Heap) / static_cast<double>(MiB);
+}
+BENCHMARK(BM_GotoEnd)
+    ->Args({8 * GiB, 0})
+    ->Args({8 * GiB, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// One idle step of the count (100 display lines) over lines of 100 bytes.
+void BM_IdleStep100ByteLines(benchmark::State& State) {
+    TViewerRig Rig(HundredByteLines(200000), opNone);
+    Rig.Paint();
+    double Longest = 0;
+    for (auto _ : State) {
+        if (Rig.V->GetCountComplete()) {
+            State.PauseTiming();
+            Rig.V->ReEstimateFrom(0);
+            State.ResumeTiming();
+        }
+        const auto Start = Clock::now();
+        Rig.IdleStep();
+        const double Took = Seconds(Start, Clock::now());
+        Longest = std::max(Longest, Took);
+        State.SetIterationTime(Took);
+    }
+    State.counters["longest_ms"] = Longest * 1000;
+}
+BENCHMARK(BM_IdleStep100ByteLines)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The whole count in idle steps, not wrapped, over State.range(0) MiB of generated lines.
+void BM_IdleCountToCompletion(benchmark::State& State) {
+    const std::int64_t Size = State.range(0) * MiB;
+    for (auto _ : State) {
+        TViewerRig Rig(Generated(Size), opNone);
+        Rig.Paint();
+        const auto Start = Clock::now();
+        std::int64_t Steps = 0;
+        while (!Rig.IdleStep())
+            ++Steps;
+        State.SetIterationTime(Seconds(Start, Clock::now()));
+        State.counters["steps"] = static_cast<double>(Steps);
+        State.counters["lines"] = static_cast<double>(Rig.V->GetLastLine() + 1);
+    }
+    State.SetBytesProcessed(State.iterations() * Size);
+}
+BENCHMARK(BM_IdleCountToCompletion)
+    ->Arg(1024)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+/// A file of Size bytes of generated words without a line break, made on first use in the
+/// temporary folder and deleted at exit.
+const std::string& SingleLineFile(std::int64_t Size) {
+    struct TFile {
+        std::string Name;
+        ~TFile() {
+            if (!Name.empty())
+                DeleteFile(Name);
+        }
+    };
+    static TFile File;
+    if (File.Name.empty()) {
+        File.Name = GetTempPath() + "kestrel-bench-viewer-single-line.txt";
+        TFileStream Out(File.Name, fmCreate);
+        testdata::TGeneratedTextStream Source(Size, testdata::TGeneratedTextOptions{.SingleLine = true});
+        Out.CopyFrom(&Source, Size);
+    }
+    return File.Name;
+}
+
+// A file that is one line of State.range(0) MiB (range(1): wrapped at the window's width, or
+// not): opening it with the first screen, going to the end with the last screen, and each idle
+// step of the count to completion, the longest of them the figure. None may freeze the viewer
+// for long.
+void BM_SingleLine(benchmark::State& State) {
+    const std::int64_t Size = State.range(0) * MiB;
+    const TWrapModes Mode = State.range(1) != 0 ? opWrapScreenWidth : opNone;
+    const std::string& Name = SingleLineFile(Size);
+    double Open = 0, End = 0, LongestStep = 0;
+    std::int64_t Steps = 0;
+    for (auto _ : State) {
+        auto Start = Clock::now();
+        TViewerRig Rig(std::make_unique<TFileStream>(Name, fmOpenRead | fmShareDenyWrite), Mode);
+        Rig.Paint();
+        Open = Seconds(Start, Clock::now());
+        Start = Clock::now();
+        Rig.V->EndOftext();
+        Rig.Paint();
+        End = Seconds(Start, Clock::now());
+        for (bool Done = false; !Done; ++Steps) {
+            Start = Clock::now();
+            Done = Rig.IdleStep();
+            LongestStep = std::max(LongestStep, Seconds(Start, Clock::now()));
+        }
+        State.SetIterationTime(std::max({Open, End, LongestStep}));
+    }
+    State.counters["open_ms"] = Open * 1000;
+    State.counters["end_ms"] = End * 1000;
+    State.counters["longest_step_ms"] = LongestStep * 1000;
+    State.counters["steps"] = static_cast<double>(Steps);
+}
+BENCHMARK(BM_SingleLine)
+    ->Args({50, 0})
+    ->Args({50, 1})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace kestrel
+
+BENCHMARK_MAIN();
