@@ -55,11 +55,11 @@ BENCHMARK(BM_ScanForEolWindow)
     ->Args({1, NoWrapWidth})
     ->Args({1, 800});
 
-// The counts of generated lines by the block routes alone, window by window over 512 KB (so
+// The counts of generated lines by the block routes alone, window by window over 4 MB (so
 // that branch predictors cannot learn one window): line feeds (range 0) and uniform lines
 // wrapped at 800 pixels (range 1), with the block kernels of range 1 at most.
 void BM_CountWindows(benchmark::State& State) {
-    const std::string Text = GeneratedText(512 << 10);
+    const std::string Text = GeneratedText(4 << 20);
     std::array<std::int64_t, 256> Widths;
     Widths.fill(8);
     const TScanMetrics M{Widths.data(), 8, 64, 0, nullptr};

@@ -656,21 +656,24 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
     const std::int64_t TabExtra = TabMax - U; // a tab's advance is at most U + TabExtra
     const int Blocks = static_cast<int>((N + 63) / 64);
 
-    // Per block: marks of tabs, and the tabs of the blocks before.
-    // The block after those classified so far holds a tab mark at every byte, so that the search
-    // for the next tab stops there.
-    std::uint64_t Tabs[BlockRouteBlocks + 1];
+    // Per block: marks of tabs, and the tabs of the blocks before. The three blocks after those
+    // classified so far hold a tab mark at every byte, beyond any line end the lines look for.
+    std::uint64_t Tabs[BlockRouteBlocks + 3];
     std::int32_t TabsBefore[BlockRouteBlocks + 1];
     std::uint16_t Feeds[GroupBlocks * 64 + 4]; // positions of the line feeds of a group
     TabsBefore[0] = 0;
 
-    // The first tab at or after From (a position in a later block when none is classified).
-    auto NextTab = [&](std::int64_t From) __attribute__((always_inline)) {
-        std::int64_t B = From >> 6;
-        std::uint64_t Marks = Tabs[B] & (~std::uint64_t{0} << (From & 63));
-        while (Marks == 0)
-            Marks = Tabs[++B];
-        return B * 64 + std::countr_zero(Marks);
+    // The first tab in [From, From + 127], or From + 128 when there is none there: one look at
+    // the marks, whatever the distance, so that the processor has nothing to predict.
+    auto NearTab = [&](std::int64_t From) __attribute__((always_inline)) {
+        const std::int64_t B = From >> 6;
+        const auto Shift = static_cast<int>(From & 63);
+        const std::uint64_t Near = Tabs[B] >> Shift | (Tabs[B + 1] << 1) << (63 - Shift);
+        const std::uint64_t Far = Tabs[B + 1] >> Shift | (Tabs[B + 2] << 1) << (63 - Shift);
+        return From + (Near != 0 ? std::countr_zero(Near) : 64 + std::countr_zero(Far));
+    };
+    auto IsTab = [&](std::int64_t P) __attribute__((always_inline)) {
+        return (Tabs[P >> 6] >> (P & 63) & 1) != 0;
     };
     // The tabs before P.
     auto TabsTo = [&](std::int64_t P) __attribute__((always_inline)) {
@@ -682,22 +685,24 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
     // beyond the range (E = N). True when the paragraph was counted whole: S is after its line
     // feed; false when the count stops, S being the start of the first line not counted.
     auto Paragraph = [&](std::int64_t E, bool Closed) __attribute__((always_inline)) {
-        std::int64_t T = NextTab(S);
         for (;;) {
             if (Lines >= MaxLines)
                 return false;
             std::int64_t Q = S, W0 = 0, X;
+            std::int64_t T = NearTab(S); // the next tab, or a bound below it
             int TabIndex = 0;
             for (;;) {
                 const std::int64_t Fit = QuotientOf(Limit - W0, U);
                 const std::int64_t Cut = Fit < E - Q ? Q + Fit : E;
+                while (T <= Cut && T < E && !IsTab(T)) // a bound: look on
+                    T = NearTab(T);
                 if (T <= Cut && T < E) {
                     const std::int64_t WT = W0 + (T - Q) * U;
                     const std::int64_t A = TabAdvance(WT, TabIndex, M);
                     if (A <= Limit - WT) {
                         W0 = WT + A;
                         Q = T + 1;
-                        T = NextTab(Q);
+                        T = NearTab(Q);
                         continue;
                     }
                     X = T;
@@ -722,11 +727,8 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
             if (X == S)
                 return false; // not even its first character fits: left to the general scan
             const std::uint8_t* Break = bytescan::FindEitherBack(Buffer + S, Buffer + X, ' ', '-');
-            const std::int64_t Next = Break != nullptr ? Break + 1 - Buffer : X;
-            if (Q > Next) // a tab passed belongs to the next line
-                T = NextTab(Next);
             ++Lines;
-            S = Next;
+            S = Break != nullptr ? Break + 1 - Buffer : X;
         }
     };
 
@@ -769,7 +771,7 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
                         static_cast<std::size_t>(N - std::int64_t{Whole} * 64));
             Classify(Whole, Tail);
         }
-        Tabs[End] = ~std::uint64_t{0};
+        Tabs[End] = Tabs[End + 1] = Tabs[End + 2] = ~std::uint64_t{0};
         if (Forms != 0) { // form feeds: the route by events from here
             std::int64_t Rest = 0;
             Lines += CountUniformEvents<K>(Buffer + S, N - S, MaxWidth, M, MaxLines - Lines, Rest);
