@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace kestrel {
 
@@ -96,11 +97,23 @@ void TTextViewer::PrintLine(std::int64_t X, std::int64_t Y, std::int64_t Line,
     PageBreak = AtHardPageBreak(MapLine + 1, HardBreakIndex + 1);
     // A line past the end of the text (the map stopped short of it) and a form-feed line (the
     // break itself, at the top of a page) print nothing.
-    if (MapLine != Line || AtHardPageBreak(MapLine, HardBreakIndex))
+    if (MapLine != Line || AtHardPageBreak(MapLine, HardBreakIndex) || ByteAt(LineStart) == 12)
         return;
     std::int64_t Start = 0;
     std::int64_t Count = MapLineLength;
-    if (Range == prSelection) {
+    if (Range == prSelection && SelMode == smColumn) {
+        // A column block prints its rows: the characters between its pixel edges, as they are
+        // copied, each clamped to this display line's own characters.
+        std::int64_t A = LineStart;
+        std::int64_t B = LineStart;
+        std::int64_t Width = 0;
+        Buffer->GetCharAt(A, ColumnLeft, Width);
+        Buffer->GetCharAt(B, ColumnRight, Width);
+        if (A > B)
+            std::swap(A, B);
+        Start = std::clamp(A, LineStart, LineStart + MapLineLength) - LineStart;
+        Count = std::clamp(B, LineStart, LineStart + MapLineLength) - LineStart - Start;
+    } else if (Range == prSelection) {
         if (Line == SelEnd.Y)
             Count = std::clamp<std::int64_t>(SelEnd.X, 0, MapLineLength);
         if (Line == SelStart.Y) {

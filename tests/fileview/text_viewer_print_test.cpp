@@ -166,6 +166,13 @@ TEST_F(TextViewerPrintTest, ASelectionPrintsItsFirstAndLastLinesInPart) {
     V->SetSelectionForTest(LongPoint(5, 2), LongPoint(0, 3), smExtend);
     V->Print("", "", false, false, prSelection, 0, 0);
     EXPECT_EQ(AllRows(), (std::vector<std::string>{"five"}));
+
+    // A column block prints its rows, the same bytes a copy of it takes.
+    V->SetSelectionForTest(LongPoint(2, 1), LongPoint(5, 3), smColumn);
+    ASSERT_EQ(V->GetSelMode(), smColumn);
+    V->Print("", "", false, false, prSelection, 0, 0);
+    EXPECT_EQ(AllRows(), (std::vector<std::string>{"e t", "ur ", "x s"}));
+    EXPECT_EQ(V->GetSelection(), "e t\r\nur \r\nx s\r\n");
 }
 
 TEST_F(TextViewerPrintTest, APageRangePrintsThoseLinesAndNeedsTheCountOnlyThatFar) {
