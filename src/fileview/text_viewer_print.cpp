@@ -19,11 +19,21 @@ void TTextViewer::BeginPrinting(bool UsePrinterWrap) {
         if (UsePrinterWrap && WrapMode != opPrinter)
             SetWrapMode(opPrinter);
         PrintLocation = MarkLocation();
+        // The display's wrapped lines break again with the printer's widths. Scaled widths of a
+        // proportional font do not keep every break, so the caret and the selection are held
+        // by their offsets while the text is laid out and counted afresh.
+        const bool Rewrap = WrapMode == opWrapScreenWidth || WrapMode == opAbsoluteWrap;
+        const std::int64_t SelStartAt = SelStartOffset;
+        const std::int64_t SelEndAt = SelEndOffset;
+        const std::int64_t AnchorAt = TextOffset(SelAnchor);
+        const TSelModes Mode = SelMode;
+        if (Rewrap)
+            ResetSelection(ZeroPoint);
         Buffer->SetOutputDevice(odPrinter);
         DeviceSwitched = true;
-        if (WrapMode == opWrapScreenWidth || WrapMode == opAbsoluteWrap) {
+        if (Rewrap) {
             // The wrap width in printer pixels, so that printed lines break at the characters
-            // where displayed ones do.
+            // where displayed ones do, as far as the widths scale.
             const double Ratio = static_cast<double>(Buffer->GetPrinterCharWidth()) /
                                  static_cast<double>(Buffer->GetDisplayCharWidth());
             const double Width = std::round(static_cast<double>(Buffer->GetMaxWidth()) * Ratio);
@@ -31,17 +41,26 @@ void TTextViewer::BeginPrinting(bool UsePrinterWrap) {
             Buffer->SetMaxWidth(Width >= Widest ? NoWrapWidth
                                                 : std::max<std::int64_t>(
                                                       1, static_cast<std::int64_t>(Width)));
+            PositiontextAt(PrintLocation); // the caret's line, numbered by the count below
+            CaretLineStart = LineStart;
+            ReEstimateFrom(0);
         }
         // The whole text is counted for the printed layout before the first page is chosen.
         GotoFirstLine();
         CompleteCount();
+        if (Rewrap) {
+            GotoLocation(PrintLocation);
+            if (Mode != smNone) {
+                ReapplySelection(SelStartAt, SelEndAt, Mode);
+                SelAnchor = OffsetToPoint(AnchorAt);
+            }
+        }
     } catch (...) {
         // The frame ends the job only when this completed: undo what was done so far here.
         try {
             if (DeviceSwitched)
                 Buffer->SetOutputDevice(odDisplay);
-            if (WrapMode != SavedWrapMode)
-                SetWrapMode(SavedWrapMode);
+            SetWrapMode(SavedWrapMode);
         } catch (...) { // the first failure is the one reported
         }
         TLinesViewer::EndPrinting();

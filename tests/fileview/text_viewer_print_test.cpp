@@ -288,5 +288,55 @@ TEST_F(TextViewerPrintTest, WrappedDisplayLinesArePrintedWithTheSameBreaks) {
     }
 }
 
+TEST_F(TextViewerPrintTest, AProportionalFontIsLaidOutAndCountedAgainForThePrinter) {
+    // Widths of a proportional font do not scale exactly from screen to printer: some printed
+    // lines break elsewhere than on the screen. Nothing may be lost, and a selection prints its
+    // own text whatever the printed line numbers are.
+    V->GetFont()->SetName("Arial");
+    std::string Text;
+    for (int I = 0; I < 600; ++I)
+        Text += "item " + std::to_string(I) + (I % 12 == 11 ? "\n" : ", ");
+    std::string Flat = Text;
+    Flat.erase(std::remove(Flat.begin(), Flat.end(), '\n'), Flat.end());
+    for (const TWrapModes Mode : {opAbsoluteWrap, opWrapScreenWidth}) {
+        SetText(Text);
+        V->SetMaxLineLength(23);
+        V->SetWrapMode(Mode);
+        RunIdle();
+        std::int64_t PrintedLines = 0;
+        V->SetOnPagePrint([&](TObject*, std::int64_t, std::int64_t) {
+            PrintedLines = V->GetLastLine() + 1;
+        });
+        PrintAll(false);
+        const std::vector<std::string> Rows = AllRows();
+        std::string Joined;
+        for (const std::string& R : Rows)
+            Joined += R;
+        EXPECT_EQ(Joined, Flat) << "mode " << int(Mode);
+        EXPECT_EQ(static_cast<std::int64_t>(Rows.size()) + 1, PrintedLines)
+            << "the count was of the printed lines (and the empty last one)";
+
+        // A stream selection in the middle of the text, its caret inside it.
+        const std::int64_t From = static_cast<std::int64_t>(Text.find("item 301,"));
+        const std::int64_t To = static_cast<std::int64_t>(Text.find("item 340,"));
+        V->SetSelectionForTest(V->OffsetToPoint(From), V->OffsetToPoint(To), smExtend);
+        V->FocusAt(To, false);
+        const std::string Selected = V->GetSelection();
+        ASSERT_EQ(Selected, Text.substr(static_cast<std::size_t>(From),
+                                        static_cast<std::size_t>(To - From)));
+        V->Print("", "", false, false, prSelection, 0, 0);
+        std::string Printed;
+        for (const std::string& R : AllRows())
+            Printed += R;
+        std::string SelectedFlat = Selected;
+        SelectedFlat.erase(std::remove(SelectedFlat.begin(), SelectedFlat.end(), '\n'),
+                           SelectedFlat.end());
+        EXPECT_EQ(Printed, SelectedFlat) << "mode " << int(Mode);
+        EXPECT_EQ(V->GetSelection(), Selected) << "the selection is back on its text";
+        EXPECT_EQ(V->MarkLocation(), To) << "and the caret";
+        V->SetSelectionForTest(ZeroPoint, ZeroPoint, smNone);
+    }
+}
+
 } // namespace
 } // namespace kestrel::test
