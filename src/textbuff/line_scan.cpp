@@ -670,7 +670,9 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
         const auto Shift = static_cast<int>(From & 63);
         const std::uint64_t Near = Tabs[B] >> Shift | (Tabs[B + 1] << 1) << (63 - Shift);
         const std::uint64_t Far = Tabs[B + 1] >> Shift | (Tabs[B + 2] << 1) << (63 - Shift);
-        return From + (Near != 0 ? std::countr_zero(Near) : 64 + std::countr_zero(Far));
+        // Without a branch: Far counts only when Near has no mark (its count is then 64).
+        const int InNear = std::countr_zero(Near);
+        return From + InNear + (InNear >> 6) * std::countr_zero(Far);
     };
     auto IsTab = [&](std::int64_t P) __attribute__((always_inline)) {
         return (Tabs[P >> 6] >> (P & 63) & 1) != 0;
