@@ -52,6 +52,13 @@ public:
         Viewer->GetFont()->SetSize(10);
         Viewer->SetBounds(0, 0, Width, Rows * 16);
         Viewer->GetHandle();
+        // Both scroll bars always shown, so that the window is laid out once, before the text
+        // arrives: a bar that comes or goes lays it out again, pixel by pixel here.
+        for (TWinScrollBar* Bar : {Viewer->GetVertScrollBar(), Viewer->GetHorzScrollBar()}) {
+            Bar->SetMode(sbManual);
+            Bar->SetVisible(true);
+        }
+        Fit(Rows);
         auto Text = std::make_unique<TTextStream>(nullptr);
         Text->SetBufSize(0xFFFF); // the largest window: fewer, longer reads
         TTextStream* Stream = Text.get();
@@ -63,7 +70,6 @@ public:
         Viewer->SetWrapMode(Mode);
         Viewer->GotoStartOftext();
         Viewer->SetMaxLineLength(LineLength); // lays the text out and starts the count
-        Fit(Rows);
         Viewer->SetFocus(); // painted by the command, once it has moved where it shows
     }
     ~TViewerTool() { Viewer.reset(); }
@@ -75,8 +81,8 @@ public:
     headless::THeadlessGraphics& Graphics() { return Platform.Graphics(); }
 
 private:
-    /// Sizes the window so that its client area holds exactly Rows lines (the scroll bars,
-    /// which come and go with the text, are allowed for).
+    /// Sizes the window so that its client area, within the border and the scroll bars, holds
+    /// exactly Rows lines.
     void Fit(int Rows) {
         for (int Attempt = 0; Attempt < 3; ++Attempt) {
             const int Want = Rows * static_cast<int>(Viewer->GetCharHeight());
