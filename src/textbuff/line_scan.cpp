@@ -762,7 +762,7 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
     std::int64_t TabsAtS = 0;
     for (int Group = 0; Group < Blocks; Group += GroupBlocks) {
         const int End = std::min(Blocks, Group + GroupBlocks);
-        const int Whole = std::min<std::int64_t>(End, N / 64);
+        const int Whole = static_cast<int>(std::min<std::int64_t>(End, N / 64));
         Found = 0;
         Forms = 0;
         for (int B = Group; B < Whole; ++B)
