@@ -653,6 +653,9 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
     constexpr std::int64_t Large = std::int64_t{1} << 31; // bounds below cannot overflow
     if (Limit < 0 || N > BlockRouteBytes || U > Large || TabMax > Large)
         return CountUniformEvents<K>(Buffer, N, MaxWidth, M, MaxLines, Taken);
+    Taken = 0;
+    if (N <= 0 || MaxLines <= 0)
+        return 0;
     const std::int64_t TabExtra = TabMax - U; // a tab's advance is at most U + TabExtra
     const int Blocks = static_cast<int>((N + 63) / 64);
 

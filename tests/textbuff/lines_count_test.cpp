@@ -196,6 +196,11 @@ TEST(LineCountTest, WrappedUniformCountStopsWhereTheGeneralScanMustDecide) {
     EXPECT_EQ(Count("\tb\n", 30, Taken), 0);
     EXPECT_EQ(Count("abcde\r", 50, Taken), 0);
     EXPECT_EQ(Count("abcd\r", 50, Taken), 0) << "fits: the line goes on";
+    // Nothing to count: an empty range, no lines wanted.
+    EXPECT_EQ(CountUniformLines(Bytes("ab\n"), 0, 50, M, INT64_MAX, Taken), 0);
+    EXPECT_EQ(Taken, 0);
+    EXPECT_EQ(CountUniformLines(Bytes("ab\n"), 3, 50, M, 0, Taken), 0);
+    EXPECT_EQ(Taken, 0);
     // Form feeds: lines of their own, ending the line before them.
     EXPECT_EQ(Count("ab\fcd\n\f\n", 50, Taken), 5);
     EXPECT_EQ(Taken, 8);
