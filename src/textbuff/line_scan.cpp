@@ -633,8 +633,9 @@ std::int64_t TabAdvanceBound(const TScanMetrics& M) {
 // The longest range the block route takes whole, and its blocks of 64 bytes.
 constexpr std::int64_t BlockRouteBytes = 0xFFFF;
 constexpr int BlockRouteBlocks = (BlockRouteBytes + 63) / 64;
-// Blocks classified at a time: the lines of one group are counted before the next is read.
-constexpr int GroupBlocks = 64;
+// Blocks classified at a time: the lines of one group are counted before the next is read. The
+// first groups are smaller, so that a count of a few lines reads little more than they take.
+constexpr int GroupBlocks = 64, FirstGroupBlocks = 4;
 
 // The wrapped count with uniform widths by blocks, with the block kernels K. The bytes are
 // classified 64 at a time (line feeds, tabs, form feeds) and the line feeds listed; a
@@ -763,8 +764,9 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
     };
 
     std::int64_t TabsAtS = 0;
-    for (int Group = 0; Group < Blocks; Group += GroupBlocks) {
-        const int End = std::min(Blocks, Group + GroupBlocks);
+    for (int Group = 0, Size = FirstGroupBlocks; Group < Blocks;
+         Group += Size, Size = std::min(2 * Size, GroupBlocks)) {
+        const int End = std::min(Blocks, Group + Size);
         const int Whole = static_cast<int>(std::min<std::int64_t>(End, N / 64));
         Found = 0;
         Forms = 0;
