@@ -170,6 +170,8 @@ struct TBaseBlocks {
 
 #if defined(KESTREL_BLOCK_ISA_X86)
 
+// The instruction sets of the two wider levels: with the bit instructions (counts of leading and
+// trailing zeros, population count) that come with them, which DetectBlockIsa checks as well.
 #define KESTREL_TARGET_AVX2 "avx2,bmi,bmi2,popcnt"
 #define KESTREL_TARGET_AVX512 "avx512f,avx512bw,avx2,bmi,bmi2,popcnt"
 
