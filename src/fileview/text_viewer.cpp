@@ -183,7 +183,8 @@ bool TTextViewer::GotoPrevLine() {
                 PrevLineStart = T;
         } while (T < NextLineStart && T != Size);
         NextLineStart = T;
-        --MapLine;
+        // A provisional number may run out walking back; a line after the first is never 0.
+        MapLine = std::max<std::int64_t>(1, MapLine - 1);
     } else {
         MapLine = 0;
         NextLineStart = 0;
@@ -264,7 +265,11 @@ void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
     const std::int64_t DS = std::abs(Line - SelStart.Y);
     const std::int64_t DE = std::abs(Line - SelEnd.Y);
     bool Placed = false;
-    if (Estimate && LastLine > 0) {
+    // Line 0 is an anchor too, and the only one whose number is never provisional.
+    if (Line < D0 && Line < DC && Line < DS && Line < DE) {
+        GotoFirstLine();
+        Placed = true;
+    } else if (Estimate && LastLine > 0) {
         const auto E = static_cast<std::int64_t>(
             static_cast<double>(Size) *
             (static_cast<double>(Line) / static_cast<double>(LastLine)));
@@ -332,7 +337,9 @@ void TTextViewer::GotoPosition(std::int64_t Offset) {
     const std::int64_t DC = std::abs(Offset - CaretLineStart);
     const std::int64_t DS = std::abs(Offset - SelStartOffset);
     const std::int64_t DE = std::abs(Offset - SelEndOffset);
-    if (DC <= DL && DC <= DS && DC <= DE) {
+    if (Offset < DL && Offset < DC && Offset < DS && Offset < DE) {
+        GotoFirstLine(); // nearest to the start, whose number is exact
+    } else if (DC <= DL && DC <= DS && DC <= DE) {
         if (CaretLineStart != LineStart)
             SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
     } else if (DS <= DL && DS <= DC && DS <= DE) {
@@ -833,7 +840,9 @@ void TTextViewer::SetMaxLineLength(std::int64_t N) {
         break;
     }
     }
-    PositiontextAt(O);
+    // The caret's line in the new layout; it keeps the caret's number for now, so that the map
+    // and the caret agree until the count numbers them.
+    SetMapAnchor(O, LineNumber, PageNumber);
     CaretLineStart = LineStart;
     HorzScrollBar->SetLimit(std::max<std::int64_t>(LongestLine + LeftMargin, GetClientWidth() - 1));
     ReEstimateFrom(0);
@@ -857,10 +866,9 @@ void TTextViewer::SetWrapMode(TWrapModes Mode) {
         if (HandleAllocated()) {
             SetMaxLineLength(MaxLineLength);
             GotoLocation(L);
-            const TLongPoint PS = OffsetToPoint(S);
-            const TLongPoint PE = OffsetToPoint(E);
-            SetSelection(PS, PE, M);
+            ReapplySelection(S, E, M);
             SelAnchor = OffsetToPoint(A);
+            RecountAnchors();
             ShowCurrentLine();
             if (!State.Contains(vsPrinting))
                 Redraw();
@@ -868,6 +876,27 @@ void TTextViewer::SetWrapMode(TWrapModes Mode) {
     }
     if (OnWrapModeChange)
         OnWrapModeChange(this);
+}
+
+void TTextViewer::ReapplySelection(std::int64_t Start, std::int64_t End, TSelModes Mode) {
+    const TLongPoint PS = OffsetToPoint(Start);
+    const std::int64_t StartLine = LineStart;
+    const std::int64_t StartPage = MapPage;
+    const TLongPoint PE = OffsetToPoint(End);
+    const std::int64_t EndLine = LineStart;
+    const std::int64_t EndPage = MapPage;
+    SetSelection(PS, PE, Mode);
+    // After a re-layout the line numbers are provisional, and those of two anchors need not
+    // agree until the count passes them: each end keeps the offset its number was found at,
+    // rather than one found by walking from another anchor.
+    SelStartOffset = Start;
+    SelEndOffset = End;
+    SelStartPage = StartPage;
+    SelEndPage = EndPage;
+    if (Mode == smColumn) {
+        ColumnLeft = Buffer->GetDistanceBetween(StartLine, Start);
+        ColumnRight = Buffer->GetDistanceBetween(EndLine, End);
+    }
 }
 
 void TTextViewer::ToggleWrapMode() {
@@ -890,12 +919,19 @@ void TTextViewer::UpdateScreenWidth() {
             const std::int64_t E = SelEndOffset;
             const TSelModes M = SelMode;
             ResetSelection(ZeroPoint);
-            const TLongPoint PS = OffsetToPoint(S);
-            const TLongPoint PE = OffsetToPoint(E);
-            SetSelection(PS, PE, M);
+            ReapplySelection(S, E, M);
         }
     }
     GotoLocation(L);
+    RecountAnchors();
+}
+
+void TTextViewer::RecountAnchors() {
+    // The caret and the selection got numbers from the new layout's provisional map; the count
+    // corrects only what lies ahead of it, and the first step after the re-layout may already
+    // have passed them: it starts over.
+    if (LineNumbersPending)
+        ReEstimateFrom(0);
 }
 
 void TTextViewer::ReInitialise() {

@@ -241,6 +241,10 @@ protected:
     void CountPassesLine(std::int64_t Len);
     /// Line numbers are exact again: repaint and report the caret.
     void NumbersSettled();
+    /// After a re-layout placed the caret and selection: the count starts over to number them.
+    void RecountAnchors();
+    /// Selects from offset Start to End again after a re-layout.
+    void ReapplySelection(std::int64_t Start, std::int64_t End, TSelModes Mode);
 
     // ---- Buffer and layout
     std::unique_ptr<TLinesBuffer> Buffer;

@@ -57,6 +57,11 @@ public:
         SelAnchor = S;
         SetSelection(S, E, M);
     }
+    /// Puts the selection's offsets where a text that changed underneath may leave them.
+    void ForceSelectionOffsets(std::int64_t Start, std::int64_t End) {
+        SelStartOffset = Start;
+        SelEndOffset = End;
+    }
     /// The caret line last reported through OnCaretMoved (-1 after a forced report).
     std::int64_t GetReportedLine() const { return ReportedLine; }
 };

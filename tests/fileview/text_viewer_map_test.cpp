@@ -1,0 +1,652 @@
+// The text viewer's line map: small texts and their edge cases, page boundaries, the background
+// count and its end, estimated jumps on a huge generated text, the idle handler, wrap modes, and
+// a randomized comparison with a reference line index.
+#include "text_viewer_fixture.h"
+
+#include <cstdlib>
+#include <random>
+
+namespace kestrel::test {
+namespace {
+
+using testdata::TGeneratedText;
+
+class TextViewerMapTest : public TextViewerFixture {
+protected:
+    /// Index of the reference line that starts at Offset, or -1.
+    static std::int64_t IndexOf(const std::vector<TRefLine>& Ref, std::int64_t Offset) {
+        const auto It = std::lower_bound(
+            Ref.begin(), Ref.end(), Offset,
+            [](const TRefLine& L, std::int64_t O) { return L.Start < O; });
+        if (It == Ref.end() || It->Start != Offset)
+            return -1;
+        return It - Ref.begin();
+    }
+    /// The map line agrees with the reference (its number only once numbers are exact).
+    void ExpectMapConsistent(const std::vector<TRefLine>& Ref, const std::string& Where) {
+        const std::int64_t I = IndexOf(Ref, V->GetLineStart());
+        ASSERT_GE(I, 0) << Where << ": the map is not on a line start: " << V->GetLineStart();
+        const auto N = static_cast<std::int64_t>(Ref.size());
+        const std::int64_t Size = V->GetTextSize();
+        EXPECT_EQ(V->GetNextLineStart(), I + 1 < N ? Ref[I + 1].Start : Size) << Where;
+        EXPECT_EQ(V->GetPrevLineStart(), I > 0 ? Ref[I - 1].Start : 0) << Where;
+        EXPECT_EQ(V->GetMapLineLength(), Ref[I].Length) << Where;
+        if (!V->GetLineNumbersPending()) {
+            EXPECT_EQ(V->GetMapLine(), I) << Where << " (numbers are exact)";
+        }
+    }
+    /// Every number is exact: the map line, the caret line, the last line.
+    void ExpectExact(const std::vector<TRefLine>& Ref, const std::string& Where) {
+        ExpectMapConsistent(Ref, Where);
+        EXPECT_FALSE(V->GetLineNumbersPending()) << Where;
+        EXPECT_TRUE(V->GetCountComplete()) << Where;
+        EXPECT_EQ(V->GetMapLine(), IndexOf(Ref, V->GetLineStart())) << Where;
+        EXPECT_EQ(V->GetLastLine(), static_cast<std::int64_t>(Ref.size()) - 1) << Where;
+        EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << Where;
+    }
+};
+
+// ---- Small texts ----------------------------------------------------------------------------
+
+TEST_F(TextViewerMapTest, AnEmptyTextHasOneLineAndEveryGotoLandsOnIt) {
+    SetText("");
+    EXPECT_EQ(V->GetLastLine(), 0);
+    EXPECT_EQ(V->GetPageCount(), 1);
+    EXPECT_TRUE(V->GetCountComplete());
+    EXPECT_TRUE(V->GetState().Contains(vsEmpty));
+    V->LocateLine(7, true);
+    EXPECT_EQ(V->GetMapLine(), 0);
+    V->GotoPosition(12);
+    EXPECT_EQ(V->GetMapLine(), 0);
+    EXPECT_EQ(V->OffsetToPoint(5), LongPoint(0, 0));
+    V->GotoLineNumber(3);
+    EXPECT_EQ(V->GetLineNumber(), 0);
+    EXPECT_FALSE(V->GotoNextLine());
+    EXPECT_FALSE(V->GotoPrevLine());
+}
+
+TEST_F(TextViewerMapTest, OneLineTextsAndTheEmptyLineAfterAFinalLineBreak) {
+    SetText("a");
+    EXPECT_EQ(V->GetLastLine(), 0);
+    EXPECT_TRUE(V->GetCountComplete());
+    EXPECT_FALSE(V->GetState().Contains(vsEmpty));
+    V->GotoFirstLine();
+    EXPECT_TRUE(V->AtEndOfText());
+    EXPECT_EQ(V->OffsetToPoint(1), LongPoint(1, 0));
+
+    SetText("a\n");
+    EXPECT_EQ(V->GetLastLine(), 1);
+    EXPECT_EQ(V->OffsetToPoint(2), LongPoint(0, 1));
+    EXPECT_EQ(V->OffsetToPoint(1), LongPoint(1, 0));
+    EXPECT_EQ(V->TextOffset(LongPoint(0, 1)), 2);
+    V->GotoFirstLine();
+    EXPECT_FALSE(V->AtEndOfText());
+    ASSERT_TRUE(V->GotoNextLine());
+    EXPECT_EQ(V->GetLineStart(), 2);
+    EXPECT_EQ(V->GetMapLineLength(), 0);
+    EXPECT_TRUE(V->AtEndOfText());
+    EXPECT_FALSE(V->GotoNextLine());
+
+    SetText("a\nb");
+    EXPECT_EQ(V->GetLastLine(), 1);
+    EXPECT_EQ(V->OffsetToPoint(3), LongPoint(1, 1));
+    ASSERT_TRUE(V->GotoPrevLine());
+    EXPECT_EQ(V->GetMapLine(), 0);
+    EXPECT_EQ(V->GetLineStart(), 0);
+    EXPECT_FALSE(V->GotoPrevLine());
+
+    SetText("a\r\nb\r\n");
+    EXPECT_EQ(V->GetLastLine(), 2);
+    EXPECT_EQ(V->OffsetToPoint(3), LongPoint(0, 1));
+    EXPECT_EQ(V->OffsetToPoint(6), LongPoint(0, 2));
+    EXPECT_EQ(V->TextOffset(LongPoint(9, 0)), 1) << "an index past the line end is clamped";
+}
+
+TEST_F(TextViewerMapTest, ALeadingFormFeedIsAHardBreakOnPageTwo) {
+    SetText("\fabc\ndef\n");
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetHardBreaks(), std::vector<std::int64_t>{0});
+    EXPECT_EQ(V->GetLastLine(), 3); // form feed, "abc", "def", the empty last line
+    V->GotoFirstLine();
+    EXPECT_EQ(V->GetMapPage(), 2);
+    EXPECT_EQ(V->GetMapBoundary(), pbHardPageBreak);
+    EXPECT_EQ(V->GetHardBreakIndex(), 0);
+    EXPECT_GE(V->GetAverageLinesPerPage(), 1);
+    ASSERT_TRUE(V->GotoNextLine());
+    EXPECT_EQ(V->GetLineStart(), 1);
+    EXPECT_EQ(V->GetMapPage(), 2);
+    EXPECT_EQ(V->GetMapBoundary(), pbNone);
+    ASSERT_TRUE(V->GotoPrevLine());
+    EXPECT_EQ(V->GetMapPage(), 2);
+    EXPECT_EQ(V->GetMapBoundary(), pbHardPageBreak);
+    // Counting again from the start adds the break once.
+    V->ReEstimateFrom(0);
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetHardBreaks(), std::vector<std::int64_t>{0});
+    EXPECT_EQ(V->GetPageCount(), 2);
+}
+
+TEST_F(TextViewerMapTest, AnEstimatedJumpAfterALeadingFormFeedDoesNotDivideByZero) {
+    // Pages so long that the only page step of the first count step is the leading form feed:
+    // its average of 0 / 2 lines per page would be the divisor of the jump.
+    V->SetLinesPerPageForTest(1000000);
+    std::string Text = "\f";
+    for (int I = 0; I < 6000; ++I)
+        Text += "line " + std::to_string(I) + "\n";
+    SetText(Text);
+    ASSERT_FALSE(V->GetCountComplete());
+    EXPECT_GE(V->GetAverageLinesPerPage(), 1);
+    const std::int64_t Target = V->GetLastLine() / 2;
+    V->LocateLine(Target, true);
+    EXPECT_EQ(V->GetMapLine(), Target);
+    EXPECT_TRUE(V->GetLineNumbersPending());
+    EXPECT_EQ(V->GetMapPage(), Target / V->GetAverageLinesPerPage() + 1);
+    EXPECT_NEAR(static_cast<double>(V->GetLineStart()), Text.size() / 2.0, 4096.0);
+}
+
+TEST_F(TextViewerMapTest, GotoLineNumberCountsLinesWithoutTheFormFeedLines) {
+    // Display lines: 0 "a", 1 form feed, 2 "b", 3 "c", 4 form feed, 5 "d".
+    SetText("a\n\fb\nc\n\fd");
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetHardBreaks(), (std::vector<std::int64_t>{1, 4}));
+    EXPECT_EQ(V->GetLastLine(), 5);
+    const std::pair<std::int64_t, std::int64_t> Cases[] = {{1, 0}, {2, 2}, {3, 3}, {4, 5}, {0, 0}};
+    for (const auto& [N, Line] : Cases) {
+        V->GotoLineNumber(N);
+        EXPECT_EQ(V->GetLineNumber(), Line) << "line number " << N;
+        EXPECT_EQ(V->GetCharNumber(), 0);
+        EXPECT_FALSE(V->GetState().Contains(vsGotoLine));
+    }
+    // From the end backwards, so the map walks the other way.
+    V->GotoLineNumber(4);
+    V->GotoLineNumber(2);
+    EXPECT_EQ(V->GetLineNumber(), 2);
+
+    std::int64_t W = 0, L = 0, Page = 0, Offset = 0, Top = 0;
+    V->GetLineData(5, W, L, Page, Offset, Top);
+    EXPECT_EQ(Offset, 2) << "two break lines at or before line 5";
+    EXPECT_EQ(Top, 5) << "the line after the last hard break";
+    EXPECT_EQ(Page, 3);
+    V->GetLineData(3, W, L, Page, Offset, Top);
+    EXPECT_EQ(Offset, 1);
+    EXPECT_EQ(Top, 2);
+    EXPECT_EQ(Page, 2);
+    V->GetLineData(0, W, L, Page, Offset, Top);
+    EXPECT_EQ(Offset, 0);
+    EXPECT_EQ(Top, 0);
+    EXPECT_EQ(Page, 1);
+    V->SetLineNumber(5);
+    EXPECT_EQ(V->GetEffectiveLineNumber(), 3) << "\"d\" is the fourth line of text";
+}
+
+TEST_F(TextViewerMapTest, SoftPageBoundariesRestartAfterEachHardBreak) {
+    V->SetLinesPerPageForTest(4);
+    // Hard breaks at lines 6 and 8.
+    std::string Text;
+    for (int I = 0; I < 20; ++I)
+        Text += (I == 6 || I == 8) ? "\f" : "l" + std::to_string(I) + "\n";
+    SetText(Text);
+    ASSERT_TRUE(V->CompleteCount());
+    const std::vector<TRefLine> Ref = ReferenceLines();
+    ASSERT_EQ(V->GetHardBreaks(), (std::vector<std::int64_t>{6, 8}));
+    // Expected boundaries and pages, from the rule: every 4 lines after line 0 and after each
+    // hard break, never on the break itself.
+    std::vector<TPageBoundaries> Boundary(Ref.size(), pbNone);
+    std::vector<std::int64_t> Page(Ref.size(), 1);
+    std::int64_t P = 1;
+    std::int64_t LastHard = 0;
+    for (std::size_t I = 0; I < Ref.size(); ++I) {
+        const auto Line = static_cast<std::int64_t>(I);
+        if (Line == 6 || Line == 8) {
+            Boundary[I] = pbHardPageBreak;
+            LastHard = Line;
+            ++P;
+        } else if (Line > 0 && (Line - LastHard) % 4 == 0) {
+            Boundary[I] = pbSoftPageBreak;
+            ++P;
+        }
+        Page[I] = P;
+    }
+    EXPECT_EQ(V->GetPageCount(), P);
+    V->GotoFirstLine();
+    for (std::size_t I = 0; I < Ref.size(); ++I) {
+        EXPECT_EQ(V->GetMapBoundary(), Boundary[I]) << "forwards, line " << I;
+        EXPECT_EQ(V->GetMapPage(), Page[I]) << "forwards, line " << I;
+        if (I + 1 < Ref.size()) {
+            ASSERT_TRUE(V->GotoNextLine());
+        }
+    }
+    for (std::size_t I = Ref.size(); I-- > 0;) {
+        EXPECT_EQ(V->GetMapBoundary(), Boundary[I]) << "backwards, line " << I;
+        EXPECT_EQ(V->GetMapPage(), Page[I]) << "backwards, line " << I;
+        if (I > 0) {
+            ASSERT_TRUE(V->GotoPrevLine());
+        }
+    }
+    // Jumping into the middle finds the same boundary and index.
+    V->GotoPosition(Ref[12].Start);
+    EXPECT_EQ(V->GetMapLine(), 12);
+    EXPECT_EQ(V->GetMapBoundary(), pbSoftPageBreak);
+    EXPECT_EQ(V->GetHardBreakIndex(), 1);
+}
+
+TEST_F(TextViewerMapTest, AnOffsetAtAFormFeedIsTheEndOfTheLineBeforeItFromEitherSide) {
+    SetText("ab\ncd\fef\n\f\fgh");
+    ASSERT_TRUE(V->CompleteCount());
+    // Lines: 0 "ab", 1 "cd", 2 form feed, 3 "ef", 4 form feed, 5 form feed, 6 "gh".
+    V->GotoFirstLine();
+    EXPECT_EQ(V->OffsetToPoint(5), LongPoint(2, 1));
+    V->LocateLine(6, false);
+    EXPECT_EQ(V->OffsetToPoint(5), LongPoint(2, 1));
+    V->LocateLine(6, false);
+    EXPECT_EQ(V->OffsetToPoint(10), LongPoint(1, 4)) << "the second of two form feeds";
+    V->GotoFirstLine();
+    EXPECT_EQ(V->OffsetToPoint(10), LongPoint(1, 4));
+    EXPECT_EQ(V->OffsetToPoint(11), LongPoint(0, 6));
+}
+
+// ---- The background count -------------------------------------------------------------------
+
+TEST_F(TextViewerMapTest, TheExtrapolatedLastLineNeverFallsBelowTheCaret) {
+    V->SetWrapMode(opNone);
+    // Long lines first, so that the share counted first predicts far too few lines.
+    std::string Text;
+    for (int I = 0; I < 150; ++I)
+        Text += std::string(200, 'x') + "\n";
+    for (int I = 0; I < 20000; ++I)
+        Text += "y\n";
+    SetText(Text);
+    ASSERT_FALSE(V->GetCountComplete());
+    EXPECT_LT(V->GetLastLine(), 1000) << "the extrapolation is low, as it should be here";
+    V->SetPosition(static_cast<std::int64_t>(Text.size()) - 100);
+    const std::int64_t Caret = V->GetLineNumber();
+    EXPECT_GT(Caret, 10000);
+    EXPECT_GE(V->GetLastLine(), Caret);
+    V->ReEstimateFrom(0);
+    V->EstimateLastLine();
+    EXPECT_FALSE(V->GetCountComplete());
+    EXPECT_GE(V->GetLastLine(), V->GetLineNumber());
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetLastLine(), 20150);
+    EXPECT_EQ(V->GetLineNumber(), 20150 - 50);
+}
+
+TEST_F(TextViewerMapTest, ACountStepAtTheEndDoesNotSpinOnAnOffsetBeyondTheText) {
+    SetText("one\ntwo\nthree\nfour\n");
+    // An offset past the end, as the text is replaced under a selection that was near its end.
+    V->ForceSelectionOffsets(5, 400);
+    V->ReEstimateFrom(0);
+    EXPECT_TRUE(V->GetLineNumbersPending());
+    EXPECT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetLastLine(), 4);
+    EXPECT_FALSE(V->GetLineNumbersPending());
+    // Further steps change nothing.
+    V->EstimateNumLines();
+    V->EstimateNumLines();
+    EXPECT_EQ(V->GetLastLine(), 4);
+    EXPECT_EQ(V->GetScanLine(), 4);
+    EXPECT_TRUE(IdleStep());
+}
+
+TEST_F(TextViewerMapTest, WaitingForTheCountStopsWhenAStepMakesNoProgress) {
+    SetGenerated(400000);
+    ASSERT_FALSE(V->GetCountComplete());
+    // A held mouse button pauses the count: the wait gives up instead of spinning, and the
+    // idle handler does not ask to be called again at once.
+    V->SetState(vsMouseDown, true);
+    const std::int64_t Scan = V->GetScanOffset();
+    EXPECT_FALSE(V->CompleteCount());
+    EXPECT_EQ(V->GetScanOffset(), Scan);
+    EXPECT_TRUE(IdleStep());
+    V->SetState(vsMouseDown, false);
+    EXPECT_FALSE(IdleStep()) << "counting again: more to do";
+    EXPECT_GT(V->GetScanOffset(), Scan);
+    EXPECT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetLastLine(), static_cast<std::int64_t>(ReferenceLines().size()) - 1);
+}
+
+TEST_F(TextViewerMapTest, TheIdleHandlerIsChainedAndUnhookedOnFocusLossAndDestruction) {
+    int Theirs = 0;
+    bool TheirDone = true;
+    V.reset();
+    Application->SetOnIdle([&](TObject*, bool& Done) {
+        ++Theirs;
+        Done = TheirDone;
+    });
+    MakeViewer();
+    ASSERT_TRUE(V->GetIdleHooked());
+    SetGenerated(300000);
+    ASSERT_FALSE(V->GetCountComplete());
+    int Reports = 0;
+    V->SetOnCaretMoved([&](TObject*) { ++Reports; });
+    EXPECT_FALSE(IdleStep());
+    EXPECT_EQ(Theirs, 1) << "the previous handler runs after ours";
+    RunIdle();
+    EXPECT_TRUE(V->GetCountComplete());
+    EXPECT_GT(Reports, 0);
+    TheirDone = false;
+    EXPECT_FALSE(IdleStep()) << "their answer counts too";
+    TheirDone = true;
+    EXPECT_TRUE(IdleStep());
+
+    // Focus elsewhere: the saved handler is back.
+    TTestTextViewer Other(nullptr);
+    Other.SetBounds(0, 300, 100, 100);
+    Other.GetHandle();
+    Other.SetFocus();
+    Pump();
+    EXPECT_FALSE(V->GetIdleHooked());
+    const int Before = Theirs;
+    EXPECT_TRUE(IdleStep());
+    EXPECT_EQ(Theirs, Before + 1);
+
+    // A focused viewer that is destroyed leaves the application's handler as it found it.
+    V->SetFocus();
+    Pump();
+    ASSERT_TRUE(V->GetIdleHooked());
+    V.reset();
+    ASSERT_TRUE(static_cast<bool>(Application->GetOnIdle()));
+    EXPECT_TRUE(IdleStep());
+    EXPECT_EQ(Theirs, Before + 2);
+}
+
+// ---- Estimated jumps ------------------------------------------------------------------------
+
+TEST_F(TextViewerMapTest, DraggingTheThumbIntoAHugeTextShowsTheMiddleAtOnce) {
+    V->SetWrapMode(opNone);
+    const std::int64_t Size = std::int64_t{8} << 30;
+    const TGeneratedText& G = SetGenerated(Size);
+    ASSERT_FALSE(V->GetCountComplete());
+    const std::int64_t Last = V->GetLastLine();
+    EXPECT_GT(Last, Size / 200) << "extrapolated from the first lines";
+    EXPECT_EQ(V->GetVertScrollBar()->GetLimit(), Last);
+
+    ClearRecord();
+    DragThumb(Last / 2);
+    const std::int64_t Top = V->GetTopLine();
+    // The platform's thumb counts in units of Scale lines.
+    const std::int64_t Scale = V->GetVertScrollBar()->GetScale();
+    EXPECT_NEAR(static_cast<double>(Top), Last / 2.0, static_cast<double>(Scale));
+    EXPECT_TRUE(V->GetLineNumbersPending()) << "the numbers shown are provisional";
+    const std::int64_t Start = V->GetTopLineStart();
+    const double Expected = static_cast<double>(Size) * static_cast<double>(Top) / Last;
+    EXPECT_NEAR(static_cast<double>(Start), Expected, 8192.0);
+    EXPECT_NEAR(static_cast<double>(Start), Size / 2.0, Size / 1000.0);
+    EXPECT_EQ(G.LineStart(0), 0);
+    // The top row is a whole line of the text at that offset.
+    ASSERT_GT(Start, 0);
+    EXPECT_EQ(G.ByteAt(Start - 1), '\n');
+    const auto Texts = TextCalls(Record(), headless::doTabbedTextOut);
+    ASSERT_FALSE(Texts.empty());
+    const std::string TopText = Texts.front().Text;
+    EXPECT_EQ(TopText, G.Text(Start, static_cast<std::int64_t>(TopText.size())));
+    // Idle steps keep counting from the start without disturbing the view.
+    for (int I = 0; I < 5; ++I)
+        IdleStep();
+    Pump();
+    EXPECT_EQ(V->GetTopLineStart(), Start);
+    EXPECT_EQ(V->GetTopLine(), Top);
+    // The caret can be put there and reports a position in the middle.
+    V->SetLineNumber(Top + 2);
+    EXPECT_GT(V->GetPosition(), Start);
+    EXPECT_LT(V->GetPosition(), Start + 8192);
+}
+
+TEST_F(TextViewerMapTest, TheCountMakesTheNumbersExactAfterAThumbDrag) {
+    // A text small enough to count to the end under the sanitizers; the same jump as above.
+    V->SetWrapMode(opNone);
+    const TGeneratedText& G = SetGenerated(6 << 20);
+    int Reports = 0;
+    V->SetOnCaretMoved([&](TObject*) { ++Reports; });
+    const std::int64_t Estimated = V->GetLastLine();
+    DragThumb(Estimated / 2);
+    ASSERT_TRUE(V->GetLineNumbersPending());
+    const std::int64_t Start = V->GetTopLineStart();
+    V->SetLineNumber(V->GetTopLine() + 3);
+    const std::int64_t CaretOffset = V->GetCaretLineStart();
+    Reports = 0;
+    RunIdle();
+    EXPECT_TRUE(V->GetCountComplete());
+    EXPECT_FALSE(V->GetLineNumbersPending());
+    EXPECT_GT(Reports, 0) << "the caret is reported once the numbers are exact";
+    // The exact numbers: the generator's own line index.
+    const std::int64_t Lines = G.LineBreakCount() + 1;
+    EXPECT_EQ(V->GetLastLine(), Lines - 1);
+    EXPECT_EQ(V->GetVertScrollBar()->GetLimit(), Lines - 1) << "the scroll range follows";
+    auto LineOf = [&](std::int64_t Offset) {
+        std::int64_t Lo = 0, Hi = Lines - 1;
+        while (Lo < Hi) {
+            const std::int64_t Mid = (Lo + Hi + 1) / 2;
+            if (G.LineStart(Mid) <= Offset)
+                Lo = Mid;
+            else
+                Hi = Mid - 1;
+        }
+        return Lo;
+    };
+    EXPECT_EQ(V->GetTopLineStart(), Start) << "the view did not move";
+    EXPECT_EQ(V->GetTopLine(), LineOf(Start));
+    EXPECT_EQ(V->GetVertScrollBar()->GetPosition(), V->GetTopLine());
+    EXPECT_EQ(V->GetLineNumber(), LineOf(CaretOffset));
+    // The repaint shows the same text at the corrected numbers.
+    const headless::TDrawRecord R = Repaint();
+    const auto Texts = TextCalls(R, headless::doTabbedTextOut);
+    ASSERT_FALSE(Texts.empty());
+    EXPECT_EQ(Texts.front().Text,
+              G.Text(Start, static_cast<std::int64_t>(Texts.front().Text.size())));
+}
+
+// ---- Wrap modes -----------------------------------------------------------------------------
+
+TEST_F(TextViewerMapTest, ChangingTheWrapModeKeepsTheCaretOffsetAndTheSelection) {
+    std::string Text;
+    for (int I = 0; I < 200; ++I)
+        Text += "paragraph " + std::to_string(I) + " " +
+                std::string(static_cast<std::size_t>(I % 9) * 17, 'w') + " end\n";
+    V->SetMaxLineLength(25);
+    SetText(Text);
+    V->SetPosition(4321);
+    const TLongPoint S = V->OffsetToPoint(3000);
+    const TLongPoint E = V->OffsetToPoint(5000);
+    V->SetSelectionForTest(S, E, smExtend);
+    ASSERT_EQ(V->GetSelStartOffset(), 3000);
+    ASSERT_EQ(V->GetSelEndOffset(), 5000);
+    std::vector<std::int64_t> Lasts;
+    for (int I = 0; I < 4; ++I) {
+        V->ToggleWrapMode();
+        Pump();
+        const std::vector<TRefLine> Ref = ReferenceLines();
+        ASSERT_TRUE(V->CompleteCount());
+        EXPECT_EQ(V->GetPosition(), 4321) << "mode " << int(V->GetWrapMode());
+        EXPECT_EQ(V->GetSelStartOffset(), 3000) << "mode " << int(V->GetWrapMode());
+        EXPECT_EQ(V->GetSelEndOffset(), 5000) << "mode " << int(V->GetWrapMode());
+        EXPECT_EQ(V->GetSelMode(), smExtend);
+        EXPECT_EQ(V->TextOffset(V->GetSelStart()), 3000);
+        EXPECT_EQ(V->TextOffset(V->GetSelEnd()), 5000);
+        ExpectExact(Ref, "mode " + std::to_string(V->GetWrapMode()));
+        Lasts.push_back(V->GetLastLine());
+    }
+    EXPECT_EQ(V->GetWrapMode(), opWrapScreenWidth);
+    // Order of the modes: absolute (25 characters), printer, none, screen width.
+    EXPECT_LT(Lasts[1], Lasts[3]) << "printer page wider than the window";
+    EXPECT_EQ(Lasts[2], 200) << "unwrapped: one line per paragraph and the last empty one";
+    EXPECT_GT(Lasts[0], Lasts[3]) << "25 characters wrap more than the window";
+}
+
+TEST_F(TextViewerMapTest, ANarrowerWindowReWrapsAndKeepsTheCaret) {
+    std::string Text;
+    for (int I = 0; I < 60; ++I)
+        Text += "word " + std::to_string(I) + " and some more words after it\n";
+    SetText(Text);
+    V->SetPosition(1000);
+    ASSERT_TRUE(V->CompleteCount());
+    const std::int64_t Before = V->GetLastLine();
+    V->SetBounds(10, 10, 150, 200);
+    Pump();
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_GT(V->GetLastLine(), Before);
+    EXPECT_EQ(V->GetPosition(), 1000);
+    ExpectExact(ReferenceLines(), "narrow");
+    EXPECT_LE(V->GetLongestLine(), 150);
+}
+
+// ---- Randomized comparison with a reference index -------------------------------------------
+
+class TextViewerMapRandomTest : public TextViewerMapTest,
+                                public ::testing::WithParamInterface<TWrapModes> {};
+
+std::string RandomText(std::mt19937_64& Rng) {
+    std::string Text;
+    const int Lines = 900;
+    for (int I = 0; I < Lines; ++I) {
+        const int Kind = static_cast<int>(Rng() % 50);
+        if (Kind == 0) {
+            Text += '\f';
+            continue;
+        }
+        const std::size_t Len = Kind < 5 ? 0 : Kind < 10 ? 100 + Rng() % 160 : Rng() % 45;
+        std::string Line = std::to_string(I) + ":";
+        while (Line.size() < Len)
+            Line += (Rng() % 9 == 0) ? '\t' : static_cast<char>('a' + Rng() % 26);
+        if (Rng() % 6 == 0)
+            Line += ' ';
+        Text += Line;
+        Text += (Rng() % 4 == 0) ? "\r\n" : "\n";
+    }
+    Text += "tail without a line break";
+    return Text;
+}
+
+TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
+    const TWrapModes Mode = GetParam();
+    // KESTREL_SEED=<n> replays another sequence.
+    const char* SeedText = std::getenv("KESTREL_SEED");
+    const std::uint64_t Seed =
+        (SeedText != nullptr ? std::strtoull(SeedText, nullptr, 10) : 0x5EED0000ULL) + Mode;
+    std::mt19937_64 Rng(Seed);
+    SCOPED_TRACE("seed " + std::to_string(Seed) + ", wrap mode " + std::to_string(Mode));
+    V->SetLinesPerPageForTest(9);
+    V->SetMaxLineLength(37);
+    V->SetWrapMode(Mode);
+    const std::string Text = RandomText(Rng);
+    SetText(Text);
+    const std::vector<TRefLine> Ref = ReferenceLines();
+    const auto N = static_cast<std::int64_t>(Ref.size());
+    const auto Size = static_cast<std::int64_t>(Text.size());
+    ASSERT_GT(N, 900);
+    std::int64_t SelA = 0;
+    std::int64_t SelB = 0;
+    for (int Step = 0; Step < 700; ++Step) {
+        const int Op = static_cast<int>(Rng() % 11);
+        const std::int64_t Line = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 20));
+        const std::int64_t Offset = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
+        std::string What;
+        switch (Op) {
+        case 0:
+            V->LocateLine(Line, true);
+            What = "LocateLine(" + std::to_string(Line) + ", estimate)";
+            break;
+        case 1:
+            V->LocateLine(Line, false);
+            What = "LocateLine(" + std::to_string(Line) + ")";
+            break;
+        case 2: {
+            V->GotoPosition(Offset);
+            What = "GotoPosition(" + std::to_string(Offset) + ")";
+            const std::int64_t I = IndexOf(Ref, V->GetLineStart());
+            ASSERT_GE(I, 0) << What;
+            const std::int64_t End = I + 1 < N ? Ref[I + 1].Start : Size + 1;
+            const bool Inside = Ref[I].Start <= Offset && Offset < End;
+            const bool BeforeFormFeed = Offset == End && Text[static_cast<std::size_t>(Offset)] == '\f';
+            EXPECT_TRUE(Inside || BeforeFormFeed || (I + 1 == N && Offset == Size)) << What;
+            break;
+        }
+        case 3:
+            for (int K = 0; K < 5; ++K)
+                V->GotoNextLine();
+            What = "GotoNextLine x5";
+            break;
+        case 4:
+            for (int K = 0; K < 5; ++K)
+                V->GotoPrevLine();
+            What = "GotoPrevLine x5";
+            break;
+        case 5:
+            DragThumb(std::min(Line, V->GetLastLine()));
+            What = "thumb to " + std::to_string(Line);
+            break;
+        case 6:
+            IdleStep();
+            Pump();
+            What = "idle step";
+            break;
+        case 7:
+            V->SetPosition(Offset);
+            What = "SetPosition(" + std::to_string(Offset) + ")";
+            // Between the CR and the LF of a pair is no caret position: the line's end is.
+            EXPECT_EQ(V->GetPosition(),
+                      Offset > 0 && Offset < Size && Text[static_cast<std::size_t>(Offset)] == '\n' &&
+                              Text[static_cast<std::size_t>(Offset - 1)] == '\r'
+                          ? Offset - 1
+                          : Offset)
+                << What;
+            break;
+        case 8:
+            V->SetLineNumber(Line);
+            What = "SetLineNumber(" + std::to_string(Line) + ")";
+            break;
+        case 9: {
+            const std::int64_t Other = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
+            const std::int64_t A = std::min(Offset, Other);
+            const std::int64_t B = std::max(Offset, Other);
+            const TLongPoint PA = V->OffsetToPoint(A);
+            const TLongPoint PB = V->OffsetToPoint(B);
+            V->SetSelectionForTest(PA, PB, smExtend);
+            What = "select " + std::to_string(A) + " to " + std::to_string(B);
+            SelA = V->GetSelStartOffset();
+            SelB = V->GetSelEndOffset();
+            break;
+        }
+        default:
+            V->GotoEndOftext();
+            What = "GotoEndOftext";
+            EXPECT_EQ(V->GetLineStart(), Ref.back().Start) << What;
+            break;
+        }
+        ExpectMapConsistent(Ref, What);
+        if (!V->GetLineNumbersPending()) {
+            EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << What;
+            EXPECT_EQ(V->TextOffset(V->GetSelStart()), SelA) << What;
+            EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB) << What;
+        }
+        EXPECT_GE(V->GetLastLine(), V->GetLineNumber()) << What;
+        if (::testing::Test::HasFailure())
+            FAIL() << "stopped after step " << Step << ": " << What;
+    }
+    RunIdle();
+    ExpectExact(Ref, "after the count");
+    EXPECT_EQ(V->TextOffset(V->GetSelStart()), SelA);
+    EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB);
+    EXPECT_EQ(V->GetTopLine(), IndexOf(Ref, V->GetTopLineStart()));
+    // Pages agree with a straight walk.
+    V->GotoFirstLine();
+    std::int64_t Page = V->GetMapPage();
+    while (V->GotoNextLine()) {
+        if (V->GetMapBoundary() != pbNone)
+            ++Page;
+        ASSERT_EQ(V->GetMapPage(), Page) << "line " << V->GetMapLine();
+    }
+    EXPECT_EQ(V->GetPageCount(), Page);
+}
+
+std::string WrapModeName(const ::testing::TestParamInfo<TWrapModes>& Info) {
+    static const char* const Names[] = {"None", "ScreenWidth", "Absolute", "Printer"};
+    return Names[Info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWrapMode, TextViewerMapRandomTest,
+                         ::testing::Values(opNone, opWrapScreenWidth, opAbsoluteWrap, opPrinter),
+                         WrapModeName);
+
+} // namespace
+} // namespace kestrel::test
