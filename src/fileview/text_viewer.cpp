@@ -163,6 +163,7 @@ bool TTextViewer::GotoNextLine() {
     } else {
         MapBoundary = pbNone;
     }
+    CalibrateAtCount();
     return true;
 }
 
@@ -204,7 +205,20 @@ bool TTextViewer::GotoPrevLine() {
         MapBoundary = pbSoftPageBreak;
     else
         MapBoundary = pbNone;
+    CalibrateAtCount();
     return true;
+}
+
+void TTextViewer::CalibrateAtCount() {
+    // The count's position is an anchor whose number is exact. A map that reaches it with a
+    // provisional number takes the exact one: otherwise a number carried back over the count
+    // would never be corrected, since the count only corrects what lies ahead of it.
+    if (ScanOffset <= 0 || LineStart != ScanOffset || MapLine == ScanLine)
+        return;
+    MapLine = ScanLine;
+    MapPage = ScanPageCount;
+    MapBoundary = ScanBoundary;
+    HardBreakIndex = static_cast<std::int64_t>(HardBreaks.size()) - 1;
 }
 
 void TTextViewer::PositiontextAt(std::int64_t Offset) {
@@ -250,6 +264,7 @@ void TTextViewer::SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int6
     MapLine = Line;
     MapPage = Page;
     SyncMapBoundary();
+    CalibrateAtCount();
 }
 
 void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
@@ -308,9 +323,12 @@ void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
         }
     }
     HardBreakIndex = LastAtOrBefore(HardBreaks, MapLine);
-    while (Line > MapLine && GotoNextLine()) {
-    }
-    while (Line < MapLine && GotoPrevLine()) {
+    // A walk that meets the count's position may be renumbered there; it then walks on.
+    for (int Pass = 0; Pass < 3 && Line != MapLine; ++Pass) {
+        while (Line > MapLine && GotoNextLine()) {
+        }
+        while (Line < MapLine && GotoPrevLine()) {
+        }
     }
     if (MapLine > ScanLine && !LineNumbersPending && CountComplete) {
         ScanLine = MapLine;

@@ -235,6 +235,8 @@ protected:
     void SyncMapBoundary();
     /// Maps the line at Offset and numbers it Line on page Page (an anchor whose number is known).
     void SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page);
+    /// A map line at the count's position takes the count's exact numbers.
+    void CalibrateAtCount();
     /// The count reached a new page.
     void PageStep();
     /// The count is at the line of Len characters at ScanOffset: anchors there get its number.
