@@ -203,7 +203,8 @@ void TLinesViewer::_SetCaretPos(const TLongPoint& P) {
     const std::int64_t X = P.X;
     const std::int64_t Line = std::clamp<std::int64_t>(P.Y, 0, std::max<std::int64_t>(0, LastLine));
     GetLineData(Line, LineWidth, LineLength, PageNumber, LineNumberOffset, PageTopLine);
-    LineNumber = Line;
+    // The text may end before an estimated last line: the caret stays on the line found.
+    LineNumber = std::min(Line, std::max<std::int64_t>(0, LastLine));
     ShowCurrentLine();
     CaretX = std::max<std::int64_t>(0, X);
     if (LineWidth >= CaretX || !WPMode || SelMode == smColumn || State.Contains(vsDragging)) {

@@ -268,6 +268,13 @@ void TTextViewer::SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int6
 }
 
 void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
+    // The caret's line is found at the caret's own offset: while numbers are provisional, the
+    // map may carry the same number for another line.
+    if (Line == LineNumber && CaretLineStart != LineStart && Line > 0 && GetTextSize() > 0) {
+        SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
+        if (MapLine == Line)
+            return;
+    }
     if (Line == MapLine)
         return;
     const std::int64_t Size = GetTextSize();
@@ -485,6 +492,9 @@ void TTextViewer::GetLineData(std::int64_t Line, std::int64_t& ALineWidth,
         return;
     }
     GotoLine(Line, ALineWidth, ALineLength);
+    // The walk met the end of the text before Line: an exact number is the true last line.
+    if (MapLine < Line && !LineNumbersPending && AtEndOfText())
+        SetLastLine(MapLine);
     APageNumber = MapPage;
     ALineNumberOffset = HardBreakIndex + 1;
     if (HardBreaks.empty() || ALineNumberOffset <= 0) {
