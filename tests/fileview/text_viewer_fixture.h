@@ -158,6 +158,38 @@ protected:
         return Lines;
     }
 
+    /// Index of the reference line that starts at Offset, or -1.
+    static std::int64_t IndexOf(const std::vector<TRefLine>& Ref, std::int64_t Offset) {
+        const auto It = std::lower_bound(
+            Ref.begin(), Ref.end(), Offset,
+            [](const TRefLine& L, std::int64_t O) { return L.Start < O; });
+        if (It == Ref.end() || It->Start != Offset)
+            return -1;
+        return It - Ref.begin();
+    }
+    /// The map line agrees with the reference (its number only once numbers are exact).
+    void ExpectMapConsistent(const std::vector<TRefLine>& Ref, const std::string& Where) {
+        const std::int64_t I = IndexOf(Ref, V->GetLineStart());
+        ASSERT_GE(I, 0) << Where << ": the map is not on a line start: " << V->GetLineStart();
+        const auto N = static_cast<std::int64_t>(Ref.size());
+        const std::int64_t Size = V->GetTextSize();
+        EXPECT_EQ(V->GetNextLineStart(), I + 1 < N ? Ref[I + 1].Start : Size) << Where;
+        EXPECT_EQ(V->GetPrevLineStart(), I > 0 ? Ref[I - 1].Start : 0) << Where;
+        EXPECT_EQ(V->GetMapLineLength(), Ref[I].Length) << Where;
+        if (!V->GetLineNumbersPending()) {
+            EXPECT_EQ(V->GetMapLine(), I) << Where << " (numbers are exact)";
+        }
+    }
+    /// Every number is exact: the map line, the caret line, the last line.
+    void ExpectExact(const std::vector<TRefLine>& Ref, const std::string& Where) {
+        ExpectMapConsistent(Ref, Where);
+        EXPECT_FALSE(V->GetLineNumbersPending()) << Where;
+        EXPECT_TRUE(V->GetCountComplete()) << Where;
+        EXPECT_EQ(V->GetMapLine(), IndexOf(Ref, V->GetLineStart())) << Where;
+        EXPECT_EQ(V->GetLastLine(), static_cast<std::int64_t>(Ref.size()) - 1) << Where;
+        EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << Where;
+    }
+
     headless::THeadlessWindowPlatform& Win() { return Platform.Windows(); }
     headless::TDrawRecord& Record() { return Win().GetWindowRecord(V->Wnd()); }
     /// Forgets the drawing calls made so far.

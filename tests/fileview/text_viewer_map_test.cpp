@@ -1,50 +1,15 @@
 // The text viewer's line map: small texts and their edge cases, page boundaries, the background
-// count and its end, estimated jumps on a huge generated text, the idle handler, wrap modes, and
-// a randomized comparison with a reference line index.
+// count and its end, estimated jumps on a huge generated text, the idle handler and wrap modes.
+// (The randomized comparison with a reference line index is among the slow tests.)
 #include "text_viewer_fixture.h"
 
-#include <cstdlib>
-#include <random>
 
 namespace kestrel::test {
 namespace {
 
 using testdata::TGeneratedText;
 
-class TextViewerMapTest : public TextViewerFixture {
-protected:
-    /// Index of the reference line that starts at Offset, or -1.
-    static std::int64_t IndexOf(const std::vector<TRefLine>& Ref, std::int64_t Offset) {
-        const auto It = std::lower_bound(
-            Ref.begin(), Ref.end(), Offset,
-            [](const TRefLine& L, std::int64_t O) { return L.Start < O; });
-        if (It == Ref.end() || It->Start != Offset)
-            return -1;
-        return It - Ref.begin();
-    }
-    /// The map line agrees with the reference (its number only once numbers are exact).
-    void ExpectMapConsistent(const std::vector<TRefLine>& Ref, const std::string& Where) {
-        const std::int64_t I = IndexOf(Ref, V->GetLineStart());
-        ASSERT_GE(I, 0) << Where << ": the map is not on a line start: " << V->GetLineStart();
-        const auto N = static_cast<std::int64_t>(Ref.size());
-        const std::int64_t Size = V->GetTextSize();
-        EXPECT_EQ(V->GetNextLineStart(), I + 1 < N ? Ref[I + 1].Start : Size) << Where;
-        EXPECT_EQ(V->GetPrevLineStart(), I > 0 ? Ref[I - 1].Start : 0) << Where;
-        EXPECT_EQ(V->GetMapLineLength(), Ref[I].Length) << Where;
-        if (!V->GetLineNumbersPending()) {
-            EXPECT_EQ(V->GetMapLine(), I) << Where << " (numbers are exact)";
-        }
-    }
-    /// Every number is exact: the map line, the caret line, the last line.
-    void ExpectExact(const std::vector<TRefLine>& Ref, const std::string& Where) {
-        ExpectMapConsistent(Ref, Where);
-        EXPECT_FALSE(V->GetLineNumbersPending()) << Where;
-        EXPECT_TRUE(V->GetCountComplete()) << Where;
-        EXPECT_EQ(V->GetMapLine(), IndexOf(Ref, V->GetLineStart())) << Where;
-        EXPECT_EQ(V->GetLastLine(), static_cast<std::int64_t>(Ref.size()) - 1) << Where;
-        EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << Where;
-    }
-};
+class TextViewerMapTest : public TextViewerFixture {};
 
 // ---- Small texts ----------------------------------------------------------------------------
 
@@ -489,164 +454,6 @@ TEST_F(TextViewerMapTest, ANarrowerWindowReWrapsAndKeepsTheCaret) {
     ExpectExact(ReferenceLines(), "narrow");
     EXPECT_LE(V->GetLongestLine(), 150);
 }
-
-// ---- Randomized comparison with a reference index -------------------------------------------
-
-class TextViewerMapRandomTest : public TextViewerMapTest,
-                                public ::testing::WithParamInterface<TWrapModes> {};
-
-std::string RandomText(std::mt19937_64& Rng) {
-    std::string Text;
-    const int Lines = 900;
-    for (int I = 0; I < Lines; ++I) {
-        const int Kind = static_cast<int>(Rng() % 50);
-        if (Kind == 0) {
-            Text += '\f';
-            continue;
-        }
-        const std::size_t Len = Kind < 5 ? 0 : Kind < 10 ? 100 + Rng() % 160 : Rng() % 45;
-        std::string Line = std::to_string(I) + ":";
-        while (Line.size() < Len)
-            Line += (Rng() % 9 == 0) ? '\t' : static_cast<char>('a' + Rng() % 26);
-        if (Rng() % 6 == 0)
-            Line += ' ';
-        Text += Line;
-        Text += (Rng() % 4 == 0) ? "\r\n" : "\n";
-    }
-    Text += "tail without a line break";
-    return Text;
-}
-
-TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
-    const TWrapModes Mode = GetParam();
-    // KESTREL_SEED=<n> replays another sequence.
-    const char* SeedText = std::getenv("KESTREL_SEED");
-    const std::uint64_t Seed =
-        (SeedText != nullptr ? std::strtoull(SeedText, nullptr, 10) : 0x5EED0000ULL) + Mode;
-    std::mt19937_64 Rng(Seed);
-    SCOPED_TRACE("seed " + std::to_string(Seed) + ", wrap mode " + std::to_string(Mode));
-    V->SetLinesPerPageForTest(9);
-    V->SetMaxLineLength(37);
-    V->SetWrapMode(Mode);
-    const std::string Text = RandomText(Rng);
-    SetText(Text);
-    const std::vector<TRefLine> Ref = ReferenceLines();
-    const auto N = static_cast<std::int64_t>(Ref.size());
-    const auto Size = static_cast<std::int64_t>(Text.size());
-    ASSERT_GT(N, 900);
-    std::int64_t SelA = 0;
-    std::int64_t SelB = 0;
-    for (int Step = 0; Step < 700; ++Step) {
-        const int Op = static_cast<int>(Rng() % 11);
-        const std::int64_t Line = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 20));
-        const std::int64_t Offset = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
-        std::string What;
-        switch (Op) {
-        case 0:
-            V->LocateLine(Line, true);
-            What = "LocateLine(" + std::to_string(Line) + ", estimate)";
-            break;
-        case 1:
-            V->LocateLine(Line, false);
-            What = "LocateLine(" + std::to_string(Line) + ")";
-            break;
-        case 2: {
-            V->GotoPosition(Offset);
-            What = "GotoPosition(" + std::to_string(Offset) + ")";
-            const std::int64_t I = IndexOf(Ref, V->GetLineStart());
-            ASSERT_GE(I, 0) << What;
-            const std::int64_t End = I + 1 < N ? Ref[I + 1].Start : Size + 1;
-            const bool Inside = Ref[I].Start <= Offset && Offset < End;
-            const bool BeforeFormFeed = Offset == End && Text[static_cast<std::size_t>(Offset)] == '\f';
-            EXPECT_TRUE(Inside || BeforeFormFeed || (I + 1 == N && Offset == Size)) << What;
-            break;
-        }
-        case 3:
-            for (int K = 0; K < 5; ++K)
-                V->GotoNextLine();
-            What = "GotoNextLine x5";
-            break;
-        case 4:
-            for (int K = 0; K < 5; ++K)
-                V->GotoPrevLine();
-            What = "GotoPrevLine x5";
-            break;
-        case 5:
-            DragThumb(std::min(Line, V->GetLastLine()));
-            What = "thumb to " + std::to_string(Line);
-            break;
-        case 6:
-            IdleStep();
-            Pump();
-            What = "idle step";
-            break;
-        case 7:
-            V->SetPosition(Offset);
-            What = "SetPosition(" + std::to_string(Offset) + ")";
-            // Between the CR and the LF of a pair is no caret position: the line's end is.
-            EXPECT_EQ(V->GetPosition(),
-                      Offset > 0 && Offset < Size && Text[static_cast<std::size_t>(Offset)] == '\n' &&
-                              Text[static_cast<std::size_t>(Offset - 1)] == '\r'
-                          ? Offset - 1
-                          : Offset)
-                << What;
-            break;
-        case 8:
-            V->SetLineNumber(Line);
-            What = "SetLineNumber(" + std::to_string(Line) + ")";
-            break;
-        case 9: {
-            const std::int64_t Other = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
-            const std::int64_t A = std::min(Offset, Other);
-            const std::int64_t B = std::max(Offset, Other);
-            const TLongPoint PA = V->OffsetToPoint(A);
-            const TLongPoint PB = V->OffsetToPoint(B);
-            V->SetSelectionForTest(PA, PB, smExtend);
-            What = "select " + std::to_string(A) + " to " + std::to_string(B);
-            SelA = V->GetSelStartOffset();
-            SelB = V->GetSelEndOffset();
-            break;
-        }
-        default:
-            V->GotoEndOftext();
-            What = "GotoEndOftext";
-            EXPECT_EQ(V->GetLineStart(), Ref.back().Start) << What;
-            break;
-        }
-        ExpectMapConsistent(Ref, What);
-        if (!V->GetLineNumbersPending()) {
-            EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << What;
-            EXPECT_EQ(V->TextOffset(V->GetSelStart()), SelA) << What;
-            EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB) << What;
-        }
-        EXPECT_GE(V->GetLastLine(), V->GetLineNumber()) << What;
-        if (::testing::Test::HasFailure())
-            FAIL() << "stopped after step " << Step << ": " << What;
-    }
-    RunIdle();
-    ExpectExact(Ref, "after the count");
-    EXPECT_EQ(V->TextOffset(V->GetSelStart()), SelA);
-    EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB);
-    EXPECT_EQ(V->GetTopLine(), IndexOf(Ref, V->GetTopLineStart()));
-    // Pages agree with a straight walk.
-    V->GotoFirstLine();
-    std::int64_t Page = V->GetMapPage();
-    while (V->GotoNextLine()) {
-        if (V->GetMapBoundary() != pbNone)
-            ++Page;
-        ASSERT_EQ(V->GetMapPage(), Page) << "line " << V->GetMapLine();
-    }
-    EXPECT_EQ(V->GetPageCount(), Page);
-}
-
-std::string WrapModeName(const ::testing::TestParamInfo<TWrapModes>& Info) {
-    static const char* const Names[] = {"None", "ScreenWidth", "Absolute", "Printer"};
-    return Names[Info.param];
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryWrapMode, TextViewerMapRandomTest,
-                         ::testing::Values(opNone, opWrapScreenWidth, opAbsoluteWrap, opPrinter),
-                         WrapModeName);
 
 } // namespace
 } // namespace kestrel::test

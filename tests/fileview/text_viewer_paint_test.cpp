@@ -293,7 +293,7 @@ TEST_F(TextViewerPaintTest, AScreenshotShowsMarksPageBreaksAndASelection) {
     const auto Texts = TextCalls(Repaint(), doTabbedTextOut);
     ASSERT_GE(Texts.size(), 5U);
     const headless::TSurface Shot = Win().RenderWindow(V->Wnd());
-    const int FormFeedRow = 4; // three wrapped rows of the paragraph, one before it
+    const int FormFeedRow = 4; // two short lines, then the paragraph's two rows
     // The hard break's line crosses the window in its row.
     const int Mid = FormFeedRow * CH() + CH() / 2;
     EXPECT_GT(Shot.CountPixels(Rect(0, Mid, W(), Mid + 1), clBlack), W() / 2);

@@ -1,0 +1,182 @@
+// The line map against a reference line index: long random runs of jumps, moves, thumb drags,
+// selections and idle steps on a small text with form feeds, CR LF pairs, tabs and long lines, in
+// every wrap mode; then the count runs to its end and every number must be exact. A failure
+// prints its seed; KESTREL_SEED=<n> replays another.
+#include "fileview/text_viewer_fixture.h"
+
+#include <cstdlib>
+#include <random>
+
+namespace kestrel::test {
+namespace {
+
+struct TRandomCase {
+    TWrapModes Mode;
+    std::uint64_t Seed;
+};
+
+class TextViewerMapRandomTest : public TextViewerFixture,
+                                public ::testing::WithParamInterface<TRandomCase> {};
+
+std::string RandomText(std::mt19937_64& Rng) {
+    std::string Text;
+    const int Lines = 900;
+    for (int I = 0; I < Lines; ++I) {
+        const int Kind = static_cast<int>(Rng() % 50);
+        if (Kind == 0) {
+            Text += '\f';
+            continue;
+        }
+        const std::size_t Len = Kind < 5 ? 0 : Kind < 10 ? 100 + Rng() % 160 : Rng() % 45;
+        std::string Line = std::to_string(I) + ":";
+        while (Line.size() < Len)
+            Line += (Rng() % 9 == 0) ? '\t' : static_cast<char>('a' + Rng() % 26);
+        if (Rng() % 6 == 0)
+            Line += ' ';
+        Text += Line;
+        Text += (Rng() % 4 == 0) ? "\r\n" : "\n";
+    }
+    Text += "tail without a line break";
+    return Text;
+}
+
+TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
+    const TWrapModes Mode = GetParam().Mode;
+    // KESTREL_SEED=<n> replays another sequence.
+    const char* SeedText = std::getenv("KESTREL_SEED");
+    const std::uint64_t Seed =
+        (SeedText != nullptr ? std::strtoull(SeedText, nullptr, 10) : GetParam().Seed) + Mode;
+    std::mt19937_64 Rng(Seed);
+    SCOPED_TRACE("seed " + std::to_string(Seed) + ", wrap mode " + std::to_string(Mode));
+    V->SetLinesPerPageForTest(9);
+    V->SetMaxLineLength(37);
+    V->SetWrapMode(Mode);
+    const std::string Text = RandomText(Rng);
+    SetText(Text);
+    const std::vector<TRefLine> Ref = ReferenceLines();
+    const auto N = static_cast<std::int64_t>(Ref.size());
+    const auto Size = static_cast<std::int64_t>(Text.size());
+    ASSERT_GT(N, 900);
+    std::int64_t SelA = 0;
+    std::int64_t SelB = 0;
+    for (int Step = 0; Step < 1500; ++Step) {
+        const int Op = static_cast<int>(Rng() % 11);
+        const std::int64_t Line = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 20));
+        const std::int64_t Offset = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
+        std::string What;
+        switch (Op) {
+        case 0:
+            V->LocateLine(Line, true);
+            What = "LocateLine(" + std::to_string(Line) + ", estimate)";
+            break;
+        case 1:
+            V->LocateLine(Line, false);
+            What = "LocateLine(" + std::to_string(Line) + ")";
+            break;
+        case 2: {
+            V->GotoPosition(Offset);
+            What = "GotoPosition(" + std::to_string(Offset) + ")";
+            const std::int64_t I = IndexOf(Ref, V->GetLineStart());
+            ASSERT_GE(I, 0) << What;
+            const std::int64_t End = I + 1 < N ? Ref[I + 1].Start : Size + 1;
+            const bool Inside = Ref[I].Start <= Offset && Offset < End;
+            const bool BeforeFormFeed = Offset == End && Text[static_cast<std::size_t>(Offset)] == '\f';
+            EXPECT_TRUE(Inside || BeforeFormFeed || (I + 1 == N && Offset == Size)) << What;
+            break;
+        }
+        case 3:
+            for (int K = 0; K < 5; ++K)
+                V->GotoNextLine();
+            What = "GotoNextLine x5";
+            break;
+        case 4:
+            for (int K = 0; K < 5; ++K)
+                V->GotoPrevLine();
+            What = "GotoPrevLine x5";
+            break;
+        case 5:
+            DragThumb(std::min(Line, V->GetLastLine()));
+            What = "thumb to " + std::to_string(Line);
+            break;
+        case 6:
+            IdleStep();
+            Pump();
+            What = "idle step";
+            break;
+        case 7:
+            V->SetPosition(Offset);
+            What = "SetPosition(" + std::to_string(Offset) + ")";
+            // Between the CR and the LF of a pair is no caret position: the line's end is.
+            EXPECT_EQ(V->GetPosition(),
+                      Offset > 0 && Offset < Size && Text[static_cast<std::size_t>(Offset)] == '\n' &&
+                              Text[static_cast<std::size_t>(Offset - 1)] == '\r'
+                          ? Offset - 1
+                          : Offset)
+                << What;
+            break;
+        case 8:
+            V->SetLineNumber(Line);
+            What = "SetLineNumber(" + std::to_string(Line) + ")";
+            break;
+        case 9: {
+            const std::int64_t Other = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
+            const std::int64_t A = std::min(Offset, Other);
+            const std::int64_t B = std::max(Offset, Other);
+            const TLongPoint PA = V->OffsetToPoint(A);
+            const TLongPoint PB = V->OffsetToPoint(B);
+            V->SetSelectionForTest(PA, PB, smExtend);
+            What = "select " + std::to_string(A) + " to " + std::to_string(B);
+            SelA = V->GetSelStartOffset();
+            SelB = V->GetSelEndOffset();
+            break;
+        }
+        default:
+            V->GotoEndOftext();
+            What = "GotoEndOftext";
+            EXPECT_EQ(V->GetLineStart(), Ref.back().Start) << What;
+            break;
+        }
+        ExpectMapConsistent(Ref, What);
+        if (!V->GetLineNumbersPending()) {
+            EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << What;
+            EXPECT_EQ(V->TextOffset(V->GetSelStart()), SelA) << What;
+            EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB) << What;
+        }
+        EXPECT_GE(V->GetLastLine(), V->GetLineNumber()) << What;
+        if (::testing::Test::HasFailure())
+            FAIL() << "stopped after step " << Step << ": " << What;
+    }
+    RunIdle();
+    ExpectExact(Ref, "after the count");
+    EXPECT_EQ(V->TextOffset(V->GetSelStart()), SelA);
+    EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB);
+    EXPECT_EQ(V->GetTopLine(), IndexOf(Ref, V->GetTopLineStart()));
+    // Pages agree with a straight walk.
+    V->GotoFirstLine();
+    std::int64_t Page = V->GetMapPage();
+    while (V->GotoNextLine()) {
+        if (V->GetMapBoundary() != pbNone)
+            ++Page;
+        ASSERT_EQ(V->GetMapPage(), Page) << "line " << V->GetMapLine();
+    }
+    EXPECT_EQ(V->GetPageCount(), Page);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<TRandomCase>& Info) {
+    static const char* const Names[] = {"None", "ScreenWidth", "Absolute", "Printer"};
+    return std::string(Names[Info.param.Mode]) + "_" + std::to_string(Info.param.Seed);
+}
+
+std::vector<TRandomCase> Cases() {
+    std::vector<TRandomCase> Out;
+    for (TWrapModes Mode : {opNone, opWrapScreenWidth, opAbsoluteWrap, opPrinter})
+        for (std::uint64_t Seed : {1ULL, 2ULL, 3ULL})
+            Out.push_back(TRandomCase{Mode, Seed});
+    return Out;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWrapMode, TextViewerMapRandomTest, ::testing::ValuesIn(Cases()),
+                         CaseName);
+
+} // namespace
+} // namespace kestrel::test
