@@ -210,6 +210,60 @@ TEST_F(TextViewerMapTest, AnOffsetAtAFormFeedIsTheEndOfTheLineBeforeItFromEither
     EXPECT_EQ(V->OffsetToPoint(11), LongPoint(0, 6));
 }
 
+TEST_F(TextViewerMapTest, CaretConversionsSnapToCharactersAndReportSpacesBeyondTheLine) {
+    SetText("abcdef\nxy\n");
+    const std::int64_t W = CharW();
+    std::int64_t Beyond = -1;
+    EXPECT_EQ(V->GetTextPos(LongPoint(2 * W + 1, 0), Beyond), 2);
+    EXPECT_EQ(Beyond, 0);
+    EXPECT_EQ(V->GetTextPos(LongPoint(5 * W, 1), Beyond), 9) << "the end of \"xy\"";
+    EXPECT_EQ(Beyond, 3) << "three spaces past it";
+    // A point inside a character goes to the nearer boundary, and the caret sits on it.
+    V->SetLineNumber(0);
+    std::int64_t X = 2 * W + W / 2 + 1;
+    std::int64_t N = 0;
+    V->SyncToChar(X, N);
+    EXPECT_EQ(N, 3);
+    EXPECT_EQ(X, 3 * W);
+    X = 2 * W + 1;
+    V->SyncToChar(X, N);
+    EXPECT_EQ(N, 2);
+    EXPECT_EQ(X, 2 * W);
+    X = 0;
+    V->SyncToChar(X, N);
+    EXPECT_EQ(N, 0);
+    X = 40 * W;
+    V->SyncToChar(X, N);
+    EXPECT_EQ(N, 6) << "past the end: the line's length";
+    EXPECT_EQ(V->CharNumToPoint(4), 4 * W);
+    V->SetPosition(8);
+    EXPECT_EQ(Caret(), LongPoint(1, 1));
+    EXPECT_EQ(V->MarkLocation(), 8);
+    EXPECT_EQ(V->GetPosition(), 8);
+}
+
+TEST_F(TextViewerMapTest, GotoLocationKeepsTheCaretOnItsScreenRow) {
+    std::string Text;
+    for (int I = 0; I < 300; ++I)
+        Text += "line " + std::to_string(I) + "\n";
+    SetText(Text);
+    ASSERT_TRUE(V->CompleteCount());
+    V->SetLineNumber(20);
+    V->SetDeltaY(15);
+    ASSERT_EQ(V->GetLineNumber() - V->GetTopLine(), 5);
+    for (const int Line : {200, 22, 120, 3}) {
+        const std::int64_t Row = V->GetLineNumber() - V->GetTopLine();
+        V->GotoLocation(V->TextOffset(LongPoint(2, Line)));
+        EXPECT_EQ(V->GetLineNumber(), Line);
+        EXPECT_EQ(V->GetCharNumber(), 2);
+        if (Line >= Row) {
+            EXPECT_EQ(V->GetLineNumber() - V->GetTopLine(), Row) << "line " << Line;
+        } else {
+            EXPECT_EQ(V->GetTopLine(), 0) << "line " << Line;
+        }
+    }
+}
+
 // ---- The background count -------------------------------------------------------------------
 
 TEST_F(TextViewerMapTest, TheExtrapolatedLastLineNeverFallsBelowTheCaret) {

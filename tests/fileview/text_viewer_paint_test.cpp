@@ -278,6 +278,23 @@ TEST_F(TextViewerPaintTest, ALargerFontReWrapsTheTextAndKeepsTheCaret) {
     EXPECT_LE(static_cast<std::int64_t>(Rows[0].Text.size()) * CharW(), W());
 }
 
+TEST_F(TextViewerPaintTest, APrinterChangeReWrapsTextLaidOutForThePrinter) {
+    std::string Text;
+    for (int I = 0; I < 30; ++I)
+        Text += std::string(90, static_cast<char>('a' + I % 26)) + "\n";
+    V->SetWrapMode(opPrinter);
+    SetText(Text);
+    ASSERT_TRUE(V->CompleteCount());
+    const std::int64_t Before = V->GetLastLine();
+    // Wider margins on the paper leave less room: the system-settings message re-wraps.
+    V->SetPrinterMetric(pmLeftMargin, 3.0F);
+    TMessage M{WM_WININICHANGE, 0, 0, 0};
+    V->WMWinIniChange(M);
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_GT(V->GetLastLine(), Before);
+    EXPECT_EQ(V->GetLastLine(), static_cast<std::int64_t>(ReferenceLines().size()) - 1);
+}
+
 TEST_F(TextViewerPaintTest, AScreenshotShowsMarksPageBreaksAndASelection) {
     V->SetShowLineBreaks(true);
     V->SetLinesPerPageForTest(6);
