@@ -70,6 +70,7 @@ TTextViewer::~TTextViewer() {
 // ---- Buffer and small helpers -------------------------------------------------------------
 
 void TTextViewer::SetBuffer(TLinesBuffer* B) {
+    RecentLineStarts.clear();
     Buffer.reset(B);
     if (!Buffer)
         return;
@@ -83,6 +84,7 @@ void TTextViewer::SetBuffer(TLinesBuffer* B) {
 }
 
 void TTextViewer::HandleOnChange(TObject* Sender) {
+    RecentLineStarts.clear();
     SetState(vsEmpty, GetTextSize() == 0);
     if (OnChange)
         OnChange(Sender);
@@ -173,17 +175,37 @@ bool TTextViewer::GotoPrevLine() {
     NextLineStart = LineStart;
     LineStart = PrevLineStart;
     if (PrevLineStart > 0) {
-        // Step line by line from the start of the paragraph: the last start before LineStart
-        // is the new previous line, and the last line measured is the new map line.
-        Buffer->GetStartOfParagraph(PrevLineStart);
-        const std::int64_t Size = GetTextSize();
-        std::int64_t T = PrevLineStart;
-        do {
+        const std::int64_t Old = NextLineStart;
+        const auto It =
+            std::lower_bound(RecentLineStarts.begin(), RecentLineStarts.end(), LineStart);
+        bool Known = false;
+        if (It != RecentLineStarts.begin() && It != RecentLineStarts.end() && *It == LineStart) {
+            // The line before is known from the last walk through this paragraph.
+            std::int64_t T = LineStart;
             Buffer->GetNextLine(T, MapLineWidth, MapLineLength);
-            if (T < LineStart)
-                PrevLineStart = T;
-        } while (T < NextLineStart && T != Size);
-        NextLineStart = T;
+            Known = T == Old;
+            if (Known)
+                PrevLineStart = *(It - 1);
+            else
+                RecentLineStarts.clear();
+        }
+        if (!Known) {
+            // Step line by line from the start of the paragraph: the last start before
+            // LineStart is the new previous line, and the last line measured is the new map
+            // line. The starts are kept, so that the next steps back need no walk.
+            Buffer->GetStartOfParagraph(PrevLineStart);
+            const std::int64_t Size = GetTextSize();
+            std::int64_t T = PrevLineStart;
+            RecentLineStarts.clear();
+            NoteLineStart(T);
+            do {
+                Buffer->GetNextLine(T, MapLineWidth, MapLineLength);
+                NoteLineStart(T);
+                if (T < LineStart)
+                    PrevLineStart = T;
+            } while (T < NextLineStart && T != Size);
+            NextLineStart = T;
+        }
         // A provisional number may run out walking back; a line after the first is never 0.
         MapLine = std::max<std::int64_t>(1, MapLine - 1);
     } else {
@@ -240,13 +262,29 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
     } else {
         NextLineStart = LineStart;
         Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+        RecentLineStarts.clear();
+        NoteLineStart(PrevLineStart);
+        NoteLineStart(LineStart);
+        NoteLineStart(NextLineStart);
         while (Offset > LineStart && Offset >= NextLineStart && !AtEndOfText()) {
             PrevLineStart = LineStart;
             LineStart = NextLineStart;
             Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+            NoteLineStart(NextLineStart);
         }
     }
     SyncMapBoundary();
+}
+
+void TTextViewer::NoteLineStart(std::int64_t Start) {
+    if (!RecentLineStarts.empty() && RecentLineStarts.back() >= Start)
+        return; // the end of the text: no further start
+    RecentLineStarts.push_back(Start);
+    // Only the starts just behind the map are of use.
+    constexpr std::size_t Keep = 1024;
+    if (RecentLineStarts.size() > 2 * Keep)
+        RecentLineStarts.erase(RecentLineStarts.begin(),
+                               RecentLineStarts.end() - static_cast<std::ptrdiff_t>(Keep));
 }
 
 void TTextViewer::SyncMapBoundary() {
@@ -829,6 +867,7 @@ void TTextViewer::SetLongestLine(std::int64_t W) {
 
 void TTextViewer::SetMaxLineLength(std::int64_t N) {
     MaxLineLength = N;
+    RecentLineStarts.clear();
     if (!Buffer)
         return;
     const std::int64_t O = TextOffset(LongPoint(CharNumber, LineNumber));
@@ -891,6 +930,7 @@ void TTextViewer::SetWrapMode(TWrapModes Mode) {
         const TSelModes M = SelMode;
         ResetSelection(ZeroPoint);
         Buffer->SetMode(Mode == opPrinter ? lbPrinter : lbDisplay);
+        RecentLineStarts.clear();
         if (HandleAllocated()) {
             SetMaxLineLength(MaxLineLength);
             GotoLocation(L);
@@ -978,6 +1018,7 @@ void TTextViewer::ReInitialise() {
     HardBreaks.clear();
     HardBreakIndex = -1;
     MapBoundary = pbNone;
+    RecentLineStarts.clear();
     if (Buffer)
         Buffer->Reset();
     TLinesViewer::ReInitialise();

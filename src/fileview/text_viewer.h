@@ -235,6 +235,8 @@ protected:
     void SyncMapBoundary();
     /// Maps the line at Offset and numbers it Line on page Page (an anchor whose number is known).
     void SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page);
+    /// Records the next of a run of consecutive display line starts (see RecentLineStarts).
+    void NoteLineStart(std::int64_t Start);
     /// A map line at the count's position takes the count's exact numbers.
     void CalibrateAtCount();
     /// The count reached a new page.
@@ -267,6 +269,9 @@ protected:
     TPageBoundaries MapBoundary = pbNone;
     std::int64_t HardBreakIndex = -1;
     std::vector<std::int64_t> HardBreaks; // display lines that begin with a form feed, ascending
+    // Consecutive display line starts met by the last walk (ascending), so that stepping back
+    // through a long paragraph walks it once; cleared whenever the text or the layout changes.
+    std::vector<std::int64_t> RecentLineStarts;
 
     // ---- Anchors
     std::int64_t CaretLineStart = 0;

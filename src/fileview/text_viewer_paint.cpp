@@ -46,7 +46,16 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         if (HardBreak) {
             DrawPageBreak(Y);
         } else {
-            Buffer->TabbedTextOut(X0, Y, LineStart, MapLineLength, X0);
+            // The characters left of the window are skipped, not drawn off-screen: a long
+            // line scrolled far to the right would cost a glyph each.
+            std::int64_t Skip = 0;
+            std::int64_t Passed = 0;
+            if (DeltaX > LeftMargin && MapLineWidth > DeltaX - LeftMargin) {
+                std::int64_t P = LineStart;
+                Buffer->GetCharAt(P, DeltaX - LeftMargin, Passed);
+                Skip = std::clamp<std::int64_t>(P - LineStart, 0, MapLineLength);
+            }
+            Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, MapLineLength - Skip, X0);
             DrawEOLChar(Y);
         }
         if (SelMode != smNone && SelStart.Y <= MapLine) {
@@ -196,6 +205,7 @@ void TTextViewer::SetOEMConvert(bool Value) {
     if (!Buffer)
         return;
     Buffer->SetOEMConvert(Value);
+    RecentLineStarts.clear();
     Redraw();
 }
 
@@ -205,6 +215,7 @@ void TTextViewer::SetTabCount(std::int64_t Value) {
     if (!Buffer)
         return;
     Buffer->SetTabCount(Value);
+    RecentLineStarts.clear();
     Redraw();
 }
 
@@ -216,6 +227,7 @@ void TTextViewer::SetTabStops(std::int64_t Index, float Value) {
     if (!Buffer)
         return;
     Buffer->SetTabStop(Index, Value);
+    RecentLineStarts.clear();
     PositiontextAt(LineStart);
     Redraw();
 }
