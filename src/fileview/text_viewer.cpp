@@ -248,6 +248,20 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
         GotoFirstLine();
         return;
     }
+    // Inside the run of line starts the last walk met, the line is found without a walk.
+    const auto It = std::upper_bound(RecentLineStarts.begin(), RecentLineStarts.end(), Offset);
+    if (It != RecentLineStarts.end() && It - RecentLineStarts.begin() >= 2) {
+        std::int64_t T = *(It - 1);
+        Buffer->GetNextLine(T, MapLineWidth, MapLineLength);
+        if (T == *It) {
+            PrevLineStart = *(It - 2);
+            LineStart = *(It - 1);
+            NextLineStart = T;
+            SyncMapBoundary();
+            return;
+        }
+        RecentLineStarts.clear();
+    }
     // Two paragraphs back, so that the line before the target is always known.
     PrevLineStart = Offset;
     Buffer->GetStartOfParagraph(PrevLineStart);
@@ -306,13 +320,6 @@ void TTextViewer::SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int6
 }
 
 void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
-    // The caret's line is found at the caret's own offset: while numbers are provisional, the
-    // map may carry the same number for another line.
-    if (Line == LineNumber && CaretLineStart != LineStart && Line > 0 && GetTextSize() > 0) {
-        SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
-        if (MapLine == Line)
-            return;
-    }
     if (Line == MapLine)
         return;
     const std::int64_t Size = GetTextSize();
@@ -410,19 +417,32 @@ void TTextViewer::GotoPosition(std::int64_t Offset) {
     } else if (DE <= DL && DE <= DC && DE <= DS) {
         SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage);
     }
-    // The offset of a form feed is the end of the line before it, from either direction.
+    // The offset of a form feed that ends the text of the line before it (no line break in
+    // between) is the end of that line, from either direction.
     const bool AtFormFeed = ByteAt(Offset) == FormFeed;
     while (Offset < LineStart && GotoPrevLine()) {
     }
-    while (Offset >= NextLineStart && !(AtFormFeed && Offset == NextLineStart) && GotoNextLine()) {
+    while (Offset >= NextLineStart &&
+           !(AtFormFeed && Offset == NextLineStart && LineStart + MapLineLength == Offset) &&
+           GotoNextLine()) {
     }
-    if (AtFormFeed && Offset == LineStart)
-        GotoPrevLine();
+    if (AtFormFeed && Offset == LineStart && Offset > 0 && GotoPrevLine() &&
+        LineStart + MapLineLength != Offset)
+        GotoNextLine();
     if (!CountComplete && MapLine > LastLine)
         SetLastLine(MapLine);
 }
 
-void TTextViewer::SyncLineMap() { LocateLine(LineNumber, false); }
+void TTextViewer::SyncLineMap() {
+    // The caret's line is found at the caret's own offset: while numbers are provisional, the
+    // map may carry the caret's number for another line.
+    if (LineNumber > 0 && GetTextSize() > 0 && CaretLineStart > 0 &&
+        (CaretLineStart != LineStart || MapLine != LineNumber)) {
+        SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
+        return;
+    }
+    LocateLine(LineNumber, false);
+}
 
 void TTextViewer::GotoStartOftext() {
     LineNumbersPending = false;
@@ -462,6 +482,14 @@ std::int64_t TTextViewer::GetTextPos(const TLongPoint& P, std::int64_t& Beyond) 
     std::int64_t W = 0;
     std::int64_t N = 0;
     GotoLine(P.Y, W, N);
+    return TextPosOnMap(P.X, Beyond);
+}
+
+std::int64_t TTextViewer::TextPosOnMap(std::int64_t X, std::int64_t& Beyond) {
+    const TLongPoint P = LongPoint(X, MapLine);
+    const std::int64_t W = MapLineWidth;
+    const std::int64_t N = MapLineLength;
+    Beyond = 0;
     if (P.X > W) {
         Beyond = (P.X - W) / std::max<std::int64_t>(1, Buffer->WidthOf(' '));
         return LineStart + N;
@@ -506,8 +534,11 @@ void TTextViewer::GotoLocation(std::int64_t Offset) {
 }
 
 std::int64_t TTextViewer::GetPosition() {
+    if (!Buffer)
+        return 0;
     std::int64_t Beyond = 0;
-    return GetTextPos(LongPoint(CaretX, LineNumber), Beyond);
+    SyncLineMap(); // the caret's own line, as GetTextPos of the caret point finds it
+    return TextPosOnMap(CaretX, Beyond);
 }
 
 void TTextViewer::SetPosition(std::int64_t Offset) {

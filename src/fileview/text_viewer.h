@@ -235,6 +235,8 @@ protected:
     void SyncMapBoundary();
     /// Maps the line at Offset and numbers it Line on page Page (an anchor whose number is known).
     void SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page);
+    /// GetTextPos on the map line: the offset under pixel X, Beyond the spaces past its end.
+    std::int64_t TextPosOnMap(std::int64_t X, std::int64_t& Beyond);
     /// Records the next of a run of consecutive display line starts (see RecentLineStarts).
     void NoteLineStart(std::int64_t Start);
     /// A map line at the count's position takes the count's exact numbers.

@@ -195,19 +195,20 @@ TEST_F(TextViewerMapTest, SoftPageBoundariesRestartAfterEachHardBreak) {
     EXPECT_EQ(V->GetHardBreakIndex(), 1);
 }
 
-TEST_F(TextViewerMapTest, AnOffsetAtAFormFeedIsTheEndOfTheLineBeforeItFromEitherSide) {
+TEST_F(TextViewerMapTest, AnOffsetAtAFormFeedIsTheEndOfTheTextBeforeItFromEitherSide) {
     SetText("ab\ncd\fef\n\f\fgh");
     ASSERT_TRUE(V->CompleteCount());
     // Lines: 0 "ab", 1 "cd", 2 form feed, 3 "ef", 4 form feed, 5 form feed, 6 "gh".
-    V->GotoFirstLine();
-    EXPECT_EQ(V->OffsetToPoint(5), LongPoint(2, 1));
-    V->LocateLine(6, false);
-    EXPECT_EQ(V->OffsetToPoint(5), LongPoint(2, 1));
-    V->LocateLine(6, false);
-    EXPECT_EQ(V->OffsetToPoint(10), LongPoint(1, 4)) << "the second of two form feeds";
-    V->GotoFirstLine();
-    EXPECT_EQ(V->OffsetToPoint(10), LongPoint(1, 4));
-    EXPECT_EQ(V->OffsetToPoint(11), LongPoint(0, 6));
+    for (const std::int64_t From : {0, 6}) {
+        V->LocateLine(From, false);
+        EXPECT_EQ(V->OffsetToPoint(5), LongPoint(2, 1)) << "\"cd\" runs up to the form feed";
+        V->LocateLine(From, false);
+        EXPECT_EQ(V->OffsetToPoint(9), LongPoint(0, 4)) << "after a line break: its own line";
+        V->LocateLine(From, false);
+        EXPECT_EQ(V->OffsetToPoint(10), LongPoint(0, 5)) << "after a form-feed line";
+        V->LocateLine(From, false);
+        EXPECT_EQ(V->OffsetToPoint(11), LongPoint(0, 6));
+    }
 }
 
 TEST_F(TextViewerMapTest, CaretConversionsSnapToCharactersAndReportSpacesBeyondTheLine) {
