@@ -4,6 +4,7 @@
 #include "host/headless/glyphs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -221,33 +222,53 @@ void THeadlessDC::Log(TDrawCall Call) {
     FRecord->push_back(std::move(Call));
 }
 
-void THeadlessDC::Plot(int X, int Y, TColor Color) {
-    if (FSurface != nullptr && PtInRect(ClipInSurface(), Point(X, Y)))
-        FSurface->SetPixel(X, Y, Color);
-}
-
-void THeadlessDC::DrawGlyph(unsigned char Byte, int X, int Y, int Advance) {
+void THeadlessDC::DrawGlyph(unsigned char Byte, int X, int Y, int Advance, const TRect& Clip) {
     if (FSurface == nullptr || Advance < 2 || Byte == ' ' || Byte == 160 || Byte == '\t')
         return;
     const TTextMetric& M = FFontModel.Metrics;
     // The glyph's box: the advance less one column of spacing, from the internal leading down
     // to half the descent.
-    const int Top = Y + M.tmInternalLeading;
     const int Height = M.tmAscent + M.tmDescent / 2 - M.tmInternalLeading;
     const int Width = Advance - 1;
     if (Height < 1)
         return;
+    const std::int64_t Left = static_cast<std::int64_t>(X) + FOrigin.X;
+    const std::int64_t Top = static_cast<std::int64_t>(Y) + M.tmInternalLeading + FOrigin.Y;
+    const TRect Box = ClipBounds(Left, Top, Width, Height, Clip);
+    if (IsRectEmpty(Box))
+        return;
     const TGlyphRows* Rows = GlyphOf(Byte);
-    for (int R = 0; R < Height; ++R)
-        for (int C = 0; C < Width; ++C) {
+    // Inks columns [From, To) of the glyph (glyph coordinates) on surface row Line.
+    const auto Span = [&](TColor* Line, std::int64_t From, std::int64_t To) {
+        const std::int64_t L = std::max<std::int64_t>(Left + From, Box.Left);
+        const std::int64_t R = std::min<std::int64_t>(Left + To, Box.Right);
+        if (L < R)
+            std::fill(Line + L, Line + R, FTextColor);
+    };
+    for (int PY = Box.Top; PY < Box.Bottom; ++PY) {
+        const int Row = static_cast<int>(PY - Top);
+        if (Rows == nullptr) {
             // A byte without a shape is drawn as a hollow box.
-            const bool Ink = Rows != nullptr
-                                 ? (((*Rows)[static_cast<std::size_t>(R * 7 / Height)] >>
-                                     (4 - C * 5 / Width)) & 1) != 0
-                                 : R == 0 || C == 0 || R == Height - 1 || C == Width - 1;
-            if (Ink)
-                Plot(X + C + FOrigin.X, Top + R + FOrigin.Y, FTextColor);
+            TColor* Line = FSurface->RowForWrite(PY);
+            if (Row == 0 || Row == Height - 1) {
+                Span(Line, 0, Width);
+            } else {
+                Span(Line, 0, 1);
+                Span(Line, Width - 1, Width);
+            }
+            continue;
         }
+        // Glyph row Row * 7 / Height; glyph column C shows bit 4 - C * 5 / Width, so bit
+        // 4 - K covers the columns from ceil(K * Width / 5) to ceil((K + 1) * Width / 5).
+        const unsigned Bits = (*Rows)[static_cast<std::size_t>(Row * 7 / Height)];
+        if (Bits == 0)
+            continue;
+        TColor* Line = FSurface->RowForWrite(PY);
+        for (int K = 0; K < 5; ++K)
+            if (((Bits >> (4 - K)) & 1) != 0)
+                Span(Line, (static_cast<std::int64_t>(K) * Width + 4) / 5,
+                     (static_cast<std::int64_t>(K + 1) * Width + 4) / 5);
+    }
 }
 
 TSize THeadlessDC::DrawText(int X, int Y, const char* Text, int Count, bool Tabbed, int TabCount,
@@ -263,12 +284,17 @@ TSize THeadlessDC::DrawText(int X, int Y, const char* Text, int Count, bool Tabb
         Y -= FFontModel.Metrics.tmAscent;
     else if ((FAlign & TA_BOTTOM) != 0)
         Y -= Height;
-    if (FBkMode == OPAQUE && FSurface != nullptr) {
-        const TRect Cell = OffsetRect(Rect(X, Y, X + Width, Y + Height), FOrigin.X, FOrigin.Y);
-        FSurface->Fill(IntersectRect(Cell, ClipInSurface()), FBkColor);
-    }
+    if (FSurface == nullptr)
+        return TSize{Width, Height};
+    const TRect Clip = ClipInSurface();
+    if (FBkMode == OPAQUE)
+        FSurface->Fill(ClipBounds(static_cast<std::int64_t>(X) + FOrigin.X,
+                                  static_cast<std::int64_t>(Y) + FOrigin.Y, Width, Height, Clip),
+                       FBkColor);
     Layout(Text, Count, Tabbed, TabCount, TabPositions, X, TabOrigin,
-           [&](unsigned char B, int CellX, int Advance) { DrawGlyph(B, CellX, Y, Advance); });
+           [&](unsigned char B, int CellX, int Advance) {
+               DrawGlyph(B, CellX, Y, Advance, Clip);
+           });
     return TSize{Width, Height};
 }
 
@@ -324,11 +350,10 @@ bool THeadlessDC::MoveTo(int X, int Y, TPoint* Old) {
     return true;
 }
 
-void THeadlessDC::PenPixel(int X, int Y) {
+void THeadlessDC::PenPixel(int X, int Y, const TRect& C) {
     if (FSurface == nullptr)
         return;
     const int W = std::max(1, FPen.Width);
-    const TRect C = ClipInSurface();
     for (int DY = 0; DY < W; ++DY)
         for (int DX = 0; DX < W; ++DX) {
             const int PX = X - W / 2 + DX + FOrigin.X, PY = Y - W / 2 + DY + FOrigin.Y;
@@ -370,9 +395,10 @@ bool THeadlessDC::LineTo(int X, int Y) {
         const int DX = std::abs(X - X0), DY = -std::abs(Y - Y0);
         const int SX = X0 < X ? 1 : -1, SY = Y0 < Y ? 1 : -1;
         int Err = DX + DY;
+        const TRect Clip = ClipInSurface();
         while (X0 != X || Y0 != Y) {
             if (PatternOn(FPen.Style, FPenStep++))
-                PenPixel(X0, Y0);
+                PenPixel(X0, Y0, Clip);
             const int E2 = 2 * Err;
             if (E2 >= DY) {
                 Err += DY;
@@ -465,55 +491,67 @@ bool THeadlessDC::BitBlt(int X, int Y, int W, int H, HDC Source, int XSrc, int Y
     const bool NeedsSource = Rop == SRCCOPY || Rop == SRCPAINT || Rop == SRCAND || Rop == SRCINVERT;
     if (NeedsSource && Src == nullptr)
         return false;
-    // Read the source first: it may be this very surface.
-    std::vector<TColor> Pixels;
-    if (NeedsSource) {
-        Pixels.resize(static_cast<std::size_t>(W) * static_cast<std::size_t>(H), clWhite);
-        if (Src->FSurface != nullptr)
-            for (int J = 0; J < H; ++J)
-                for (int I = 0; I < W; ++I)
-                    Pixels[static_cast<std::size_t>(J) * W + I] = Src->FSurface->GetPixel(
-                        XSrc + I + Src->FOrigin.X, YSrc + J + Src->FOrigin.Y);
+    const TRect D = ClipBounds(static_cast<std::int64_t>(X) + FOrigin.X,
+                               static_cast<std::int64_t>(Y) + FOrigin.Y, W, H, ClipInSurface());
+    const bool Known = NeedsSource || Rop == DSTINVERT || Rop == PATCOPY || Rop == BLACKNESS ||
+                       Rop == WHITENESS;
+    if (IsRectEmpty(D))
+        return true;
+    if (!Known)
+        return false;
+    // The source pixel of the surface pixel (PX, PY) is (PX + SX, PY + SY) of Src's surface.
+    const TSurface* SrcSurface = NeedsSource ? Src->FSurface : nullptr;
+    const std::int64_t SX = NeedsSource ? static_cast<std::int64_t>(XSrc) + Src->FOrigin.X -
+                                              (static_cast<std::int64_t>(X) + FOrigin.X)
+                                        : 0;
+    const std::int64_t SY = NeedsSource ? static_cast<std::int64_t>(YSrc) + Src->FOrigin.Y -
+                                              (static_cast<std::int64_t>(Y) + FOrigin.Y)
+                                        : 0;
+    switch (Rop) {
+    case SRCCOPY:
+        if (SrcSurface == nullptr)
+            FSurface->Fill(D, clWhite); // a context without a surface reads as white
+        else
+            FSurface->CopyRect(D.Left, D.Top, D.Width(), D.Height(), *SrcSurface, D.Left + SX,
+                               D.Top + SY);
+        return true;
+    case DSTINVERT:
+        FSurface->Invert(D);
+        return true;
+    case PATCOPY:
+        FSurface->Fill(D, FBrush.Color);
+        return true;
+    case BLACKNESS:
+        FSurface->Fill(D, clBlack);
+        return true;
+    case WHITENESS:
+        FSurface->Fill(D, clWhite);
+        return true;
+    default:
+        break;
     }
-    const TRect C = ClipInSurface();
-    for (int J = 0; J < H; ++J)
-        for (int I = 0; I < W; ++I) {
-            const int PX = X + I + FOrigin.X, PY = Y + J + FOrigin.Y;
-            if (!PtInRect(C, Point(PX, PY)))
-                continue;
-            const TColor D = FSurface->GetPixel(PX, PY);
-            const TColor S = NeedsSource ? Pixels[static_cast<std::size_t>(J) * W + I] : 0;
-            TColor Result = D;
+    // Source and target combined, row by row. On the same surface the rows go in the order that
+    // reads each source row before it is written.
+    std::vector<TColor> Row(static_cast<std::size_t>(D.Width()), clWhite);
+    const bool BottomUp = SrcSurface == FSurface && SY < 0;
+    for (int K = 0; K < D.Height(); ++K) {
+        const int PY = BottomUp ? D.Bottom - 1 - K : D.Top + K;
+        if (SrcSurface != nullptr)
+            SrcSurface->ReadRow(D.Left + SX, PY + SY, D.Width(), Row.data());
+        TColor* Target = FSurface->RowForWrite(PY) + D.Left;
+        for (int I = 0; I < D.Width(); ++I)
             switch (Rop) {
-            case SRCCOPY:
-                Result = S;
-                break;
             case SRCPAINT:
-                Result = S | D;
+                Target[I] = Row[static_cast<std::size_t>(I)] | Target[I];
                 break;
             case SRCAND:
-                Result = S & D;
+                Target[I] = Row[static_cast<std::size_t>(I)] & Target[I];
                 break;
-            case SRCINVERT:
-                Result = S ^ D;
+            default: // SRCINVERT
+                Target[I] = Row[static_cast<std::size_t>(I)] ^ Target[I];
                 break;
-            case DSTINVERT:
-                Result = D ^ 0x00FFFFFF;
-                break;
-            case PATCOPY:
-                Result = FBrush.Color;
-                break;
-            case BLACKNESS:
-                Result = clBlack;
-                break;
-            case WHITENESS:
-                Result = clWhite;
-                break;
-            default:
-                return false;
             }
-            FSurface->SetPixel(PX, PY, Result);
-        }
+    }
     return true;
 }
 

@@ -139,10 +139,12 @@ private:
     // Draws the laid-out text with its top-left corner at (X, Y) and returns its extent.
     TSize DrawText(int X, int Y, const char* Text, int Count, bool Tabbed, int TabCount,
                    const int* TabPositions, int TabOrigin);
-    void DrawGlyph(unsigned char Byte, int X, int Y, int Advance);
-    void Plot(int X, int Y, TColor Color); // surface coordinates, clipped
-    void PenPixel(int X, int Y);           // context coordinates, with pen mode and width
-    TRect ClipInSurface() const;           // surface coordinates
+    // Draws a glyph into its cell at (X, Y) (context coordinates), within Clip (surface
+    // coordinates).
+    void DrawGlyph(unsigned char Byte, int X, int Y, int Advance, const TRect& Clip);
+    // A pen dot at (X, Y) (context coordinates) with the pen's mode and width, within Clip.
+    void PenPixel(int X, int Y, const TRect& Clip);
+    TRect ClipInSurface() const; // surface coordinates
     void Log(TDrawCall Call);
 
     TDeviceInfo FInfo;

@@ -5,12 +5,28 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 
 namespace kestrel::headless {
 
 TSurface::TSurface(int Width, int Height, TColor Fill)
     : FWidth(std::max(0, Width)), FHeight(std::max(0, Height)), FFill(Fill) {}
+
+TRect ClipBounds(std::int64_t Left, std::int64_t Top, std::int64_t Width, std::int64_t Height,
+                 const TRect& Clip) {
+    if (Width <= 0 || Height <= 0)
+        return TRect{};
+    const std::int64_t L = std::max<std::int64_t>(Left, Clip.Left);
+    const std::int64_t T = std::max<std::int64_t>(Top, Clip.Top);
+    const std::int64_t R = std::min<std::int64_t>(Left + Width, Clip.Right);
+    const std::int64_t B = std::min<std::int64_t>(Top + Height, Clip.Bottom);
+    if (R <= L || B <= T)
+        return TRect{};
+    // Each bound lies within Clip's, so it fits an int.
+    return TRect{static_cast<int>(L), static_cast<int>(T), static_cast<int>(R), static_cast<int>(B)};
+}
 
 TColor* TSurface::Pixels() {
     if (FPixels.empty())
@@ -18,48 +34,119 @@ TColor* TSurface::Pixels() {
     return FPixels.data();
 }
 
+TColor* TSurface::RowForWrite(int Y) {
+    assert(Y >= 0 && Y < FHeight && "RowForWrite: row outside the surface");
+    return Pixels() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
+}
+
 TColor TSurface::GetPixel(int X, int Y) const {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return clWhite;
-    return FPixels.empty() ? FFill : FPixels[static_cast<std::size_t>(Y) * FWidth + X];
+    return FPixels.empty() ? FFill : Row(Y)[X];
 }
 
 void TSurface::SetPixel(int X, int Y, TColor Color) {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return;
-    Pixels()[static_cast<std::size_t>(Y) * FWidth + X] = Color;
+    RowForWrite(Y)[X] = Color;
 }
 
 void TSurface::InvertPixel(int X, int Y) {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return;
-    TColor& P = Pixels()[static_cast<std::size_t>(Y) * FWidth + X];
+    TColor& P = RowForWrite(Y)[X];
     P = P ^ 0x00FFFFFF;
 }
 
 void TSurface::Fill(const TRect& R, TColor Color) {
     const TRect C = IntersectRect(R, GetBounds());
-    if (IsRectEmpty(C))
+    // Filling a surface never written with its own fill changes nothing: it stays unallocated.
+    if (IsRectEmpty(C) || (FPixels.empty() && Color == FFill))
         return;
-    TColor* P = Pixels();
     for (int Y = C.Top; Y < C.Bottom; ++Y)
-        std::fill_n(P + static_cast<std::ptrdiff_t>(Y) * FWidth + C.Left, C.Width(), Color);
+        std::fill_n(RowForWrite(Y) + C.Left, C.Width(), Color);
 }
 
 void TSurface::Invert(const TRect& R) {
     const TRect C = IntersectRect(R, GetBounds());
-    for (int Y = C.Top; Y < C.Bottom; ++Y)
-        for (int X = C.Left; X < C.Right; ++X)
-            InvertPixel(X, Y);
+    if (IsRectEmpty(C))
+        return;
+    for (int Y = C.Top; Y < C.Bottom; ++Y) {
+        TColor* P = RowForWrite(Y) + C.Left;
+        for (int X = 0; X < C.Width(); ++X)
+            P[X] ^= 0x00FFFFFF;
+    }
 }
 
 int TSurface::CountPixels(const TRect& R, TColor Color) const {
     const TRect C = IntersectRect(R, GetBounds());
+    if (IsRectEmpty(C))
+        return 0;
+    if (FPixels.empty())
+        return Color == FFill ? C.Width() * C.Height() : 0;
     int N = 0;
     for (int Y = C.Top; Y < C.Bottom; ++Y)
-        for (int X = C.Left; X < C.Right; ++X)
-            N += GetPixel(X, Y) == Color ? 1 : 0;
+        N += static_cast<int>(std::count(Row(Y) + C.Left, Row(Y) + C.Right, Color));
     return N;
+}
+
+void TSurface::ReadRow(std::int64_t X, std::int64_t Y, int Count, TColor* Out) const {
+    if (Count <= 0)
+        return;
+    const TRect In = ClipBounds(X, Y, Count, 1, GetBounds());
+    if (IsRectEmpty(In)) {
+        std::fill_n(Out, Count, clWhite);
+        return;
+    }
+    // Count pixels from X: white left of the surface, the row inside it, white right of it.
+    const int Before = static_cast<int>(In.Left - X);
+    const int After = Count - Before - In.Width();
+    std::fill_n(Out, Before, clWhite);
+    if (FPixels.empty())
+        std::fill_n(Out + Before, In.Width(), FFill);
+    else
+        std::copy_n(Row(In.Top) + In.Left, In.Width(), Out + Before);
+    std::fill_n(Out + Before + In.Width(), After, clWhite);
+}
+
+void TSurface::CopyRect(int X, int Y, int Width, int Height, const TSurface& Source,
+                        std::int64_t SourceX, std::int64_t SourceY) {
+    const TRect D = ClipBounds(X, Y, Width, Height, GetBounds());
+    if (IsRectEmpty(D))
+        return;
+    // A target pixel (TX, TY) comes from (TX + OX, TY + OY) of Source.
+    const std::int64_t OX = SourceX - X;
+    const std::int64_t OY = SourceY - Y;
+    // The target pixels whose source pixel lies inside Source.
+    const TRect Inner = ClipBounds(-OX, -OY, Source.FWidth, Source.FHeight, D);
+    if (!IsRectEmpty(Inner)) {
+        if (Source.FPixels.empty()) {
+            Fill(Inner, Source.FFill);
+        } else {
+            const bool SameSurface = &Source == this;
+            TColor* Target = Pixels();
+            // On the same surface, rows are taken in the order that reads each source row
+            // before it is overwritten; memmove does the same within a row.
+            const bool BottomUp = SameSurface && OY < 0;
+            const std::size_t Bytes = static_cast<std::size_t>(Inner.Width()) * sizeof(TColor);
+            for (int K = 0; K < Inner.Height(); ++K) {
+                const int TY = BottomUp ? Inner.Bottom - 1 - K : Inner.Top + K;
+                const TColor* From = Source.Row(static_cast<int>(TY + OY)) + (Inner.Left + OX);
+                TColor* To = Target + static_cast<std::size_t>(TY) * FWidth + Inner.Left;
+                std::memmove(To, From, Bytes);
+            }
+        }
+    }
+    // The rest of the target reads outside Source: white. Written after the copy, since on the
+    // same surface these pixels may be sources of the copy.
+    if (IsRectEmpty(Inner)) {
+        Fill(D, clWhite);
+        return;
+    }
+    Fill(Rect(D.Left, D.Top, D.Right, Inner.Top), clWhite);
+    Fill(Rect(D.Left, Inner.Bottom, D.Right, D.Bottom), clWhite);
+    Fill(Rect(D.Left, Inner.Top, Inner.Left, Inner.Bottom), clWhite);
+    Fill(Rect(Inner.Right, Inner.Top, D.Right, Inner.Bottom), clWhite);
 }
 
 namespace {
@@ -109,10 +196,16 @@ std::string StoredZlib(const std::string& Raw) {
         Out.append(Raw, Pos, N);
         Pos += N;
     } while (Pos < Raw.size());
-    std::uint32_t A = 1, B = 0; // Adler-32
-    for (unsigned char C : Raw) {
-        A = (A + C) % 65521;
-        B = (B + A) % 65521;
+    std::uint32_t A = 1, B = 0; // Adler-32, reduced every 5552 bytes: the most that cannot
+                                // overflow 32 bits
+    for (std::size_t At = 0; At < Raw.size();) {
+        const std::size_t End = std::min(Raw.size(), At + 5552);
+        for (; At < End; ++At) {
+            A += static_cast<unsigned char>(Raw[At]);
+            B += A;
+        }
+        A %= 65521;
+        B %= 65521;
     }
     PutBE32(Out, (B << 16) | A);
     return Out;
@@ -125,6 +218,23 @@ void SaveBytes(const std::string& FileName, const std::string& Bytes) {
 
 } // namespace
 
+std::string TSurface::RgbRows(std::size_t Prefix, char Lead) const {
+    const std::size_t RowBytes = Prefix + 3 * static_cast<std::size_t>(FWidth);
+    std::string Out(RowBytes * static_cast<std::size_t>(FHeight), '\0');
+    char* P = Out.data();
+    for (int Y = 0; Y < FHeight; ++Y) {
+        P = std::fill_n(P, Prefix, Lead);
+        const TColor* R = FPixels.empty() ? nullptr : Row(Y);
+        for (int X = 0; X < FWidth; ++X) {
+            const TColor C = R != nullptr ? R[X] : FFill;
+            *P++ = static_cast<char>(GetRValue(C));
+            *P++ = static_cast<char>(GetGValue(C));
+            *P++ = static_cast<char>(GetBValue(C));
+        }
+    }
+    return Out;
+}
+
 std::string TSurface::ToPNG() const {
     std::string Out("\x89PNG\r\n\x1a\n", 8);
     std::string Header;
@@ -133,32 +243,14 @@ std::string TSurface::ToPNG() const {
     Header +=
         std::string("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
     PutChunk(Out, "IHDR", Header);
-    std::string Raw;
-    Raw.reserve(static_cast<std::size_t>(FHeight) * (1 + 3 * static_cast<std::size_t>(FWidth)));
-    for (int Y = 0; Y < FHeight; ++Y) {
-        Raw.push_back(0); // filter: none
-        for (int X = 0; X < FWidth; ++X) {
-            const TColor C = GetPixel(X, Y);
-            Raw.push_back(static_cast<char>(GetRValue(C)));
-            Raw.push_back(static_cast<char>(GetGValue(C)));
-            Raw.push_back(static_cast<char>(GetBValue(C)));
-        }
-    }
-    PutChunk(Out, "IDAT", StoredZlib(Raw));
+    PutChunk(Out, "IDAT", StoredZlib(RgbRows(1, 0))); // each row: filter "none", then its pixels
     PutChunk(Out, "IEND", "");
     return Out;
 }
 
 std::string TSurface::ToPPM() const {
-    std::string Out = "P6\n" + std::to_string(FWidth) + " " + std::to_string(FHeight) + "\n255\n";
-    for (int Y = 0; Y < FHeight; ++Y)
-        for (int X = 0; X < FWidth; ++X) {
-            const TColor C = GetPixel(X, Y);
-            Out.push_back(static_cast<char>(GetRValue(C)));
-            Out.push_back(static_cast<char>(GetGValue(C)));
-            Out.push_back(static_cast<char>(GetBValue(C)));
-        }
-    return Out;
+    return "P6\n" + std::to_string(FWidth) + " " + std::to_string(FHeight) + "\n255\n" +
+           RgbRows(0, 0);
 }
 
 void TSurface::SaveToPNG(const std::string& FileName) const {

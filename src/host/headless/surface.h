@@ -3,13 +3,15 @@
 
 #include "host/graphics_types.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kestrel::headless {
 
 /// A rectangle of pixels holding colours as RGB values (0x00BBGGRR). Writes outside it are
-/// dropped, reads outside it answer clWhite. The pixels are allocated on the first write.
+/// dropped, reads outside it answer clWhite. The pixels are allocated on the first write that
+/// changes one; until then every pixel has the fill colour.
 class TSurface {
 public:
     TSurface(int Width, int Height, TColor Fill = clWhite);
@@ -17,6 +19,10 @@ public:
     int GetWidth() const { return FWidth; }
     int GetHeight() const { return FHeight; }
     TRect GetBounds() const { return Rect(0, 0, FWidth, FHeight); }
+    /// The colour of every pixel of a surface never written.
+    TColor GetFill() const { return FFill; }
+    /// False while no write has changed a pixel.
+    bool IsAllocated() const { return !FPixels.empty(); }
 
     TColor GetPixel(int X, int Y) const;
     void SetPixel(int X, int Y, TColor Color);
@@ -26,6 +32,18 @@ public:
     void Invert(const TRect& R);
     /// Number of pixels of R (clipped to the surface) that have Color.
     int CountPixels(const TRect& R, TColor Color) const;
+
+    /// Puts the Count pixels from (X, Y) rightwards into Out, read as GetPixel reads them.
+    void ReadRow(std::int64_t X, std::int64_t Y, int Count, TColor* Out) const;
+    /// The pixels of row Y, Y inside the surface, for writing (allocates them).
+    TColor* RowForWrite(int Y);
+    /// Copies the Width x Height pixels of Source from (SourceX, SourceY) to this surface with
+    /// their top-left corner at (X, Y), clipped to this surface. Pixels outside Source arrive
+    /// as clWhite, as GetPixel reads them. Source may be this surface, overlapping or not: the
+    /// result is as if every source pixel had been read before anything was written. Copying
+    /// from a surface never written into one with the same fill allocates nothing.
+    void CopyRect(int X, int Y, int Width, int Height, const TSurface& Source,
+                  std::int64_t SourceX, std::int64_t SourceY);
 
     /// The image as a PNG file's bytes (RGB, 8 bits per channel, stored deflate blocks).
     std::string ToPNG() const;
@@ -37,11 +55,22 @@ public:
 
 private:
     TColor* Pixels(); // the allocated pixels
+    // Row Y of the allocated pixels.
+    const TColor* Row(int Y) const {
+        return FPixels.data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
+    }
+    // The RGB bytes of the image, row after row, each row preceded by Prefix bytes of Lead.
+    std::string RgbRows(std::size_t Prefix, char Lead) const;
 
     int FWidth;  // >= 0
     int FHeight; // >= 0
     TColor FFill;
     std::vector<TColor> FPixels; // row by row, FWidth * FHeight; empty: every pixel is FFill
 };
+
+/// The part of the rectangle (Left, Top, Left + Width, Top + Height) inside Clip, computed
+/// without overflow for any int arguments; an all-zero rectangle when none is.
+TRect ClipBounds(std::int64_t Left, std::int64_t Top, std::int64_t Width, std::int64_t Height,
+                 const TRect& Clip);
 
 } // namespace kestrel::headless

@@ -222,10 +222,9 @@ void THeadlessWindowPlatform::ClientSizeChanged(TWindow& W, int OldWidth, int Ol
     const TRect C = ClientOf(W);
     if (C.Right == OldWidth && C.Bottom == OldHeight)
         return;
+    // The pixels both sizes share are kept; a surface never drawn on stays unallocated.
     auto Resized = std::make_unique<TSurface>(C.Right, C.Bottom, ColorToRGB(clWindow));
-    for (int Y = 0; Y < std::min(C.Bottom, W.Surface->GetHeight()); ++Y)
-        for (int X = 0; X < std::min(C.Right, W.Surface->GetWidth()); ++X)
-            Resized->SetPixel(X, Y, W.Surface->GetPixel(X, Y));
+    Resized->CopyRect(0, 0, W.Surface->GetWidth(), W.Surface->GetHeight(), *W.Surface, 0, 0);
     W.Surface = std::move(Resized);
     for (const auto& DC : W.DCs)
         DC->SetSurface(W.Surface.get());
@@ -488,14 +487,15 @@ void THeadlessWindowPlatform::UpdateWindow(HWND Wnd) {
 void THeadlessWindowPlatform::ScrollWindowEx(HWND Wnd, int DX, int DY, UINT Flags) {
     TWindow& W = Get(Wnd);
     const TRect C = ClientOf(W);
-    // Move the pixels, reading a copy so that overlapping areas come out right.
-    const TSurface Before = *W.Surface;
-    for (int Y = 0; Y < C.Bottom; ++Y)
-        for (int X = 0; X < C.Right; ++X) {
-            const int SX = X - DX, SY = Y - DY;
-            if (SX >= 0 && SY >= 0 && SX < C.Right && SY < C.Bottom)
-                W.Surface->SetPixel(X, Y, Before.GetPixel(SX, SY));
-        }
+    // Move the pixels that stay inside the client area (the copy handles the overlap).
+    const TRect Moving = Intersection(C, W.Surface->GetBounds());
+    const TRect To = ClipBounds(static_cast<std::int64_t>(Moving.Left) + DX,
+                                static_cast<std::int64_t>(Moving.Top) + DY, Moving.Width(),
+                                Moving.Height(), Moving);
+    if (!IsEmpty(To))
+        W.Surface->CopyRect(To.Left, To.Top, To.Width(), To.Height(), *W.Surface,
+                            static_cast<std::int64_t>(To.Left) - DX,
+                            static_cast<std::int64_t>(To.Top) - DY);
     // Pending invalid areas travel with the contents.
     std::vector<TRect> Moved;
     for (const TRect& R : W.Region) {
@@ -1055,9 +1055,7 @@ TSurface THeadlessWindowPlatform::RenderWindow(HWND Wnd) const {
     const int B = BorderOf(W);
     const TRect C = ClientOf(W);
     TSurface Out(W.Width, W.Height, RGB(128, 128, 128));
-    for (int Y = 0; Y < C.Bottom; ++Y)
-        for (int X = 0; X < C.Right; ++X)
-            Out.SetPixel(B + X, B + Y, W.Surface->GetPixel(X, Y));
+    Out.CopyRect(B, B, C.Right, C.Bottom, *W.Surface, 0, 0);
     if (FCaret.Owner == Wnd && FCaret.Visible())
         Out.Invert(IntersectRect(OffsetRect(Bounds(FCaret.X, FCaret.Y, FCaret.Width, FCaret.Height),
                                             B, B),
