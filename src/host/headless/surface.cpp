@@ -29,9 +29,12 @@ TRect ClipBounds(std::int64_t Left, std::int64_t Top, std::int64_t Width, std::i
 }
 
 TColor* TSurface::Pixels() {
-    if (FPixels.empty())
-        FPixels.assign(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), FFill);
-    return FPixels.data();
+    if (FPixels == nullptr)
+        FPixels = std::make_shared<std::vector<TColor>>(
+            static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), FFill);
+    else if (FPixels.use_count() > 1)
+        FPixels = std::make_shared<std::vector<TColor>>(*FPixels);
+    return FPixels->data();
 }
 
 TColor* TSurface::RowForWrite(int Y) {
@@ -42,7 +45,7 @@ TColor* TSurface::RowForWrite(int Y) {
 TColor TSurface::GetPixel(int X, int Y) const {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return clWhite;
-    return FPixels.empty() ? FFill : Row(Y)[X];
+    return FPixels == nullptr ? FFill : Row(Y)[X];
 }
 
 void TSurface::SetPixel(int X, int Y, TColor Color) {
@@ -60,9 +63,13 @@ void TSurface::InvertPixel(int X, int Y) {
 
 void TSurface::Fill(const TRect& R, TColor Color) {
     const TRect C = IntersectRect(R, GetBounds());
-    // Filling a surface never written with its own fill changes nothing: it stays unallocated.
-    if (IsRectEmpty(C) || (FPixels.empty() && Color == FFill))
+    if (IsRectEmpty(C))
         return;
+    // A surface not allocated stays so when the fill leaves all its pixels alike.
+    if (FPixels == nullptr && (Color == FFill || C == GetBounds())) {
+        FFill = Color;
+        return;
+    }
     for (int Y = C.Top; Y < C.Bottom; ++Y)
         std::fill_n(RowForWrite(Y) + C.Left, C.Width(), Color);
 }
@@ -82,7 +89,7 @@ int TSurface::CountPixels(const TRect& R, TColor Color) const {
     const TRect C = IntersectRect(R, GetBounds());
     if (IsRectEmpty(C))
         return 0;
-    if (FPixels.empty())
+    if (FPixels == nullptr)
         return Color == FFill ? C.Width() * C.Height() : 0;
     int N = 0;
     for (int Y = C.Top; Y < C.Bottom; ++Y)
@@ -102,7 +109,7 @@ void TSurface::ReadRow(std::int64_t X, std::int64_t Y, int Count, TColor* Out) c
     const int Before = static_cast<int>(In.Left - X);
     const int After = Count - Before - In.Width();
     std::fill_n(Out, Before, clWhite);
-    if (FPixels.empty())
+    if (FPixels == nullptr)
         std::fill_n(Out + Before, In.Width(), FFill);
     else
         std::copy_n(Row(In.Top) + In.Left, In.Width(), Out + Before);
@@ -120,8 +127,11 @@ void TSurface::CopyRect(int X, int Y, int Width, int Height, const TSurface& Sou
     // The target pixels whose source pixel lies inside Source.
     const TRect Inner = ClipBounds(-OX, -OY, Source.FWidth, Source.FHeight, D);
     if (!IsRectEmpty(Inner)) {
-        if (Source.FPixels.empty()) {
+        if (Source.FPixels == nullptr) {
             Fill(Inner, Source.FFill);
+        } else if (Inner == GetBounds() && OX == 0 && OY == 0 && Source.FWidth == FWidth &&
+                   Source.FHeight == FHeight) {
+            FPixels = Source.FPixels; // all of a surface of the same size: share its pixels
         } else {
             const bool SameSurface = &Source == this;
             TColor* Target = Pixels();
@@ -224,7 +234,7 @@ std::string TSurface::RgbRows(std::size_t Prefix, char Lead) const {
     char* P = Out.data();
     for (int Y = 0; Y < FHeight; ++Y) {
         P = std::fill_n(P, Prefix, Lead);
-        const TColor* R = FPixels.empty() ? nullptr : Row(Y);
+        const TColor* R = FPixels == nullptr ? nullptr : Row(Y);
         for (int X = 0; X < FWidth; ++X) {
             const TColor C = R != nullptr ? R[X] : FFill;
             *P++ = static_cast<char>(GetRValue(C));

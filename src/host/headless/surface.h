@@ -4,6 +4,7 @@
 #include "host/graphics_types.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,8 @@ namespace kestrel::headless {
 
 /// A rectangle of pixels holding colours as RGB values (0x00BBGGRR). Writes outside it are
 /// dropped, reads outside it answer clWhite. The pixels are allocated on the first write that
-/// changes one; until then every pixel has the fill colour.
+/// changes one; until then every pixel has the fill colour. Copies of a surface, and a surface
+/// that CopyRect filled whole from another of its size, share the pixels until either writes.
 class TSurface {
 public:
     TSurface(int Width, int Height, TColor Fill = clWhite);
@@ -19,15 +21,20 @@ public:
     int GetWidth() const { return FWidth; }
     int GetHeight() const { return FHeight; }
     TRect GetBounds() const { return Rect(0, 0, FWidth, FHeight); }
-    /// The colour of every pixel of a surface never written.
+    /// The colour of every pixel while the surface is not allocated.
     TColor GetFill() const { return FFill; }
-    /// False while no write has changed a pixel.
-    bool IsAllocated() const { return !FPixels.empty(); }
+    /// False while every pixel has the fill colour without pixels being stored.
+    bool IsAllocated() const { return FPixels != nullptr; }
+    /// True when this surface holds the very pixels of Other (shared until one of them writes).
+    bool SharesPixelsWith(const TSurface& Other) const {
+        return FPixels != nullptr && FPixels == Other.FPixels;
+    }
 
     TColor GetPixel(int X, int Y) const;
     void SetPixel(int X, int Y, TColor Color);
     void InvertPixel(int X, int Y);
-    /// Fills the part of R inside the surface.
+    /// Fills the part of R inside the surface. Filling all of a surface not allocated changes
+    /// its fill colour and allocates nothing.
     void Fill(const TRect& R, TColor Color);
     void Invert(const TRect& R);
     /// Number of pixels of R (clipped to the surface) that have Color.
@@ -54,10 +61,10 @@ public:
     void SaveToPPM(const std::string& FileName) const;
 
 private:
-    TColor* Pixels(); // the allocated pixels
-    // Row Y of the allocated pixels.
+    TColor* Pixels(); // the allocated pixels, this surface's own (shared ones are copied)
+    // Row Y of the allocated pixels, for reading.
     const TColor* Row(int Y) const {
-        return FPixels.data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
+        return FPixels->data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
     }
     // The RGB bytes of the image, row after row, each row preceded by Prefix bytes of Lead.
     std::string RgbRows(std::size_t Prefix, char Lead) const;
@@ -65,7 +72,9 @@ private:
     int FWidth;  // >= 0
     int FHeight; // >= 0
     TColor FFill;
-    std::vector<TColor> FPixels; // row by row, FWidth * FHeight; empty: every pixel is FFill
+    // Row by row, FWidth * FHeight; nullptr: every pixel is FFill. Shared with other surfaces
+    // until a write, which goes through Pixels and so gets its own copy first.
+    std::shared_ptr<std::vector<TColor>> FPixels;
 };
 
 /// The part of the rectangle (Left, Top, Left + Width, Top + Height) inside Clip, computed
