@@ -292,9 +292,7 @@ TSize THeadlessDC::DrawText(int X, int Y, const char* Text, int Count, bool Tabb
                                   static_cast<std::int64_t>(Y) + FOrigin.Y, Width, Height, Clip),
                        FBkColor);
     Layout(Text, Count, Tabbed, TabCount, TabPositions, X, TabOrigin,
-           [&](unsigned char B, int CellX, int Advance) {
-               DrawGlyph(B, CellX, Y, Advance, Clip);
-           });
+           [&](unsigned char B, int CellX, int Advance) { DrawGlyph(B, CellX, Y, Advance, Clip); });
     return TSize{Width, Height};
 }
 
@@ -493,8 +491,8 @@ bool THeadlessDC::BitBlt(int X, int Y, int W, int H, HDC Source, int XSrc, int Y
         return false;
     const TRect D = ClipBounds(static_cast<std::int64_t>(X) + FOrigin.X,
                                static_cast<std::int64_t>(Y) + FOrigin.Y, W, H, ClipInSurface());
-    const bool Known = NeedsSource || Rop == DSTINVERT || Rop == PATCOPY || Rop == BLACKNESS ||
-                       Rop == WHITENESS;
+    const bool Known =
+        NeedsSource || Rop == DSTINVERT || Rop == PATCOPY || Rop == BLACKNESS || Rop == WHITENESS;
     if (IsRectEmpty(D))
         return true;
     if (!Known)

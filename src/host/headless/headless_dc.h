@@ -70,8 +70,8 @@ private:
 /// A device context of the headless platform. It draws into Surface (when given; a printer
 /// without page rendering has none) and appends its drawing calls to Record (when given).
 /// Glyphs are a 5 x 7 bitmap font scaled into each character's advance (a hollow box for bytes
-/// without a shape), so that screenshots are readable and tests can tell where text lies. Window contexts use an
-/// origin (where the context's (0, 0) lies on the surface) and a clip rectangle.
+/// without a shape), so that screenshots are readable and tests can tell where text lies. Window
+/// contexts use an origin (where the context's (0, 0) lies on the surface) and a clip rectangle.
 class THeadlessDC : public TDeviceContext {
 public:
     THeadlessDC(const TDeviceInfo& Info, TSurface* Surface, TDrawRecord* Record);

@@ -25,7 +25,8 @@ TRect ClipBounds(std::int64_t Left, std::int64_t Top, std::int64_t Width, std::i
     if (R <= L || B <= T)
         return TRect{};
     // Each bound lies within Clip's, so it fits an int.
-    return TRect{static_cast<int>(L), static_cast<int>(T), static_cast<int>(R), static_cast<int>(B)};
+    return TRect{static_cast<int>(L), static_cast<int>(T), static_cast<int>(R),
+                 static_cast<int>(B)};
 }
 
 TColor* TSurface::Pixels() {

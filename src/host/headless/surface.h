@@ -49,8 +49,8 @@ public:
     /// as clWhite, as GetPixel reads them. Source may be this surface, overlapping or not: the
     /// result is as if every source pixel had been read before anything was written. Copying
     /// from a surface never written into one with the same fill allocates nothing.
-    void CopyRect(int X, int Y, int Width, int Height, const TSurface& Source,
-                  std::int64_t SourceX, std::int64_t SourceY);
+    void CopyRect(int X, int Y, int Width, int Height, const TSurface& Source, std::int64_t SourceX,
+                  std::int64_t SourceY);
 
     /// The image as a PNG file's bytes (RGB, 8 bits per channel, stored deflate blocks).
     std::string ToPNG() const;

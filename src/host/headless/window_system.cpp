@@ -499,14 +499,16 @@ void THeadlessWindowPlatform::ScrollWindowEx(HWND Wnd, int DX, int DY, UINT Flag
     // Pending invalid areas travel with the contents.
     std::vector<TRect> Moved;
     for (const TRect& R : W.Region) {
-        const TRect M = Intersection(TRect{R.Left + DX, R.Top + DY, R.Right + DX, R.Bottom + DY}, C);
+        const TRect M = ClipBounds(static_cast<std::int64_t>(R.Left) + DX,
+                                   static_cast<std::int64_t>(R.Top) + DY, R.Width(), R.Height(), C);
         if (!IsEmpty(M))
             Moved.push_back(M);
     }
     W.Region = std::move(Moved);
     if ((Flags & SW_INVALIDATE) == 0)
         return;
-    const TRect Kept = Intersection(TRect{C.Left + DX, C.Top + DY, C.Right + DX, C.Bottom + DY}, C);
+    const TRect Kept = ClipBounds(static_cast<std::int64_t>(C.Left) + DX,
+                                  static_cast<std::int64_t>(C.Top) + DY, C.Width(), C.Height(), C);
     for (const TRect& Uncovered : Subtract(C, Kept))
         AddToRegion(W, Uncovered);
     if ((Flags & SW_ERASE) != 0 && !W.Region.empty())
