@@ -311,8 +311,20 @@ void TTextViewer::SyncMapBoundary() {
         MapBoundary = pbNone;
 }
 
-void TTextViewer::SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page) {
+void TTextViewer::SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page,
+                               std::int64_t X) {
     PositiontextAt(Offset);
+    if (X > 0 && Offset > 0 && LineStart == Offset && PrevLineStart < LineStart) {
+        // A point past the first character whose offset starts a line: it sits at the end of
+        // the line before, which runs into this one with no line break (a wrapped line, or
+        // text before a form feed). That line is the anchor's.
+        std::int64_t T = PrevLineStart;
+        std::int64_t W = 0;
+        std::int64_t Len = 0;
+        Buffer->GetNextLine(T, W, Len);
+        if (T == Offset && PrevLineStart + Len == Offset)
+            PositiontextAt(PrevLineStart);
+    }
     MapLine = Line;
     MapPage = Page;
     SyncMapBoundary();
@@ -341,10 +353,10 @@ void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
             static_cast<double>(Size) *
             (static_cast<double>(Line) / static_cast<double>(LastLine)));
         if (std::abs(SelStartOffset - E) <= AnchorReach) {
-            SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage);
+            SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage, SelStart.X);
             Placed = true;
         } else if (std::abs(SelEndOffset - E) <= AnchorReach) {
-            SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage);
+            SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage, SelEnd.X);
             Placed = true;
         } else if (D0 > JumpDistance && DC > JumpDistance && DS > JumpDistance &&
                    DE > JumpDistance) {
@@ -369,9 +381,9 @@ void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
             if (CaretLineStart != LineStart)
                 SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
         } else if (DS <= D0 && DS <= DC && DS <= DE) {
-            SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage);
+            SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage, SelStart.X);
         } else if (DE <= D0 && DE <= DC && DE <= DS) {
-            SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage);
+            SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage, SelEnd.X);
         }
     }
     HardBreakIndex = LastAtOrBefore(HardBreaks, MapLine);
@@ -413,9 +425,9 @@ void TTextViewer::GotoPosition(std::int64_t Offset) {
         if (CaretLineStart != LineStart)
             SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
     } else if (DS <= DL && DS <= DC && DS <= DE) {
-        SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage);
+        SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage, SelStart.X);
     } else if (DE <= DL && DE <= DC && DE <= DS) {
-        SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage);
+        SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage, SelEnd.X);
     }
     // The offset of a form feed that ends the text of the line before it (no line break in
     // between) is the end of that line, from either direction.
@@ -718,8 +730,9 @@ void TTextViewer::EstimateNumLines() {
 
     for (std::int64_t K = 0; K < CountStepLines;) {
         CountPassesLine(Len);
-        if (ScanOffset == TopLineStart) {
+        if (ScanOffset == TopLineStart && TopLineStartLine == TopLine) {
             TopLine = ScanLine;
+            TopLineStartLine = ScanLine;
             VertScrollBar->SetPosition(ScanLine);
             K -= LinesOnScreen; // the lines on the screen get their numbers in this step
         }
@@ -748,8 +761,9 @@ void TTextViewer::EstimateNumLines() {
             if (W > LongestLine)
                 SetLongestLine(W);
             CountPassesLine(Len);
-            if (ScanOffset == TopLineStart) {
+            if (ScanOffset == TopLineStart && TopLineStartLine == TopLine) {
                 TopLine = ScanLine;
+                TopLineStartLine = ScanLine;
                 VertScrollBar->SetPosition(ScanLine);
             }
             VertScrollBar->SetPosition(TopLine);
@@ -1060,6 +1074,7 @@ void TTextViewer::ReInitialise() {
         SetMaxLineLength(MaxLineLength);
     }
     TopLineStart = 0;
+    TopLineStartLine = 0;
 }
 
 } // namespace kestrel

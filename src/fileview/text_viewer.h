@@ -234,7 +234,12 @@ protected:
     /// HardBreakIndex and MapBoundary for the present MapLine.
     void SyncMapBoundary();
     /// Maps the line at Offset and numbers it Line on page Page (an anchor whose number is known).
-    void SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page);
+    /// X is the anchor's character index in its line: an offset at the end of a wrapped line is
+    /// also the start of the next one, and X > 0 says it belongs to the line that ends there.
+    void SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page,
+                      std::int64_t X = 0);
+    /// TopLineStart made to describe the present TopLine (the map is left on TopLine).
+    void LocateTopLine();
     /// GetTextPos on the map line: the offset under pixel X, Beyond the spaces past its end.
     std::int64_t TextPosOnMap(std::int64_t X, std::int64_t& Beyond);
     /// Records the next of a run of consecutive display line starts (see RecentLineStarts).
@@ -285,6 +290,9 @@ protected:
     std::int64_t ColumnLeft = 0; // pixel edges of a column selection
     std::int64_t ColumnRight = 0;
     std::int64_t TopLineStart = 0;
+    // The TopLine that TopLineStart was found for: a scroll that paints only the uncovered rows
+    // changes TopLine without painting the top row, and a stale offset must not renumber it.
+    std::int64_t TopLineStartLine = 0;
 
     // ---- Background count
     std::int64_t ScanOffset = 0;

@@ -23,9 +23,16 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         return;
     std::int64_t W = 0;
     std::int64_t N = 0;
+    // How the count learns the offset of the top line. A scroll paints only the rows it
+    // uncovered, so the top line is found first when it moved since it was last recorded (it
+    // is at most a screen away from the rows painted).
+    if (FirstLine != TopLine && TopLineStartLine != TopLine)
+        LocateTopLine();
     GotoLine(FirstLine, W, N);
-    if (FirstLine == TopLine)
-        TopLineStart = LineStart; // how the count learns the offset of the top line
+    if (FirstLine == TopLine) {
+        TopLineStart = LineStart;
+        TopLineStartLine = MapLine; // short of TopLine when the text ended first
+    }
     TCanvas* C = GetCanvas();
     const int ClientW = GetClientWidth();
     const int ClientH = GetClientHeight();
@@ -101,6 +108,12 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     }
     if (Y < Bottom) // rows below the end of the text
         C->FillRect(Rect(0, Pixel(Y), ClientW, Pixel(Bottom)));
+}
+
+void TTextViewer::LocateTopLine() {
+    LocateLine(TopLine, true);
+    TopLineStart = LineStart;
+    TopLineStartLine = MapLine;
 }
 
 void TTextViewer::DrawEOLChar(std::int64_t Y) {

@@ -3,6 +3,8 @@
 // (The randomized comparison with a reference line index is among the slow tests.)
 #include "text_viewer_fixture.h"
 
+#include <functional>
+
 
 namespace kestrel::test {
 namespace {
@@ -454,6 +456,117 @@ TEST_F(TextViewerMapTest, TheCountMakesTheNumbersExactAfterAThumbDrag) {
     ASSERT_FALSE(Texts.empty());
     EXPECT_EQ(Texts.front().Text,
               G.Text(Start, static_cast<std::int64_t>(Texts.front().Text.size())));
+}
+
+// The top row's offset is the one the count renumbers TopLine by; a scroll that paints only the
+// rows it uncovered must not leave the count an older top line's offset.
+TEST_F(TextViewerMapTest, ScrollingWhileTheCountRunsLeavesTheTopLineNumberedByItsOwnRow) {
+    V->SetWrapMode(opNone);
+    std::string Text;
+    for (int I = 0; I < 6000; ++I)
+        Text += "line " + std::to_string(I) + "\n";
+    auto Scroll = [&](int Code, int Times) {
+        for (int I = 0; I < Times; ++I) {
+            Win().PostMessage(V->Wnd(), WM_VSCROLL, MakeScrollWParam(Code, 0), 0);
+            Pump();
+        }
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void()> Move;
+    };
+    const std::vector<TCase> Cases{
+        {"lines down", [&] { Scroll(SB_LINEDOWN, 3); }},
+        {"a page down", [&] { Scroll(SB_PAGEDOWN, 1); }},
+        {"lines up and down", [&] { Scroll(SB_LINEUP, 2); Scroll(SB_LINEDOWN, 6); }},
+        {"caret moved with its row", [&] {
+             std::int64_t Beyond = 0;
+             V->SetLineNumber(V->GetTopLine() + 2);
+             const std::int64_t Below =
+                 V->GetTextPos(LongPoint(0, V->GetTopLine() + 7), Beyond);
+             V->GotoLocation(Below); // SetLineNumber, then SetDeltaY by five lines
+             Pump();
+         }}};
+    for (const TCase& C : Cases) {
+        SetText(Text);
+        DragThumb(3000); // an estimated jump: the count starts over behind the view
+        ASSERT_TRUE(V->GetLineNumbersPending()) << C.Name;
+        const std::int64_t TopBefore = V->GetTopLine();
+        C.Move();
+        ASSERT_NE(V->GetTopLine(), TopBefore) << C.Name;
+        ASSERT_FALSE(V->GetCountComplete()) << C.Name;
+        std::int64_t Beyond = 0;
+        const std::int64_t TopOffset = V->GetTextPos(LongPoint(0, V->GetTopLine()), Beyond);
+        RunIdle();
+        ASSERT_TRUE(V->GetCountComplete()) << C.Name;
+        const std::vector<TRefLine> Ref = ReferenceLines();
+        EXPECT_EQ(V->GetTopLine(), IndexOf(Ref, TopOffset)) << C.Name;
+        EXPECT_EQ(V->GetVertScrollBar()->GetPosition(), V->GetTopLine()) << C.Name;
+        EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << C.Name;
+        // The repaint shows the same row at its exact number.
+        const auto Texts = TextCalls(Repaint(), headless::doTabbedTextOut);
+        ASSERT_FALSE(Texts.empty()) << C.Name;
+        EXPECT_EQ(Texts.front().Text, "line " + std::to_string(V->GetTopLine())) << C.Name;
+    }
+}
+
+// A selection end at the end of a wrapped display line has the offset of the next line's start;
+// it must anchor the map on its own line.
+TEST_F(TextViewerMapTest, SelectionEndsAtTheEndOfAWrappedLineAnchorTheirOwnLine) {
+    V->SetWrapMode(opAbsoluteWrap);
+    V->SetMaxLineLength(10);
+    const std::string Text = "first\nsecond paragraph wraps over lines\nthird\f\nfour";
+    SetText(Text);
+    ASSERT_TRUE(V->CompleteCount());
+    const std::vector<TRefLine> Ref = ReferenceLines();
+    const auto Size = static_cast<std::int64_t>(Text.size());
+    // The display line an offset belongs to, as GotoPosition places it (text before a form
+    // feed ends on the line before it).
+    auto LineOf = [&](std::int64_t Offset) {
+        std::int64_t L = 0;
+        while (L + 1 < static_cast<std::int64_t>(Ref.size()) && Ref[L + 1].Start <= Offset)
+            ++L;
+        if (L > 0 && Offset == Ref[L].Start && Text[static_cast<std::size_t>(Offset)] == '\f' &&
+            Ref[L - 1].Start + Ref[L - 1].Length == Offset)
+            --L;
+        return L;
+    };
+    int Ends = 0;
+    for (std::size_t L = 0; L + 1 < Ref.size(); ++L) {
+        const TRefLine& R = Ref[L];
+        if (R.Length == 0 || R.Start + R.Length != Ref[L + 1].Start)
+            continue; // the line ends with a line break: its end is not ambiguous
+        ++Ends;
+        const auto Line = static_cast<std::int64_t>(L);
+        const TLongPoint AtEnd = LongPoint(R.Length, Line);
+        for (const bool EndAnchor : {true, false}) {
+            const std::string Where = "line " + std::to_string(L) +
+                                      (EndAnchor ? ", selection end" : ", selection start");
+            if (EndAnchor)
+                V->SetSelectionForTest(ZeroPoint, AtEnd, smExtend);
+            else
+                V->SetSelectionForTest(AtEnd, LongPoint(0, Ref.size() - 1), smExtend);
+            const std::int64_t Anchor = EndAnchor ? V->GetSelEndOffset() : V->GetSelStartOffset();
+            ASSERT_EQ(Anchor, Ref[L + 1].Start) << Where;
+            // Every offset from the anchor, near ones first: each is placed from it.
+            for (std::int64_t D = 0; D <= Size; ++D) {
+                for (const std::int64_t O : {Anchor + D, Anchor - D}) {
+                    if (O < 0 || O > Size)
+                        continue;
+                    if (EndAnchor)
+                        V->SetSelectionForTest(ZeroPoint, AtEnd, smExtend);
+                    else
+                        V->SetSelectionForTest(AtEnd, LongPoint(0, Ref.size() - 1), smExtend);
+                    const TLongPoint P = V->OffsetToPoint(O);
+                    ASSERT_EQ(P.Y, LineOf(O)) << Where << ", offset " << O;
+                    ASSERT_EQ(P.X, O - Ref[static_cast<std::size_t>(P.Y)].Start) << Where;
+                }
+            }
+            EXPECT_EQ(V->TextOffset(EndAnchor ? V->GetSelEnd() : V->GetSelStart()), Anchor)
+                << Where;
+        }
+    }
+    EXPECT_GE(Ends, 3) << "the text wraps";
 }
 
 // ---- Wrap modes -----------------------------------------------------------------------------

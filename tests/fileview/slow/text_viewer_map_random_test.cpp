@@ -121,10 +121,27 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
             break;
         case 9: {
             const std::int64_t Other = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
-            const std::int64_t A = std::min(Offset, Other);
-            const std::int64_t B = std::max(Offset, Other);
-            const TLongPoint PA = V->OffsetToPoint(A);
-            const TLongPoint PB = V->OffsetToPoint(B);
+            // Line starts often, wrapped lines' ends among them.
+            auto Snap = [&](std::int64_t O) {
+                const auto I = static_cast<std::size_t>(Rng() % static_cast<std::uint64_t>(N));
+                return Rng() % 2 == 0 ? Ref[I].Start : O;
+            };
+            const std::int64_t One = Snap(Offset);
+            const std::int64_t Two = Snap(Other);
+            const std::int64_t A = std::min(One, Two);
+            const std::int64_t B = std::max(One, Two);
+            // An offset that starts a wrapped line is also the end of the line before it:
+            // half the time the point is taken there.
+            auto PointAt = [&](std::int64_t O) {
+                TLongPoint P = V->OffsetToPoint(O);
+                const std::int64_t I = IndexOf(Ref, O);
+                if (I > 0 && P.Y > 0 && P.X == 0 && Ref[I - 1].Length > 0 &&
+                    Ref[I - 1].Start + Ref[I - 1].Length == O && Rng() % 2 == 0)
+                    P = LongPoint(Ref[I - 1].Length, P.Y - 1);
+                return P;
+            };
+            const TLongPoint PA = PointAt(A);
+            const TLongPoint PB = PointAt(B);
             V->SetSelectionForTest(PA, PB, smExtend);
             What = "select " + std::to_string(A) + " to " + std::to_string(B);
             SelA = V->GetSelStartOffset();
