@@ -4,6 +4,8 @@
 #include "textbuff/edit_stream.h"
 #include "textbuff/text_stream.h"
 
+#include "heap_count.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -12,49 +14,7 @@
 #include <new>
 #include <random>
 
-namespace {
-
-// Live heap bytes of the whole program, counted by the replaced global allocation functions.
-std::atomic<std::int64_t> LiveBytes{0};
-constexpr std::size_t Header = 16; // keeps the alignment malloc gives
-
-void* Allocate(std::size_t Size) {
-    void* Block = std::malloc(Size + Header);
-    if (Block == nullptr)
-        throw std::bad_alloc();
-    *static_cast<std::size_t*>(Block) = Size;
-    LiveBytes += static_cast<std::int64_t>(Size);
-    return static_cast<char*>(Block) + Header;
-}
-
-void Release(void* P) noexcept {
-    if (P == nullptr)
-        return;
-    void* Block = static_cast<char*>(P) - Header;
-    LiveBytes -= static_cast<std::int64_t>(*static_cast<std::size_t*>(Block));
-    std::free(Block);
-}
-
-} // namespace
-
-void* operator new(std::size_t Size) {
-    return Allocate(Size);
-}
-void* operator new[](std::size_t Size) {
-    return Allocate(Size);
-}
-void operator delete(void* P) noexcept {
-    Release(P);
-}
-void operator delete[](void* P) noexcept {
-    Release(P);
-}
-void operator delete(void* P, std::size_t) noexcept {
-    Release(P);
-}
-void operator delete[](void* P, std::size_t) noexcept {
-    Release(P);
-}
+using kestrel::bench::LiveBytes;
 
 namespace {
 

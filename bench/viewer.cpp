@@ -8,6 +8,8 @@
 #include "support/testdata/generated_text.h"
 #include "textbuff/text_stream.h"
 
+#include "heap_count.h"
+
 #include <benchmark/benchmark.h>
 
 #include "host/sysutils.h"
@@ -20,53 +22,8 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-// Live and peak heap bytes of the whole program.
-std::atomic<std::int64_t> LiveBytes{0};
-std::atomic<std::int64_t> PeakBytes{0};
-constexpr std::size_t Header = 16; // keeps the alignment malloc gives
-
-void* Allocate(std::size_t Size) {
-    void* Block = std::malloc(Size + Header);
-    if (Block == nullptr)
-        throw std::bad_alloc();
-    *static_cast<std::size_t*>(Block) = Size;
-    const std::int64_t Live = LiveBytes += static_cast<std::int64_t>(Size);
-    std::int64_t Peak = PeakBytes;
-    while (Live > Peak && !PeakBytes.compare_exchange_weak(Peak, Live)) {
-    }
-    return static_cast<char*>(Block) + Header;
-}
-
-void Release(void* P) noexcept {
-    if (P == nullptr)
-        return;
-    void* Block = static_cast<char*>(P) - Header;
-    LiveBytes -= static_cast<std::int64_t>(*static_cast<std::size_t*>(Block));
-    std::free(Block);
-}
-
-} // namespace
-
-void* operator new(std::size_t Size) {
-    return Allocate(Size);
-}
-void* operator new[](std::size_t Size) {
-    return Allocate(Size);
-}
-void operator delete(void* P) noexcept {
-    Release(P);
-}
-void operator delete[](void* P) noexcept {
-    Release(P);
-}
-void operator delete(void* P, std::size_t) noexcept {
-    Release(P);
-}
-void operator delete[](void* P, std::size_t) noexcept {
-    Release(P);
-}
+using kestrel::bench::LiveBytes;
+using kestrel::bench::PeakBytes;
 
 namespace kestrel {
 namespace {
