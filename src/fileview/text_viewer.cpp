@@ -5,6 +5,7 @@
 #include "host/printers.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -728,6 +729,12 @@ void TTextViewer::EstimateNumLines() {
     if (State.Contains(vsMouseDown) || State.Contains(vsDragging))
         return; // the count waits while a mouse button is held
 
+    // The lines after the first come in runs of plain lines where the buffer can give them,
+    // each exactly as GetNextLine would; the rest one by one.
+    std::array<TLineSpan, CountStepLines> Run;
+    std::int64_t RunAt = 0;
+    std::int64_t RunLength = 0;
+    std::int64_t NoRunFor = 0; // after a line that began no run, a few go one by one
     for (std::int64_t K = 0; K < CountStepLines;) {
         CountPassesLine(Len);
         if (ScanOffset == TopLineStart && TopLineStartLine == TopLine) {
@@ -743,7 +750,9 @@ void TTextViewer::EstimateNumLines() {
             ++ScanLine;
         ScanOffset = N;
         const auto Breaks = static_cast<std::int64_t>(HardBreaks.size());
-        if (ByteAt(N) == FormFeed) {
+        // Inside a run the next line is known to begin with no form feed.
+        const bool InRun = RunAt < RunLength;
+        if (!InRun && ByteAt(N) == FormFeed) {
             HardBreaks.push_back(ScanLine);
             PageStep();
             ScanBoundary = pbHardPageBreak;
@@ -753,7 +762,25 @@ void TTextViewer::EstimateNumLines() {
         } else {
             ScanBoundary = pbNone;
         }
-        if (!Buffer->GetNextLine(N, W, Len)) {
+        if (RunAt == RunLength && NoRunFor > 0) {
+            --NoRunFor;
+        } else if (RunAt == RunLength) {
+            RunAt = 0;
+            RunLength = Buffer->ScanPlainLines(
+                N, std::clamp<std::int64_t>(CountStepLines - K, 1, CountStepLines), Run.data());
+            if (RunLength == 0)
+                NoRunFor = 8; // wrapped or unusual lines: no second try at every line
+        }
+        bool More = true;
+        if (RunAt < RunLength) {
+            const TLineSpan& L = Run[static_cast<std::size_t>(RunAt++)];
+            N = L.Next;
+            W = L.Width;
+            Len = L.Count;
+        } else {
+            More = Buffer->GetNextLine(N, W, Len);
+        }
+        if (!More) {
             // The end of the text: the line at ScanOffset is the last one.
             SetLastLine(ScanLine);
             CountComplete = true;

@@ -415,6 +415,48 @@ std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::in
     }
 }
 
+std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
+                              const TScanMetrics& M, std::int64_t MaxLines, TLineSpan* Lines) {
+    assert(M.UniformWidth > 0 && "the uniform route needs uniform widths");
+    const std::int64_t U = M.UniformWidth;
+    const std::int64_t Limit = MaxWidth != 0 ? MaxWidth : NoWrapWidth;
+    const std::uint8_t* const End = Buffer + N;
+    bytescan::TBelowWalk<CR + 1> Controls(Buffer, End);
+    std::int64_t Stored = 0;
+    const std::uint8_t* Line = Buffer; // start of the line being scanned
+    const std::uint8_t* I = Buffer;    // start of the run of characters not yet measured
+    std::int64_t W = 0;
+    int TabIndex = 0;
+    while (Stored < MaxLines) {
+        const std::uint8_t* Next = Controls.Next();
+        if (Next < End && !IsLayoutControl(*Next))
+            continue; // another control byte: an ordinary character
+        const std::int64_t RunW = (Next - I) * U;
+        if (RunW > Limit - W || Next == End)
+            break; // it wraps, or goes on beyond the range
+        const std::uint8_t B = *Next;
+        W += RunW;
+        if (B == LF || (B == CR && Next + 1 < End && Next[1] == LF)) {
+            if (B == CR)
+                Controls.Next(); // its LF
+            const std::uint8_t* After = Next + (B == LF ? 1 : 2);
+            Lines[Stored++] = TLineSpan{After - Buffer, Next - Line, W};
+            Line = I = After;
+            W = 0;
+            TabIndex = 0;
+            continue;
+        }
+        if (B != TAB)
+            break; // a form feed or a lone CR: left to the general scan
+        const std::int64_t A = TabAdvance(W, TabIndex, M);
+        if (A > Limit - W)
+            break; // the tab wraps
+        W += A;
+        I = Next + 1;
+    }
+    return Stored;
+}
+
 std::int64_t MaxAdvance(const TScanMetrics& M) {
     std::int64_t Max = std::max<std::int64_t>(1, M.DefaultTabWidth);
     for (int I = 0; I < 256; ++I) {

@@ -58,6 +58,22 @@ bool ScanForEolBytewise(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uin
 std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
                              const TScanMetrics& Metrics, std::int64_t& Width, std::int64_t& Count);
 
+/// A display line as the scan gives it: the start of the line after it, its characters (line
+/// break not counted) and its width.
+struct TLineSpan {
+    std::int64_t Next = 0;
+    std::int64_t Count = 0;
+    std::int64_t Width = 0;
+};
+
+/// ScanUniformLine for the lines one after the other from Buffer[0], at most MaxLines, into
+/// Lines (Next relative to Buffer): each exactly as ScanUniformLine gives it, stopping before the
+/// first line it leaves to the general scan (0 taken) or that wraps. One walk over the control
+/// bytes serves them all. Returns the number of lines stored.
+std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
+                              const TScanMetrics& Metrics, std::int64_t MaxLines,
+                              TLineSpan* Lines);
+
 /// The largest advance one byte can take with Metrics (a character or a tab at any width), or 0
 /// when a width is negative. A line of N bytes is never wider than N times this.
 std::int64_t MaxAdvance(const TScanMetrics& Metrics);

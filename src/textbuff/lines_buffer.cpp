@@ -412,6 +412,22 @@ std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines) 
     return Lines;
 }
 
+std::int64_t TLinesBuffer::ScanPlainLines(std::int64_t Pos, std::int64_t MaxLines,
+                                          TLineSpan* Lines) {
+    if (Pos < 0 || Pos >= TextSize || MaxLines <= 0)
+        return 0;
+    DemandState(AllStates);
+    // The condition of GetNextLine's fast route, whose widths are those of the actual set.
+    if (ActualUniform <= 0 || DisplayAveCharWidth != ActualAveCharWidth)
+        return 0;
+    const std::uint8_t* Buffer = GetText(Pos);
+    const std::int64_t N = std::min(ValidEnd - Buffer + 1, TextSize - Pos);
+    const std::int64_t Stored = ScanUniformLines(Buffer, N, MaxWidth, ActualMetrics(), MaxLines, Lines);
+    for (std::int64_t I = 0; I < Stored; ++I)
+        Lines[I].Next += Pos;
+    return Stored;
+}
+
 bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width) {
     Width = 0;
     if (X <= 0)

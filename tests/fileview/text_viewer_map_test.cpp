@@ -4,6 +4,7 @@
 #include "text_viewer_fixture.h"
 
 #include <functional>
+#include <random>
 
 
 namespace kestrel::test {
@@ -567,6 +568,56 @@ TEST_F(TextViewerMapTest, SelectionEndsAtTheEndOfAWrappedLineAnchorTheirOwnLine)
         }
     }
     EXPECT_GE(Ends, 3) << "the text wraps";
+}
+
+// The count takes runs of plain lines at once and the rest one by one: the lines, the hard
+// breaks, the pages and the widest line must be those of a walk line by line.
+TEST_F(TextViewerMapTest, TheCountAgreesWithAWalkLineByLineOverMixedLines) {
+    std::mt19937 Rng(4711);
+    std::string Text;
+    while (Text.size() < 60000) {
+        const unsigned R = Rng() % 60;
+        if (R == 0)
+            Text += '\f';
+        else if (R == 1)
+            Text += "lone\rcr";
+        else if (R < 8)
+            Text += std::string(1 + Rng() % 300, 'w'); // wider than the window
+        for (unsigned W = Rng() % 12; W > 0; --W)
+            Text += Rng() % 7 == 0 ? "\tcol" : " word";
+        Text += Rng() % 3 == 0 ? "\r\n" : "\n";
+    }
+    V->SetLinesPerPageForTest(23);
+    for (const TWrapModes Mode : {opNone, opWrapScreenWidth, opAbsoluteWrap}) {
+        const std::string Where = "mode " + std::to_string(Mode);
+        V->SetMaxLineLength(40);
+        V->SetWrapMode(Mode);
+        SetText(Text);
+        ASSERT_TRUE(V->CompleteCount()) << Where;
+        const std::vector<TRefLine> Ref = ReferenceLines();
+        EXPECT_EQ(V->GetLastLine(), static_cast<std::int64_t>(Ref.size()) - 1) << Where;
+        std::vector<std::int64_t> Breaks;
+        std::int64_t Widest = 0;
+        for (std::size_t I = 0; I < Ref.size(); ++I) {
+            if (Ref[I].Start < V->GetTextSize() && Text[static_cast<std::size_t>(Ref[I].Start)] == '\f')
+                Breaks.push_back(static_cast<std::int64_t>(I));
+            Widest = std::max(Widest, Ref[I].Width);
+        }
+        EXPECT_EQ(V->GetHardBreaks(), Breaks) << Where;
+        if (Mode == opNone)
+            EXPECT_EQ(V->GetLongestLine(), Widest) << Where;
+        else
+            EXPECT_GE(V->GetLongestLine(), Widest) << Where;
+        // Pages: the map walked from the first line begins the same pages.
+        V->GotoFirstLine();
+        std::int64_t Page = V->GetMapPage();
+        while (V->GotoNextLine()) {
+            if (V->GetMapBoundary() != pbNone)
+                ++Page;
+        }
+        EXPECT_EQ(V->GetPageCount(), Page) << Where;
+        EXPECT_EQ(V->GetMapLine(), V->GetLastLine()) << Where;
+    }
 }
 
 // ---- Wrap modes -----------------------------------------------------------------------------
