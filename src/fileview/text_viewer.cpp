@@ -766,8 +766,10 @@ void TTextViewer::EstimateNumLines() {
             --NoRunFor;
         } else if (RunAt == RunLength) {
             RunAt = 0;
+            // Lines no wider than the widest seen need not be measured (their width is -1).
             RunLength = Buffer->ScanPlainLines(
-                N, std::clamp<std::int64_t>(CountStepLines - K, 1, CountStepLines), Run.data());
+                N, std::clamp<std::int64_t>(CountStepLines - K, 1, CountStepLines), Run.data(),
+                LongestLine);
             if (RunLength == 0)
                 NoRunFor = 8; // wrapped or unusual lines: no second try at every line
         }

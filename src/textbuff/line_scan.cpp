@@ -416,43 +416,84 @@ std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::in
 }
 
 std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
-                              const TScanMetrics& M, std::int64_t MaxLines, TLineSpan* Lines) {
+                              const TScanMetrics& M, std::int64_t MaxLines, std::int64_t Known,
+                              TLineSpan* Lines) {
     assert(M.UniformWidth > 0 && "the uniform route needs uniform widths");
-    const std::int64_t U = M.UniformWidth;
     const std::int64_t Limit = MaxWidth != 0 ? MaxWidth : NoWrapWidth;
+    if (Limit < 0)
+        return 0; // no character fits: the general scan's rule
+    // A line no wider than Known for certain, and not wrapped, needs no measuring: characters
+    // advance by the uniform width, a tab at most to the farthest stop or the default spacing.
+    const std::int64_t U = M.UniformWidth;
+    std::int64_t TabMax = std::max<std::int64_t>({1, M.DefaultTabWidth, U});
+    for (std::int64_t I = 0; I < M.TabCount; ++I)
+        TabMax = std::max(TabMax, M.TabPositions[I]);
+    const std::int64_t Bound = Known >= 0 ? std::min(Known, Limit) : -1;
     const std::uint8_t* const End = Buffer + N;
-    bytescan::TBelowWalk<CR + 1> Controls(Buffer, End);
-    std::int64_t Stored = 0;
-    const std::uint8_t* Line = Buffer; // start of the line being scanned
-    const std::uint8_t* I = Buffer;    // start of the run of characters not yet measured
-    std::int64_t W = 0;
-    int TabIndex = 0;
-    while (Stored < MaxLines) {
-        const std::uint8_t* Next = Controls.Next();
-        if (Next < End && !IsLayoutControl(*Next))
-            continue; // another control byte: an ordinary character
-        const std::int64_t RunW = (Next - I) * U;
-        if (RunW > Limit - W || Next == End)
-            break; // it wraps, or goes on beyond the range
-        const std::uint8_t B = *Next;
-        W += RunW;
-        if (B == LF || (B == CR && Next + 1 < End && Next[1] == LF)) {
-            if (B == CR)
-                Controls.Next(); // its LF
-            const std::uint8_t* After = Next + (B == LF ? 1 : 2);
-            Lines[Stored++] = TLineSpan{After - Buffer, Next - Line, W};
-            Line = I = After;
-            W = 0;
-            TabIndex = 0;
-            continue;
+    // The line ends, form feeds and CRs, block by block, and the tabs counted.
+    const bytescan::TEqualAny Test(LF, FF, CR);
+    const bytescan::TEqual Tabs(TAB);
+    const std::uint8_t* Block = Buffer;
+    std::uint64_t Marks = 0, TabMarks = 0;
+    std::int64_t TabBase = 0; // tabs before Block
+    auto Load = [&] {
+        if (End - Block >= 64) {
+            Marks = bytescan::Marks64(Block, Test);
+            TabMarks = bytescan::Marks64(Block, Tabs);
+        } else {
+            const int Rest = static_cast<int>(End - Block);
+            Marks = bytescan::MarksShort(Block, Rest, Test);
+            TabMarks = bytescan::MarksShort(Block, Rest, Tabs);
         }
-        if (B != TAB)
-            break; // a form feed or a lone CR: left to the general scan
-        const std::int64_t A = TabAdvance(W, TabIndex, M);
-        if (A > Limit - W)
-            break; // the tab wraps
-        W += A;
-        I = Next + 1;
+    };
+    Load();
+    auto NextEvent = [&]() -> const std::uint8_t* {
+        while (Marks == 0) {
+            if (End - Block <= 64)
+                return End;
+            TabBase += bytescan::PopCount(TabMarks);
+            Block += 64;
+            Load();
+        }
+        const std::uint8_t* Found = Block + std::countr_zero(Marks);
+        Marks &= Marks - 1;
+        return Found;
+    };
+    // Tabs before P, for P in [Block, Block + 64].
+    auto TabsBefore = [&](const std::uint8_t* P) {
+        const auto K = static_cast<unsigned>(P - Block);
+        const std::uint64_t Below = K >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << K) - 1;
+        return TabBase + bytescan::PopCount(TabMarks & Below);
+    };
+    std::int64_t LineTabs = 0; // tabs before the line's start
+    std::int64_t Stored = 0;
+    const std::uint8_t* Line = Buffer;
+    while (Stored < MaxLines) {
+        const std::uint8_t* E = NextEvent();
+        if (E == End)
+            break; // the line goes on beyond the range
+        std::int64_t Count = E - Line;
+        if (*E == CR) {
+            if (E + 1 == End || E[1] != LF)
+                break; // a lone CR: left to the general scan
+            E = NextEvent(); // its LF
+        } else if (*E == FF) {
+            break;
+        }
+        const std::int64_t Taken = E + 1 - Line;
+        const std::int64_t TabsAtEnd = TabsBefore(E);
+        const std::int64_t InLine = TabsAtEnd - LineTabs;
+        std::int64_t Width = -1;
+        // (Counts are below 2^16 and widths far below 2^47: the products do not overflow.)
+        if ((Count - InLine) * U + InLine * TabMax > Bound) {
+            std::int64_t C = 0;
+            if (ScanUniformLine(Line, End - Line, MaxWidth, M, Width, C) != Taken)
+                break; // it wraps, or the general scan decides
+            Count = C;
+        }
+        Lines[Stored++] = TLineSpan{E + 1 - Buffer, Count, Width};
+        Line = E + 1;
+        LineTabs = TabsAtEnd; // the line break holds no tab
     }
     return Stored;
 }

@@ -67,12 +67,14 @@ struct TLineSpan {
 };
 
 /// ScanUniformLine for the lines one after the other from Buffer[0], at most MaxLines, into
-/// Lines (Next relative to Buffer): each exactly as ScanUniformLine gives it, stopping before the
-/// first line it leaves to the general scan (0 taken) or that wraps. One walk over the control
-/// bytes serves them all. Returns the number of lines stored.
+/// Lines (Next relative to Buffer): each as ScanUniformLine gives it, stopping before the first
+/// line it leaves to the general scan (0 taken) or that wraps, or that holds a form feed or a
+/// lone CR. A line whose bytes cannot make it wider than Known (nor than MaxWidth) is not
+/// measured: its Width is -1. One walk over the line ends serves them all. Returns the number
+/// of lines stored.
 std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
                               const TScanMetrics& Metrics, std::int64_t MaxLines,
-                              TLineSpan* Lines);
+                              std::int64_t Known, TLineSpan* Lines);
 
 /// The largest advance one byte can take with Metrics (a character or a tab at any width), or 0
 /// when a width is negative. A line of N bytes is never wider than N times this.

@@ -65,11 +65,13 @@ public:
     /// The plain display lines from Pos (a line start), at most MaxLines, into Lines (Next as
     /// text offsets), each as GetNextLine gives it (and for each it returns True): with uniform
     /// widths, the lines of the window holding Pos that end there at LF or CR LF, hold no form
-    /// feed or lone CR and fit the wrap width. Stops before the first other line and returns the
-    /// number stored: 0 when the line at Pos is another kind, which GetNextLine then takes. The
-    /// byte after each stored line but the last is known to be no form feed. Raises
-    /// EFontInfoError without a canvas.
-    std::int64_t ScanPlainLines(std::int64_t Pos, std::int64_t MaxLines, TLineSpan* Lines);
+    /// feed or lone CR and fit the wrap width. A line that cannot be wider than Known is not
+    /// measured (Width -1); Known < 0 measures every line. Stops before the first other line
+    /// and returns the number stored: 0 when the line at Pos is another kind, which GetNextLine
+    /// then takes. The byte after each stored line but the last is known to be no form feed.
+    /// Raises EFontInfoError without a canvas.
+    std::int64_t ScanPlainLines(std::int64_t Pos, std::int64_t MaxLines, TLineSpan* Lines,
+                                std::int64_t Known = -1);
     /// Advances Pos over the characters whose display width from Pos does not exceed X, stopping
     /// at a line break; Width receives the width passed. False only when Pos is at the end.
     bool GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width);
