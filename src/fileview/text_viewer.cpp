@@ -222,12 +222,7 @@ bool TTextViewer::GotoPrevLine() {
     } else if (AtSoftPageBreak(MapLine + 1, HardBreakIndex)) {
         --MapPage;
     }
-    if (AtHardPageBreak(MapLine, HardBreakIndex))
-        MapBoundary = pbHardPageBreak;
-    else if (AtSoftPageBreak(MapLine, HardBreakIndex))
-        MapBoundary = pbSoftPageBreak;
-    else
-        MapBoundary = pbNone;
+    ClassifyMapBoundary();
     CalibrateAtCount();
     return true;
 }
@@ -304,6 +299,10 @@ void TTextViewer::NoteLineStart(std::int64_t Start) {
 
 void TTextViewer::SyncMapBoundary() {
     HardBreakIndex = LastAtOrBefore(HardBreaks, MapLine);
+    ClassifyMapBoundary();
+}
+
+void TTextViewer::ClassifyMapBoundary() {
     if (AtHardPageBreak(MapLine, HardBreakIndex))
         MapBoundary = pbHardPageBreak;
     else if (AtSoftPageBreak(MapLine, HardBreakIndex))

@@ -233,6 +233,8 @@ protected:
     // ---- Line map and count steps
     /// HardBreakIndex and MapBoundary for the present MapLine.
     void SyncMapBoundary();
+    /// MapBoundary of MapLine from AtHardPageBreak / AtSoftPageBreak at HardBreakIndex.
+    void ClassifyMapBoundary();
     /// Maps the line at Offset and numbers it Line on page Page (an anchor whose number is known).
     /// X is the anchor's character index in its line: an offset at the end of a wrapped line is
     /// also the start of the next one, and X > 0 says it belongs to the line that ends there.
