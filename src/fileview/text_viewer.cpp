@@ -734,6 +734,10 @@ void TTextViewer::EstimateNumLines() {
     std::int64_t RunAt = 0;
     std::int64_t RunLength = 0;
     std::int64_t NoRunFor = 0; // after a line that began no run, a few go one by one
+    // Lines since the last page boundary, modulo the page: soft boundaries without a division
+    // a line (hard breaks only ever lie at or before ScanLine).
+    const std::int64_t PerPage = std::max<std::int64_t>(1, LinesPerPage);
+    std::int64_t Phase = (ScanLine - (HardBreaks.empty() ? 0 : HardBreaks.back())) % PerPage;
     for (std::int64_t K = 0; K < CountStepLines;) {
         CountPassesLine(Len);
         if (ScanOffset == TopLineStart && TopLineStartLine == TopLine) {
@@ -745,17 +749,21 @@ void TTextViewer::EstimateNumLines() {
         if (LineNumbersPending && ScanOffset >= LineStart && ScanOffset >= CaretLineStart &&
             ScanOffset + Len >= SelEndOffset)
             NumbersSettled();
-        if (!(ScanOffset == 0 && N == Size && Len == N))
+        if (!(ScanOffset == 0 && N == Size && Len == N)) {
             ++ScanLine;
+            if (++Phase == PerPage)
+                Phase = 0;
+        }
         ScanOffset = N;
-        const auto Breaks = static_cast<std::int64_t>(HardBreaks.size());
         // Inside a run the next line is known to begin with no form feed.
         const bool InRun = RunAt < RunLength;
         if (!InRun && ByteAt(N) == FormFeed) {
             HardBreaks.push_back(ScanLine);
+            Phase = 0;
             PageStep();
             ScanBoundary = pbHardPageBreak;
-        } else if (AtSoftPageBreak(ScanLine, Breaks - 1)) {
+        } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
+            // AtSoftPageBreak(ScanLine, the last hard break), counted instead of divided.
             PageStep();
             ScanBoundary = pbSoftPageBreak;
         } else {
