@@ -878,31 +878,32 @@ void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
 bool TTextViewer::CompleteCount() {
     if (!Buffer)
         return true;
-    while (!CountComplete || LineNumbersPending) {
-        const std::int64_t Offset = ScanOffset;
-        const std::int64_t Line = ScanLine;
-        const bool Complete = CountComplete;
-        const bool Pending = LineNumbersPending;
-        EstimateNumLines();
-        if (ScanOffset == Offset && ScanLine == Line && CountComplete == Complete &&
-            LineNumbersPending == Pending)
-            return CountComplete; // no progress (mouse held, re-entered): stop waiting
-    }
+    while (!CountComplete || LineNumbersPending)
+        if (!CountStep())
+            return CountComplete;
     return true;
+}
+
+bool TTextViewer::CountStep() {
+    const std::int64_t Offset = ScanOffset;
+    const std::int64_t Line = ScanLine;
+    const bool Complete = CountComplete;
+    const bool Pending = LineNumbersPending;
+    EstimateNumLines();
+    return ScanOffset != Offset || ScanLine != Line || CountComplete != Complete ||
+           LineNumbersPending != Pending;
 }
 
 void TTextViewer::HandleOnIdle(TObject* Sender, bool& Done) {
     if (!LineNumbersPending && CountComplete) {
         Done = true;
     } else {
-        const std::int64_t Offset = ScanOffset;
-        const std::int64_t Line = ScanLine;
-        EstimateNumLines();
+        const bool Progress = CountStep();
         if (!LineNumbersPending && CountComplete)
             DoOnCaretMove();
         // Asking to be called again at once only makes sense when the step got somewhere;
         // a paused count (mouse held) waits for the next message instead of spinning.
-        Done = ScanOffset == Offset && ScanLine == Line && !CountComplete;
+        Done = !Progress && !CountComplete;
     }
     if (CharNumber != ReportedPos || LineNumber != ReportedLine) {
         ReportedPos = CharNumber;

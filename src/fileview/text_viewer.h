@@ -100,6 +100,9 @@ public:
     /// Runs count steps until CountComplete, stopping when a step makes no progress; true when
     /// the count completed.
     bool CompleteCount();
+    /// One count step; false when it made no progress (a mouse button held, a step re-entered,
+    /// nothing left to count), which is where every wait on the count stops.
+    bool CountStep();
     /// The application's idle handler, chained with the one it replaced.
     void HandleOnIdle(TObject* Sender, bool& Done);
     void SetLongestLine(std::int64_t W);
@@ -229,6 +232,9 @@ protected:
     /// CR LF, counted in 64 bits.
     std::int64_t
     ForEachColumnRow(const std::function<void(std::int64_t Pos, std::int64_t Count)>& Row);
+    /// The text range [A, B) of the map line between the column selection's pixel edges,
+    /// clamped to the line's own characters (a wrapped line lends nothing of the next).
+    void ColumnSpan(std::int64_t& A, std::int64_t& B);
 
     // ---- Line map and count steps
     /// HardBreakIndex and MapBoundary for the present MapLine.

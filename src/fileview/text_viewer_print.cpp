@@ -86,12 +86,7 @@ std::int64_t TTextViewer::GetLineAtTopOfPage(std::int64_t Page) {
     try {
         // Count until the page has begun; a step that cannot advance (a mouse button held, a
         // step re-entered) ends the wait.
-        while (!CountComplete && Page >= ScanPageCount) {
-            const std::int64_t Offset = ScanOffset;
-            const std::int64_t Line = ScanLine;
-            EstimateNumLines();
-            if (!CountComplete && ScanOffset == Offset && ScanLine == Line)
-                break;
+        while (!CountComplete && Page >= ScanPageCount && CountStep()) {
         }
         while (Page <= MapPage && GotoPrevLine()) {
         }
@@ -123,15 +118,11 @@ void TTextViewer::PrintLine(std::int64_t X, std::int64_t Y, std::int64_t Line,
     if (Range == prSelection && SelMode == smColumn) {
         // A column block prints its rows: the characters between its pixel edges, as they are
         // copied, each clamped to this display line's own characters.
-        std::int64_t A = LineStart;
-        std::int64_t B = LineStart;
-        std::int64_t Width = 0;
-        Buffer->GetCharAt(A, ColumnLeft, Width);
-        Buffer->GetCharAt(B, ColumnRight, Width);
-        if (A > B)
-            std::swap(A, B);
-        Start = std::clamp(A, LineStart, LineStart + MapLineLength) - LineStart;
-        Count = std::clamp(B, LineStart, LineStart + MapLineLength) - LineStart - Start;
+        std::int64_t A = 0;
+        std::int64_t B = 0;
+        ColumnSpan(A, B);
+        Start = A - LineStart;
+        Count = B - A;
     } else if (Range == prSelection) {
         if (Line == SelEnd.Y)
             Count = std::clamp<std::int64_t>(SelEnd.X, 0, MapLineLength);

@@ -73,14 +73,21 @@ void TTextViewer::SetSelection(const TLongPoint& Start, const TLongPoint& End, T
 }
 
 void TTextViewer::CountUpTo(std::int64_t Line) {
-    while (!CountComplete && ScanLine < Line) {
-        const std::int64_t Offset = ScanOffset;
-        const std::int64_t Counted = ScanLine;
-        EstimateNumLines();
-        // A step that cannot advance (mouse held, re-entered, nothing left) ends the wait.
-        if (ScanOffset == Offset && ScanLine == Counted)
-            break;
+    while (!CountComplete && ScanLine < Line && CountStep()) {
     }
+}
+
+void TTextViewer::ColumnSpan(std::int64_t& A, std::int64_t& B) {
+    A = LineStart;
+    B = LineStart;
+    std::int64_t W = 0;
+    Buffer->GetCharAt(A, ColumnLeft, W);
+    Buffer->GetCharAt(B, ColumnRight, W);
+    if (A > B)
+        std::swap(A, B);
+    const std::int64_t Limit = LineStart + MapLineLength;
+    A = std::clamp(A, LineStart, Limit);
+    B = std::clamp(B, LineStart, Limit);
 }
 
 std::int64_t TTextViewer::ForEachColumnRow(
@@ -91,17 +98,9 @@ std::int64_t TTextViewer::ForEachColumnRow(
         return 0;
     LocateLine(SelStart.Y, false);
     for (std::int64_t R = 0; R < Rows; ++R) {
-        std::int64_t A = LineStart;
-        std::int64_t B = LineStart;
-        std::int64_t W = 0;
-        Buffer->GetCharAt(A, ColumnLeft, W);
-        Buffer->GetCharAt(B, ColumnRight, W);
-        if (A > B)
-            std::swap(A, B);
-        // Only this display line's own characters: a wrapped line lends nothing of the next.
-        const std::int64_t Limit = LineStart + MapLineLength;
-        A = std::clamp(A, LineStart, Limit);
-        B = std::clamp(B, LineStart, Limit);
+        std::int64_t A = 0;
+        std::int64_t B = 0;
+        ColumnSpan(A, B);
         if (Row)
             Row(A, B - A);
         Total += B - A + 2;
