@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 
 #include <cstring>
 
@@ -17,18 +16,6 @@
 
 namespace kestrel::test {
 namespace {
-
-std::vector<std::string> FilesIn(const std::string& Folder) {
-    std::vector<std::string> Names;
-    DIR* D = ::opendir(Folder.c_str());
-    while (const dirent* E = ::readdir(D)) {
-        const std::string N = E->d_name;
-        if (N != "." && N != "..")
-            Names.push_back(N);
-    }
-    ::closedir(D);
-    return Names;
-}
 
 class TextViewerTextTest : public TextViewerFixture {
 protected:

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,21 +15,10 @@
 namespace kestrel {
 namespace {
 
+using test::FilesIn;
 using test::ReadFile;
 using test::TTempDir;
 using test::WriteFile;
-
-std::vector<std::string> FilesIn(const std::string& Folder) {
-    std::vector<std::string> Names;
-    DIR* D = ::opendir(Folder.c_str());
-    while (const dirent* E = ::readdir(D)) {
-        const std::string N = E->d_name;
-        if (N != "." && N != "..")
-            Names.push_back(N);
-    }
-    ::closedir(D);
-    return Names;
-}
 
 void WriteText(TStream* S, const std::string& Text) {
     S->WriteBuffer(Text.data(), static_cast<std::int64_t>(Text.size()));

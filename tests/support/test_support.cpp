@@ -50,4 +50,11 @@ void MakeSparseFile(const std::string& FileName, std::int64_t Size) {
         throw std::runtime_error("cannot size " + FileName);
 }
 
+std::vector<std::string> FilesIn(const std::string& Folder) {
+    std::vector<std::string> Names;
+    for (const auto& Entry : std::filesystem::directory_iterator(Folder))
+        Names.push_back(Entry.path().filename().string());
+    return Names;
+}
+
 } // namespace kestrel::test

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kestrel::test {
 
@@ -24,6 +25,8 @@ private:
 
 void WriteFile(const std::string& FileName, const std::string& Content);
 std::string ReadFile(const std::string& FileName);
+/// The names of the entries of Folder ("." and ".." left out), in directory order.
+std::vector<std::string> FilesIn(const std::string& Folder);
 /// Makes a file of Size bytes that takes no disk space (a hole), then writes nothing.
 void MakeSparseFile(const std::string& FileName, std::int64_t Size);
 
