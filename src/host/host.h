@@ -19,6 +19,7 @@
 #include "host/printers.h"
 #include "host/registry.h"
 #include "host/safe_save.h"
+#include "host/scope_guard.h"
 #include "host/set.h"
 #include "host/streams.h"
 #include "host/strings.h"
