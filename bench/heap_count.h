@@ -40,9 +40,21 @@ inline void Release(void* P) noexcept {
 } // namespace detail
 } // namespace kestrel::bench
 
-void* operator new(std::size_t Size) { return kestrel::bench::detail::Allocate(Size); }
-void* operator new[](std::size_t Size) { return kestrel::bench::detail::Allocate(Size); }
-void operator delete(void* P) noexcept { kestrel::bench::detail::Release(P); }
-void operator delete[](void* P) noexcept { kestrel::bench::detail::Release(P); }
-void operator delete(void* P, std::size_t) noexcept { kestrel::bench::detail::Release(P); }
-void operator delete[](void* P, std::size_t) noexcept { kestrel::bench::detail::Release(P); }
+void* operator new(std::size_t Size) {
+    return kestrel::bench::detail::Allocate(Size);
+}
+void* operator new[](std::size_t Size) {
+    return kestrel::bench::detail::Allocate(Size);
+}
+void operator delete(void* P) noexcept {
+    kestrel::bench::detail::Release(P);
+}
+void operator delete[](void* P) noexcept {
+    kestrel::bench::detail::Release(P);
+}
+void operator delete(void* P, std::size_t) noexcept {
+    kestrel::bench::detail::Release(P);
+}
+void operator delete[](void* P, std::size_t) noexcept {
+    kestrel::bench::detail::Release(P);
+}

@@ -165,11 +165,7 @@ void BM_OpenAndPaint(benchmark::State& State) {
     }
     State.counters["peak_heap_MB"] = static_cast<double>(Heap) / static_cast<double>(MiB);
 }
-BENCHMARK(BM_OpenAndPaint)
-    ->Arg(8 * GiB)
-    ->Arg(1024)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenAndPaint)->Arg(8 * GiB)->Arg(1024)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Going from the first screen to the end (Ctrl+End) and reading the last screen's rows; then
 // the same with the last screen painted.
@@ -271,7 +267,8 @@ const std::string& SingleLineFile(std::int64_t Size) {
     if (File.Name.empty()) {
         File.Name = GetTempPath() + "kestrel-bench-viewer-single-line.txt";
         TFileStream Out(File.Name, fmCreate);
-        testdata::TGeneratedTextStream Source(Size, testdata::TGeneratedTextOptions{.SingleLine = true});
+        testdata::TGeneratedTextStream Source(Size,
+                                              testdata::TGeneratedTextOptions{.SingleLine = true});
         Out.CopyFrom(&Source, Size);
     }
     return File.Name;

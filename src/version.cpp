@@ -5,6 +5,8 @@
 
 namespace kestrel {
 
-std::string_view KestrelVersion() { return KESTREL_VERSION; }
+std::string_view KestrelVersion() {
+    return KESTREL_VERSION;
+}
 
 } // namespace kestrel

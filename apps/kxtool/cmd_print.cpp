@@ -101,8 +101,8 @@ int RunPrint(const std::vector<std::string>& Raw) {
     V.SetOnPagePrint([&V, &DocumentPages](TObject*, std::int64_t, std::int64_t) {
         DocumentPages = V.GetPageCount();
     });
-    V.Print(Header, Header, true, PrinterWrap, Args.Has("--pages") ? prPageNums : prAllPages,
-            From, To);
+    V.Print(Header, Header, true, PrinterWrap, Args.Has("--pages") ? prPageNums : prAllPages, From,
+            To);
 
     const headless::TPrintedDocument& Doc = Device.GetDocuments().back();
     for (std::size_t I = 0; I < Doc.Pages.size(); ++I) {

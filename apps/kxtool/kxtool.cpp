@@ -26,7 +26,8 @@ const TCommand* FindCommand(const std::string& Name) {
 }
 
 void PrintHelp(std::ostream& Out) {
-    Out << "kxtool " << KestrelVersion() << ": text storage, layout and viewing from the command line\n\n"
+    Out << "kxtool " << KestrelVersion()
+        << ": text storage, layout and viewing from the command line\n\n"
         << "Usage: kxtool COMMAND [ARGS...]\n"
         << "       kxtool --help | --version\n\n"
         << "Commands:\n";
@@ -40,9 +41,13 @@ void PrintHelp(std::ostream& Out) {
 
 } // namespace
 
-TCommandRegistrar::TCommandRegistrar(const TCommand& Command) { Registry().push_back(Command); }
+TCommandRegistrar::TCommandRegistrar(const TCommand& Command) {
+    Registry().push_back(Command);
+}
 
-const std::vector<TCommand>& Commands() { return Registry(); }
+const std::vector<TCommand>& Commands() {
+    return Registry();
+}
 
 std::string TArgs::Value(const std::string& Option, const std::string& Default) const {
     const auto It = FValues.find(Option);

@@ -2,8 +2,8 @@
 #include "fileview/lines_viewer.h"
 
 #include "host/registry.h"
-#include "textbuff/text_buffer.h" // the unit's exception classes
 #include "host/sysutils.h"
+#include "textbuff/text_buffer.h" // the unit's exception classes
 
 #include <algorithm>
 #include <cctype>
@@ -33,7 +33,9 @@ const std::array<TKeyDefinition, kiViewerKeyCount> ViewerDefaultKeys = {
 
 namespace {
 
-bool KeyIsDown(int VirtKey) { return (GetKeyState(VirtKey) & 0x8000) != 0; }
+bool KeyIsDown(int VirtKey) {
+    return (GetKeyState(VirtKey) & 0x8000) != 0;
+}
 
 } // namespace
 
@@ -122,27 +124,46 @@ void TLinesViewer::SetQuickKey(TKeyDefinition Value) {
 TKeyEventHandler TLinesViewer::KeyHandler(int Index) {
     switch (Index) {
     case kiAltCopyKey:
-    case kiCopyKey: return [this] { CopyToClipBoard(); };
-    case kiCancelKey: return [this] { CancelSelection(); };
-    case kiLeftArrowKey: return [this] { CharLeft(); };
-    case kiRightArrowKey: return [this] { CharRight(); };
-    case kiWordLeftKey: return [this] { WordLeft(); };
-    case kiWordRightkey: return [this] { WordRight(); };
-    case kiLineStartKey: return [this] { StartOfLine(); };
-    case kiLineEndKey: return [this] { EndOfLine(); };
-    case kiLineUpKey: return [this] { LineUp(); };
-    case kiLineDownKey: return [this] { LineDown(); };
-    case kiPageUpKey: return [this] { PageUp(); };
-    case kiPageDownKey: return [this] { PageDown(); };
-    case kiTextStartKey: return [this] { StartOftext(); };
-    case kiTextEndKey: return [this] { EndOftext(); };
-    case kiScrollUpKey: return [this] { ScrollUp(); };
-    case kiScrollDownKey: return [this] { ScrollDown(); };
-    default: return [this] { DefaultKeyHandler(); };
+    case kiCopyKey:
+        return [this] { CopyToClipBoard(); };
+    case kiCancelKey:
+        return [this] { CancelSelection(); };
+    case kiLeftArrowKey:
+        return [this] { CharLeft(); };
+    case kiRightArrowKey:
+        return [this] { CharRight(); };
+    case kiWordLeftKey:
+        return [this] { WordLeft(); };
+    case kiWordRightkey:
+        return [this] { WordRight(); };
+    case kiLineStartKey:
+        return [this] { StartOfLine(); };
+    case kiLineEndKey:
+        return [this] { EndOfLine(); };
+    case kiLineUpKey:
+        return [this] { LineUp(); };
+    case kiLineDownKey:
+        return [this] { LineDown(); };
+    case kiPageUpKey:
+        return [this] { PageUp(); };
+    case kiPageDownKey:
+        return [this] { PageDown(); };
+    case kiTextStartKey:
+        return [this] { StartOftext(); };
+    case kiTextEndKey:
+        return [this] { EndOftext(); };
+    case kiScrollUpKey:
+        return [this] { ScrollUp(); };
+    case kiScrollDownKey:
+        return [this] { ScrollDown(); };
+    default:
+        return [this] { DefaultKeyHandler(); };
     }
 }
 
-void TLinesViewer::DefaultKeyHandler() { throw EInternalError("Undefined key handler"); }
+void TLinesViewer::DefaultKeyHandler() {
+    throw EInternalError("Undefined key handler");
+}
 
 void TLinesViewer::KeyDown(std::uint16_t& Key, TShiftState Shift) {
     TFlickerFreeControl::KeyDown(Key, Shift);
@@ -220,7 +241,9 @@ void TLinesViewer::_SetCaretPos(const TLongPoint& P) {
     SetCaretPos();
 }
 
-void TLinesViewer::SetLineNumber(std::int64_t Line) { _SetCaretPos(LongPoint(CaretX, Line)); }
+void TLinesViewer::SetLineNumber(std::int64_t Line) {
+    _SetCaretPos(LongPoint(CaretX, Line));
+}
 
 void TLinesViewer::SetCharNumber(std::int64_t N) {
     ShowCurrentLine();
@@ -323,7 +346,7 @@ void TLinesViewer::RepaintSelectionChange(const TLongPoint& OldStart, const TLon
 }
 
 std::pair<TLongPoint, TLongPoint> TLinesViewer::FromAnchor(TLongPoint Anchor, TLongPoint Q,
-                                                          bool Column) {
+                                                           bool Column) {
     std::pair<TLongPoint, TLongPoint> R = Q < Anchor ? std::pair{Q, Anchor} : std::pair{Anchor, Q};
     if (Column && R.first.X > R.second.X)
         std::swap(R.first.X, R.second.X);
@@ -404,8 +427,7 @@ void TLinesViewer::CharRight() {
         SetCharNumber(CharNumber + 1);
     } else if (LineNumber < LastLine) {
         _SetCaretPos(LongPoint(CaretX + CharWidth, LineNumber));
-        if (WPMode ||
-            CaretX + CharWidth - DeltaX - LeftMargin > HorzScrollBar->GetLimit()) {
+        if (WPMode || CaretX + CharWidth - DeltaX - LeftMargin > HorzScrollBar->GetLimit()) {
             SetLineNumber(LineNumber + 1);
             SetCharNumber(0);
         }
@@ -519,7 +541,9 @@ void TLinesViewer::EndOftext() {
 
 // ---- Line numbers -------------------------------------------------------------------------
 
-void TLinesViewer::GotoLineNumber(std::int64_t N) { SetLineNumber(N); }
+void TLinesViewer::GotoLineNumber(std::int64_t N) {
+    SetLineNumber(N);
+}
 
 std::int64_t TLinesViewer::GetEffectiveLineNumber() const {
     if (LineNumberMode == lnFileRelative)
@@ -527,7 +551,9 @@ std::int64_t TLinesViewer::GetEffectiveLineNumber() const {
     return (LineNumber - PageTopLine) % std::max<std::int64_t>(1, LinesPerPage);
 }
 
-void TLinesViewer::SetEffectiveLineNumber(std::int64_t N) { GotoLineNumber(N + 1); }
+void TLinesViewer::SetEffectiveLineNumber(std::int64_t N) {
+    GotoLineNumber(N + 1);
+}
 
 void TLinesViewer::SetLastLine(std::int64_t N) {
     if (N == LastLine)
@@ -572,13 +598,22 @@ std::string TLinesViewer::ExpandString(const std::string& S) {
         }
         switch (Next) {
         case 'L':
-        case 'l': Result += '\f'; break;
+        case 'l':
+            Result += '\f';
+            break;
         case 'P':
-        case 'p': Result += "\r\n"; break;
+        case 'p':
+            Result += "\r\n";
+            break;
         case 'T':
-        case 't': Result += '\t'; break;
-        case '^': Result += '^'; break;
-        default: throw EUserError("Unknown Character in search/replace text");
+        case 't':
+            Result += '\t';
+            break;
+        case '^':
+            Result += '^';
+            break;
+        default:
+            throw EUserError("Unknown Character in search/replace text");
         }
         I += 2;
     }

@@ -48,7 +48,14 @@ using TViewerStates = TSet<TViewerState>;
 
 enum TPagingModes : std::uint8_t { pmMoveToLine, pmCaretConstant };
 enum TLineNumberModes : std::uint8_t { lnFileRelative, lnPageRelative };
-enum TMouseState : std::uint8_t { msNormal, msSelection, msMargin, msMarginBoundary, msDrag, msBusy };
+enum TMouseState : std::uint8_t {
+    msNormal,
+    msSelection,
+    msMargin,
+    msMarginBoundary,
+    msDrag,
+    msBusy
+};
 using TMouseStates = TSet<TMouseState>;
 enum TDoubleClickModes : std::uint8_t { dcWordOnly, dcWordAndSpaces };
 enum TMouseClickStates : std::uint8_t { mcNone, mcDouble, mcTriple, mcQuad };
@@ -58,8 +65,8 @@ using TSelectionModeLock = TSet<TSelectionModeLockFlag>;
 
 class TLinesViewer;
 
-using TProgressEvent = std::function<void(TLinesViewer* Sender, std::int64_t Done,
-                                          std::int64_t Total, bool& Cancel)>;
+using TProgressEvent =
+    std::function<void(TLinesViewer* Sender, std::int64_t Done, std::int64_t Total, bool& Cancel)>;
 /// Asked whether to abort; Response IDYES (6) aborts.
 using TAbortEvent = std::function<void(TObject* Sender, int& Response)>;
 using TPrintEvent =
@@ -433,7 +440,7 @@ protected:
 
     // ---- Caret, selection, view
     TSelectionModeLock SelectionModeLock;
-    TLongPoint SelAnchor;  // where the current keyboard or mouse selection began
+    TLongPoint SelAnchor; // where the current keyboard or mouse selection began
     HBITMAP CaretBitmap = nullptr;
     std::int64_t CaretX = 0;      // pixel offset of the caret in its line
     std::int64_t TopLine = 0;     // first display line shown

@@ -5,8 +5,8 @@
 #include "host/application.h"
 #include "host/printers.h"
 #include "host/safe_save.h"
-#include "textbuff/text_buffer.h" // the unit's exception classes
 #include "host/sysutils.h"
+#include "textbuff/text_buffer.h" // the unit's exception classes
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +18,9 @@ namespace kestrel {
 namespace {
 
 // Rounds halves to even, as the platform's rounding of metrics does.
-std::int64_t RoundMetric(double V) { return static_cast<std::int64_t>(std::nearbyint(V)); }
+std::int64_t RoundMetric(double V) {
+    return static_cast<std::int64_t>(std::nearbyint(V));
+}
 
 int ToClientCoordinate(std::int64_t V) {
     return static_cast<int>(std::clamp<std::int64_t>(V, -1000000000, 1000000000));
@@ -111,8 +113,7 @@ void TLinesViewer::SetDeltaX(std::int64_t V) {
 }
 
 void TLinesViewer::SetDeltaY(std::int64_t V) {
-    const std::int64_t Y =
-        std::max<std::int64_t>(0, std::min(V, LastLine - (LinesOnScreen - 2)));
+    const std::int64_t Y = std::max<std::int64_t>(0, std::min(V, LastLine - (LinesOnScreen - 2)));
     if (Y == TopLine || !EnableUpdates)
         return;
     if (HandleAllocated()) {
@@ -139,7 +140,9 @@ void TLinesViewer::UpdateLinesOnScreen() {
     GotoLocation(Location);
 }
 
-void TLinesViewer::UpdateScreenWidth() { HorzScrollBar->SetPageSize(GetClientWidth()); }
+void TLinesViewer::UpdateScreenWidth() {
+    HorzScrollBar->SetPageSize(GetClientWidth());
+}
 
 void TLinesViewer::WMSize(TMessage& Message) {
     TFlickerFreeControl::WMSize(Message);
@@ -163,9 +166,13 @@ void TLinesViewer::WMHScroll(TMessage& Message) {
         HorzScrollBar->ScrollMessage(Message);
 }
 
-void TLinesViewer::HandleVertScroll(TObject*) { SetDeltaY(VertScrollBar->GetPosition()); }
+void TLinesViewer::HandleVertScroll(TObject*) {
+    SetDeltaY(VertScrollBar->GetPosition());
+}
 
-void TLinesViewer::HandleHorzScroll(TObject*) { SetDeltaX(HorzScrollBar->GetPosition()); }
+void TLinesViewer::HandleHorzScroll(TObject*) {
+    SetDeltaX(HorzScrollBar->GetPosition());
+}
 
 void TLinesViewer::HandleVertSBChange(TObject*) {
     if (TopLine != 0 && !VertScrollBar->GetVisible()) {
@@ -183,8 +190,8 @@ void TLinesViewer::HandleHorzSBChange(TObject*) {
 
 void TLinesViewer::WMMouseWheel(TMessage& Message) {
     const std::int64_t Delta = TWMMouseWheel(Message).WheelDelta();
-    const std::int64_t Target = std::max<std::int64_t>(
-        0, std::min(TopLine - Delta / 120, LastLine - LinesOnScreen + 1));
+    const std::int64_t Target =
+        std::max<std::int64_t>(0, std::min(TopLine - Delta / 120, LastLine - LinesOnScreen + 1));
     SetDeltaY(Target);
     Message.Result = 0;
 }
@@ -352,8 +359,7 @@ void TLinesViewer::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
     if (Button == mbLeft) {
         bool Changed = false;
         if (Shift.Contains(ssDouble)) {
-            ClickState =
-                ClickState == mcTriple && MouseOverSelection(X, Y) ? mcQuad : mcDouble;
+            ClickState = ClickState == mcTriple && MouseOverSelection(X, Y) ? mcQuad : mcDouble;
             Changed = true;
         } else if (ClickState == mcDouble && MouseOverSelection(X, Y)) {
             ClickState = mcTriple;
@@ -505,7 +511,9 @@ void TLinesViewer::WMTimer(TMessage& Message) {
         ClickState = mcNone;
         KillTimer(Wnd, ClickResetTimer);
         break;
-    default: TFlickerFreeControl::WMTimer(Message); return;
+    default:
+        TFlickerFreeControl::WMTimer(Message);
+        return;
     }
     Message.Result = 0;
 }
@@ -636,11 +644,12 @@ void TLinesViewer::BeginPrinting(bool) {
     P->GetCanvas()->SetFont(GetFont());
 }
 
-void TLinesViewer::EndPrinting() { Printer()->EndDoc(); }
+void TLinesViewer::EndPrinting() {
+    Printer()->EndDoc();
+}
 
 void TLinesViewer::Print(const std::string& Header, const std::string& Title, bool PageNumbers,
-                         bool Flag, TPrintRange Range, std::int64_t FromPage,
-                         std::int64_t ToPage) {
+                         bool Flag, TPrintRange Range, std::int64_t FromPage, std::int64_t ToPage) {
     if (Range == prSelection && SelMode == smNone)
         return;
     SetState(vsPrinting, true);
@@ -695,12 +704,12 @@ void TLinesViewer::Print(const std::string& Header, const std::string& Title, bo
                 FirstLine = GetLineAtTopOfPage(FromPage);
                 // The page after the last does not exist: its "top" is the last line, which
                 // belongs to the range.
-                LastPrinted =
-                    ToPage >= PageCount ? LastLine : GetLineAtTopOfPage(ToPage + 1) - 1;
+                LastPrinted = ToPage >= PageCount ? LastLine : GetLineAtTopOfPage(ToPage + 1) - 1;
                 FirstPage = FromPage;
                 LastPage = ToPage;
                 break;
-            default: throw Exception("PrintRange undefined in call to Print");
+            default:
+                throw Exception("PrintRange undefined in call to Print");
             }
             const std::int64_t N = LastPage - FirstPage + 1;
             EnterBusyMode(N);

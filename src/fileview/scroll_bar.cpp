@@ -155,10 +155,18 @@ void TWinScrollBar::ScrollMessage(TMessage& Msg) {
         return std::min(FLimit, Thumb * FScale);
     };
     switch (Scroll.ScrollCode()) {
-    case SB_LINEUP: SetPosition(FPosition - FClickSize); break;
-    case SB_LINEDOWN: SetPosition(FPosition + FClickSize); break;
-    case SB_PAGEUP: SetPosition(FPosition - (FPageSize - 1)); break;
-    case SB_PAGEDOWN: SetPosition(FPosition + (FPageSize - 1)); break;
+    case SB_LINEUP:
+        SetPosition(FPosition - FClickSize);
+        break;
+    case SB_LINEDOWN:
+        SetPosition(FPosition + FClickSize);
+        break;
+    case SB_PAGEUP:
+        SetPosition(FPosition - (FPageSize - 1));
+        break;
+    case SB_PAGEDOWN:
+        SetPosition(FPosition + (FPageSize - 1));
+        break;
     case SB_THUMBPOSITION:
         if (FTracking)
             return;
@@ -169,10 +177,16 @@ void TWinScrollBar::ScrollMessage(TMessage& Msg) {
             return;
         SetPosition(ThumbMapping());
         break;
-    case SB_TOP: SetPosition(0); break;
-    case SB_BOTTOM: SetPosition(FLimit); break;
-    case SB_ENDSCROLL: return;
-    default: break;
+    case SB_TOP:
+        SetPosition(0);
+        break;
+    case SB_BOTTOM:
+        SetPosition(FLimit);
+        break;
+    case SB_ENDSCROLL:
+        return;
+    default:
+        break;
     }
     DoScroll();
 }

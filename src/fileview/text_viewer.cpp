@@ -75,9 +75,8 @@ void TTextViewer::SetBuffer(TLinesBuffer* B) {
     Buffer.reset(B);
     if (!Buffer)
         return;
-    Buffer->SetOnSearchStatus([this](std::int64_t Done, bool& Cancelled) {
-        HandleSearchStatus(Done, Cancelled);
-    });
+    Buffer->SetOnSearchStatus(
+        [this](std::int64_t Done, bool& Cancelled) { HandleSearchStatus(Done, Cancelled); });
     Buffer->SetOnChange([this](TObject* Sender) { HandleOnChange(Sender); });
     SetWrapMode(WrapMode);
     if (HandleAllocated())
@@ -97,7 +96,9 @@ std::uint8_t TTextViewer::ByteAt(std::int64_t Offset) {
     return *Buffer->GetText(Offset);
 }
 
-std::int64_t TTextViewer::GetTextSize() { return Buffer ? Buffer->GetTextSize() : 0; }
+std::int64_t TTextViewer::GetTextSize() {
+    return Buffer ? Buffer->GetTextSize() : 0;
+}
 
 bool TTextViewer::AtHardPageBreak(std::int64_t Line, std::int64_t Index) const {
     return Index >= 0 && Index < static_cast<std::int64_t>(HardBreaks.size()) &&
@@ -349,9 +350,9 @@ void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
         GotoFirstLine();
         Placed = true;
     } else if (Estimate && LastLine > 0) {
-        const auto E = static_cast<std::int64_t>(
-            static_cast<double>(Size) *
-            (static_cast<double>(Line) / static_cast<double>(LastLine)));
+        const auto E =
+            static_cast<std::int64_t>(static_cast<double>(Size) *
+                                      (static_cast<double>(Line) / static_cast<double>(LastLine)));
         if (std::abs(SelStartOffset - E) <= AnchorReach) {
             SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage, SelStart.X);
             Placed = true;
@@ -582,7 +583,8 @@ void TTextViewer::GetLineData(std::int64_t Line, std::int64_t& ALineWidth,
         APageTopLine = 0;
     } else {
         const std::int64_t Last = static_cast<std::int64_t>(HardBreaks.size()) - 1;
-        APageTopLine = HardBreaks[static_cast<std::size_t>(std::min(Last, ALineNumberOffset - 1))] + 1;
+        APageTopLine =
+            HardBreaks[static_cast<std::size_t>(std::min(Last, ALineNumberOffset - 1))] + 1;
     }
     // The caller is moving the caret to this line.
     CaretPage = MapPage;

@@ -71,10 +71,10 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
             if (Stream && SelStart.Y < MapLine) {
                 Left = X0;
             } else {
-                const std::int64_t X = SelMode == smColumn
-                                           ? ColumnLeft
-                                           : Buffer->GetDistanceBetween(LineStart,
-                                                                        LineStart + SelStart.X);
+                const std::int64_t X =
+                    SelMode == smColumn
+                        ? ColumnLeft
+                        : Buffer->GetDistanceBetween(LineStart, LineStart + SelStart.X);
                 Left = X + X0;
             }
             std::int64_t Right = Left;
@@ -212,7 +212,9 @@ void TTextViewer::SetShowPageBreaks(TPageBreakDisplayModes Value) {
     Redraw();
 }
 
-bool TTextViewer::GetOEMConvert() const { return Buffer && Buffer->GetOEMConvert(); }
+bool TTextViewer::GetOEMConvert() const {
+    return Buffer && Buffer->GetOEMConvert();
+}
 
 void TTextViewer::SetOEMConvert(bool Value) {
     if (!Buffer)
@@ -222,7 +224,9 @@ void TTextViewer::SetOEMConvert(bool Value) {
     Redraw();
 }
 
-std::int64_t TTextViewer::GetTabCount() const { return Buffer ? Buffer->GetTabCount() : 0; }
+std::int64_t TTextViewer::GetTabCount() const {
+    return Buffer ? Buffer->GetTabCount() : 0;
+}
 
 void TTextViewer::SetTabCount(std::int64_t Value) {
     if (!Buffer)

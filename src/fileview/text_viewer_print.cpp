@@ -38,9 +38,9 @@ void TTextViewer::BeginPrinting(bool UsePrinterWrap) {
                                  static_cast<double>(Buffer->GetDisplayCharWidth());
             const double Width = std::round(static_cast<double>(Buffer->GetMaxWidth()) * Ratio);
             constexpr double Widest = static_cast<double>(std::numeric_limits<std::int64_t>::max());
-            Buffer->SetMaxWidth(Width >= Widest ? NoWrapWidth
-                                                : std::max<std::int64_t>(
-                                                      1, static_cast<std::int64_t>(Width)));
+            Buffer->SetMaxWidth(Width >= Widest
+                                    ? NoWrapWidth
+                                    : std::max<std::int64_t>(1, static_cast<std::int64_t>(Width)));
             PositiontextAt(PrintLocation); // the caret's line, numbered by the count below
             CaretLineStart = LineStart;
             ReEstimateFrom(0);
@@ -105,8 +105,8 @@ std::int64_t TTextViewer::GetPageNumber(std::int64_t Line) {
     return MapPage;
 }
 
-void TTextViewer::PrintLine(std::int64_t X, std::int64_t Y, std::int64_t Line,
-                            TPrintRange Range, bool& PageBreak) {
+void TTextViewer::PrintLine(std::int64_t X, std::int64_t Y, std::int64_t Line, TPrintRange Range,
+                            bool& PageBreak) {
     LocateLine(Line, false);
     PageBreak = AtHardPageBreak(MapLine + 1, HardBreakIndex + 1);
     // A line past the end of the text (the map stopped short of it) and a form-feed line (the

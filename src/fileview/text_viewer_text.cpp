@@ -26,7 +26,9 @@ constexpr std::int64_t FarMatch = 4096;
 // Lines written between two progress reports of a line-break save.
 constexpr std::int64_t SaveReportLines = 100;
 
-bool IsWordChar(std::uint8_t C) { return WordChars.Contains(C); }
+bool IsWordChar(std::uint8_t C) {
+    return WordChars.Contains(C);
+}
 
 } // namespace
 
@@ -121,7 +123,8 @@ std::int64_t TTextViewer::GetSelectionSize() {
 
 std::string TTextViewer::GetSelection() {
     switch (SelMode) {
-    case smNone: return {};
+    case smNone:
+        return {};
     case smColumn: {
         CountUpTo(SelEnd.Y);
         std::string Result;
@@ -131,7 +134,8 @@ std::string TTextViewer::GetSelection() {
         });
         return Result;
     }
-    default: return Buffer->GetString(SelStartOffset, GetSelectionSize());
+    default:
+        return Buffer->GetString(SelStartOffset, GetSelectionSize());
     }
 }
 
@@ -291,8 +295,8 @@ void TTextViewer::SaveAs(const std::string& FileName) {
         return;
     }
     // A line-break save (smPrompt left unanswered counts as one).
-    const std::array<std::int64_t, 8> Saved{PrevLineStart, LineStart,      NextLineStart,
-                                            ScanOffset,    CaretLineStart, TopLineStart,
+    const std::array<std::int64_t, 8> Saved{PrevLineStart,  LineStart,      NextLineStart,
+                                            ScanOffset,     CaretLineStart, TopLineStart,
                                             SelStartOffset, SelEndOffset};
     EnterBusyMode(Buffer->GetTextSize());
     try {
@@ -437,7 +441,9 @@ std::int64_t TTextViewer::AllocBookmark() {
     return Buffer->GetBookMarkHandle(LineStart + CharNumber);
 }
 
-void TTextViewer::DeleteBookmark(std::int64_t Index) { Buffer->DeleteBookMark(Index); }
+void TTextViewer::DeleteBookmark(std::int64_t Index) {
+    Buffer->DeleteBookMark(Index);
+}
 
 void TTextViewer::GotoBookMark(std::int64_t Index) {
     const std::int64_t O = Buffer->GetBookMark(Index);
@@ -487,6 +493,8 @@ void TTextViewer::WMGetText(TMessage& Message) {
     Message.Result = N;
 }
 
-void TTextViewer::WMGetTextLength(TMessage& Message) { Message.Result = GetTextSize(); }
+void TTextViewer::WMGetTextLength(TMessage& Message) {
+    Message.Result = GetTextSize();
+}
 
 } // namespace kestrel

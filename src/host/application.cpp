@@ -42,8 +42,12 @@ bool TApplication::Idle() {
     return Done;
 }
 
-void TApplication::Terminate() { PostQuitMessage(0); }
+void TApplication::Terminate() {
+    PostQuitMessage(0);
+}
 
-std::string TApplication::GetExeName() const { return ParamStr(0); }
+std::string TApplication::GetExeName() const {
+    return ParamStr(0);
+}
 
 } // namespace kestrel

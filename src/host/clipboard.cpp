@@ -44,7 +44,9 @@ void TClipboard::Clear() {
     Close();
 }
 
-bool TClipboard::HasFormat(UINT Format) const { return IsClipboardFormatAvailable(Format); }
+bool TClipboard::HasFormat(UINT Format) const {
+    return IsClipboardFormatAvailable(Format);
+}
 
 std::string TClipboard::GetAsText() {
     std::string Result;

@@ -15,20 +15,30 @@ namespace kestrel {
 /// Standard clipboard formats (the usual values). Registered formats number from 0xC000 up.
 enum : UINT { CF_TEXT = 1, CF_OEMTEXT = 7 };
 
-inline bool OpenClipboard(HWND Owner) { return WindowPlatform().OpenClipboard(Owner); }
-inline bool CloseClipboard() { return WindowPlatform().CloseClipboard(); }
-inline bool EmptyClipboard() { return WindowPlatform().EmptyClipboard(); }
+inline bool OpenClipboard(HWND Owner) {
+    return WindowPlatform().OpenClipboard(Owner);
+}
+inline bool CloseClipboard() {
+    return WindowPlatform().CloseClipboard();
+}
+inline bool EmptyClipboard() {
+    return WindowPlatform().EmptyClipboard();
+}
 inline HGLOBAL SetClipboardData(UINT Format, HGLOBAL Mem) {
     return WindowPlatform().SetClipboardData(Format, Mem);
 }
-inline HGLOBAL GetClipboardData(UINT Format) { return WindowPlatform().GetClipboardData(Format); }
+inline HGLOBAL GetClipboardData(UINT Format) {
+    return WindowPlatform().GetClipboardData(Format);
+}
 inline bool IsClipboardFormatAvailable(UINT Format) {
     return WindowPlatform().IsClipboardFormatAvailable(Format);
 }
 inline UINT EnumClipboardFormats(UINT Format) {
     return WindowPlatform().EnumClipboardFormats(Format);
 }
-inline HWND SetClipboardViewer(HWND Viewer) { return WindowPlatform().SetClipboardViewer(Viewer); }
+inline HWND SetClipboardViewer(HWND Viewer) {
+    return WindowPlatform().SetClipboardViewer(Viewer);
+}
 inline bool ChangeClipboardChain(HWND Remove, HWND Next) {
     return WindowPlatform().ChangeClipboardChain(Remove, Next);
 }

@@ -74,7 +74,9 @@ void TComponent::SetDesigning(bool Value) {
         C->SetDesigning(Value);
 }
 
-void TComponent::BeginLoading() { FComponentState.Include(csLoading); }
+void TComponent::BeginLoading() {
+    FComponentState.Include(csLoading);
+}
 
 void TComponent::EndLoading() {
     FComponentState.Exclude(csLoading);

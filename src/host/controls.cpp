@@ -28,8 +28,7 @@ void TControl::SetParent(TWinControl* AParent) {
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    const bool Changed =
-        ALeft != FLeft || ATop != FTop || AWidth != FWidth || AHeight != FHeight;
+    const bool Changed = ALeft != FLeft || ATop != FTop || AWidth != FWidth || AHeight != FHeight;
     FLeft = ALeft;
     FTop = ATop;
     FWidth = std::max(0, AWidth);
@@ -38,7 +37,9 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
         Invalidate();
 }
 
-TRect TControl::GetClientRect() const { return TRect{0, 0, FWidth, FHeight}; }
+TRect TControl::GetClientRect() const {
+    return TRect{0, 0, FWidth, FHeight};
+}
 
 void TControl::SetVisible(bool Value) {
     if (FVisible == Value)
@@ -47,9 +48,13 @@ void TControl::SetVisible(bool Value) {
     Invalidate();
 }
 
-void TControl::SetEnabled(bool Value) { FEnabled = Value; }
+void TControl::SetEnabled(bool Value) {
+    FEnabled = Value;
+}
 
-void TControl::SetCursor(TCursor Value) { FCursor = Value; }
+void TControl::SetCursor(TCursor Value) {
+    FCursor = Value;
+}
 
 void TControl::SetColor(TColor Value) {
     if (FColor == Value)
@@ -65,52 +70,132 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
     return Message.Result;
 }
 
-void TControl::WndProc(TMessage& Message) { Dispatch(Message); }
+void TControl::WndProc(TMessage& Message) {
+    Dispatch(Message);
+}
 
 void TControl::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
-    case WM_LBUTTONDOWN: WMLButtonDown(Message); break;
-    case WM_LBUTTONUP: WMLButtonUp(Message); break;
-    case WM_LBUTTONDBLCLK: WMLButtonDblClk(Message); break;
-    case WM_RBUTTONDOWN: WMRButtonDown(Message); break;
-    case WM_RBUTTONUP: WMRButtonUp(Message); break;
-    case WM_RBUTTONDBLCLK: WMRButtonDblClk(Message); break;
-    case WM_MBUTTONDOWN: WMMButtonDown(Message); break;
-    case WM_MBUTTONUP: WMMButtonUp(Message); break;
-    case WM_MOUSEMOVE: WMMouseMove(Message); break;
-    case WM_MOUSEWHEEL: WMMouseWheel(Message); break;
-    case WM_SIZE: WMSize(Message); break;
-    case WM_PAINT: WMPaint(Message); break;
-    case WM_ERASEBKGND: WMEraseBkgnd(Message); break;
-    case WM_SETFOCUS: WMSetFocus(Message); break;
-    case WM_KILLFOCUS: WMKillFocus(Message); break;
-    case WM_KEYDOWN: WMKeyDown(Message); break;
-    case WM_KEYUP: WMKeyUp(Message); break;
-    case WM_CHAR: WMChar(Message); break;
-    case WM_SYSKEYDOWN: WMSysKeyDown(Message); break;
-    case WM_GETDLGCODE: WMGetDlgCode(Message); break;
-    case WM_TIMER: WMTimer(Message); break;
-    case WM_HSCROLL: WMHScroll(Message); break;
-    case WM_VSCROLL: WMVScroll(Message); break;
-    case WM_COPY: WMCopy(Message); break;
-    case WM_CUT: WMCut(Message); break;
-    case WM_PASTE: WMPaste(Message); break;
-    case WM_CLEAR: WMClear(Message); break;
-    case WM_UNDO: WMUndo(Message); break;
-    case WM_GETTEXT: WMGetText(Message); break;
-    case WM_GETTEXTLENGTH: WMGetTextLength(Message); break;
-    case WM_SETTEXT: WMSetText(Message); break;
-    case WM_WININICHANGE: WMWinIniChange(Message); break;
-    case WM_DRAWCLIPBOARD: WMDrawClipboard(Message); break;
-    case WM_CHANGECBCHAIN: WMChangeCBChain(Message); break;
-    case WM_CLOSE: WMClose(Message); break;
-    case WM_DESTROY: WMDestroy(Message); break;
-    case CM_WANTSPECIALKEY: CMWantSpecialKey(Message); break;
-    default: DefaultHandler(Message); break;
+    case WM_LBUTTONDOWN:
+        WMLButtonDown(Message);
+        break;
+    case WM_LBUTTONUP:
+        WMLButtonUp(Message);
+        break;
+    case WM_LBUTTONDBLCLK:
+        WMLButtonDblClk(Message);
+        break;
+    case WM_RBUTTONDOWN:
+        WMRButtonDown(Message);
+        break;
+    case WM_RBUTTONUP:
+        WMRButtonUp(Message);
+        break;
+    case WM_RBUTTONDBLCLK:
+        WMRButtonDblClk(Message);
+        break;
+    case WM_MBUTTONDOWN:
+        WMMButtonDown(Message);
+        break;
+    case WM_MBUTTONUP:
+        WMMButtonUp(Message);
+        break;
+    case WM_MOUSEMOVE:
+        WMMouseMove(Message);
+        break;
+    case WM_MOUSEWHEEL:
+        WMMouseWheel(Message);
+        break;
+    case WM_SIZE:
+        WMSize(Message);
+        break;
+    case WM_PAINT:
+        WMPaint(Message);
+        break;
+    case WM_ERASEBKGND:
+        WMEraseBkgnd(Message);
+        break;
+    case WM_SETFOCUS:
+        WMSetFocus(Message);
+        break;
+    case WM_KILLFOCUS:
+        WMKillFocus(Message);
+        break;
+    case WM_KEYDOWN:
+        WMKeyDown(Message);
+        break;
+    case WM_KEYUP:
+        WMKeyUp(Message);
+        break;
+    case WM_CHAR:
+        WMChar(Message);
+        break;
+    case WM_SYSKEYDOWN:
+        WMSysKeyDown(Message);
+        break;
+    case WM_GETDLGCODE:
+        WMGetDlgCode(Message);
+        break;
+    case WM_TIMER:
+        WMTimer(Message);
+        break;
+    case WM_HSCROLL:
+        WMHScroll(Message);
+        break;
+    case WM_VSCROLL:
+        WMVScroll(Message);
+        break;
+    case WM_COPY:
+        WMCopy(Message);
+        break;
+    case WM_CUT:
+        WMCut(Message);
+        break;
+    case WM_PASTE:
+        WMPaste(Message);
+        break;
+    case WM_CLEAR:
+        WMClear(Message);
+        break;
+    case WM_UNDO:
+        WMUndo(Message);
+        break;
+    case WM_GETTEXT:
+        WMGetText(Message);
+        break;
+    case WM_GETTEXTLENGTH:
+        WMGetTextLength(Message);
+        break;
+    case WM_SETTEXT:
+        WMSetText(Message);
+        break;
+    case WM_WININICHANGE:
+        WMWinIniChange(Message);
+        break;
+    case WM_DRAWCLIPBOARD:
+        WMDrawClipboard(Message);
+        break;
+    case WM_CHANGECBCHAIN:
+        WMChangeCBChain(Message);
+        break;
+    case WM_CLOSE:
+        WMClose(Message);
+        break;
+    case WM_DESTROY:
+        WMDestroy(Message);
+        break;
+    case CM_WANTSPECIALKEY:
+        CMWantSpecialKey(Message);
+        break;
+    default:
+        DefaultHandler(Message);
+        break;
     }
 }
 
-void TControl::DefaultHandler(TMessage& Message) { Message.Result = 0; }
+void TControl::DefaultHandler(TMessage& Message) {
+    Message.Result = 0;
+}
 
 void TControl::Invalidate() {}
 
@@ -136,9 +221,13 @@ void TControl::MouseMove(TShiftState Shift, int X, int Y) {
         FOnMouseMove(this, Shift, X, Y);
 }
 
-void TControl::FontChanged() { Invalidate(); }
+void TControl::FontChanged() {
+    Invalidate();
+}
 
-void TControl::ColorChanged() { Invalidate(); }
+void TControl::ColorChanged() {
+    Invalidate();
+}
 
 void TControl::DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Shift) {
     if (FControlStyle.Contains(csNoStdEvents))
@@ -154,14 +243,30 @@ void TControl::DoMouseUp(TMessage& Message, TMouseButton Button) {
     MouseUp(Button, KeysToShiftState(M.Keys()), M.XPos(), M.YPos());
 }
 
-void TControl::WMLButtonDown(TMessage& Message) { DoMouseDown(Message, mbLeft, {}); }
-void TControl::WMLButtonUp(TMessage& Message) { DoMouseUp(Message, mbLeft); }
-void TControl::WMLButtonDblClk(TMessage& Message) { DoMouseDown(Message, mbLeft, {ssDouble}); }
-void TControl::WMRButtonDown(TMessage& Message) { DoMouseDown(Message, mbRight, {}); }
-void TControl::WMRButtonUp(TMessage& Message) { DoMouseUp(Message, mbRight); }
-void TControl::WMRButtonDblClk(TMessage& Message) { DoMouseDown(Message, mbRight, {ssDouble}); }
-void TControl::WMMButtonDown(TMessage& Message) { DoMouseDown(Message, mbMiddle, {}); }
-void TControl::WMMButtonUp(TMessage& Message) { DoMouseUp(Message, mbMiddle); }
+void TControl::WMLButtonDown(TMessage& Message) {
+    DoMouseDown(Message, mbLeft, {});
+}
+void TControl::WMLButtonUp(TMessage& Message) {
+    DoMouseUp(Message, mbLeft);
+}
+void TControl::WMLButtonDblClk(TMessage& Message) {
+    DoMouseDown(Message, mbLeft, {ssDouble});
+}
+void TControl::WMRButtonDown(TMessage& Message) {
+    DoMouseDown(Message, mbRight, {});
+}
+void TControl::WMRButtonUp(TMessage& Message) {
+    DoMouseUp(Message, mbRight);
+}
+void TControl::WMRButtonDblClk(TMessage& Message) {
+    DoMouseDown(Message, mbRight, {ssDouble});
+}
+void TControl::WMMButtonDown(TMessage& Message) {
+    DoMouseDown(Message, mbMiddle, {});
+}
+void TControl::WMMButtonUp(TMessage& Message) {
+    DoMouseUp(Message, mbMiddle);
+}
 
 void TControl::WMMouseMove(TMessage& Message) {
     if (FControlStyle.Contains(csNoStdEvents))
@@ -170,34 +275,90 @@ void TControl::WMMouseMove(TMessage& Message) {
     MouseMove(KeysToShiftState(M.Keys()), M.XPos(), M.YPos());
 }
 
-void TControl::WMMouseWheel(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMSize(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMPaint(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMEraseBkgnd(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMSetFocus(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMKillFocus(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMKeyDown(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMKeyUp(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMChar(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMSysKeyDown(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMGetDlgCode(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMTimer(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMHScroll(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMVScroll(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMCopy(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMCut(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMPaste(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMClear(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMUndo(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMGetText(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMGetTextLength(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMSetText(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMWinIniChange(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMDrawClipboard(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMChangeCBChain(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMClose(TMessage& Message) { DefaultHandler(Message); }
-void TControl::WMDestroy(TMessage& Message) { DefaultHandler(Message); }
-void TControl::CMWantSpecialKey(TMessage& Message) { Message.Result = 0; }
+void TControl::WMMouseWheel(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMSize(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMPaint(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMEraseBkgnd(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMSetFocus(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMKillFocus(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMKeyDown(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMKeyUp(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMChar(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMSysKeyDown(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMGetDlgCode(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMTimer(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMHScroll(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMVScroll(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMCopy(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMCut(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMPaste(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMClear(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMUndo(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMGetText(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMGetTextLength(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMSetText(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMWinIniChange(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMDrawClipboard(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMChangeCBChain(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMClose(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::WMDestroy(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TControl::CMWantSpecialKey(TMessage& Message) {
+    Message.Result = 0;
+}
 
 // TWinControl ------------------------------------------------------------------------------
 
@@ -238,7 +399,9 @@ void TWinControl::DestroyHandle() {
     FDestroyingHandle = false;
 }
 
-void TWinControl::HandleCreated(HWND Wnd) { FHandle = Wnd; }
+void TWinControl::HandleCreated(HWND Wnd) {
+    FHandle = Wnd;
+}
 
 void TWinControl::CreateParams(TCreateParams& Params) {
     Params = TCreateParams{};
@@ -335,7 +498,9 @@ bool TWinControl::CanFocus() const {
     return true;
 }
 
-void TWinControl::SetFocus() { WindowPlatform().SetFocus(GetHandle()); }
+void TWinControl::SetFocus() {
+    WindowPlatform().SetFocus(GetHandle());
+}
 
 void TWinControl::InsertControl(TControl* AControl) {
     assert(AControl->FParent == nullptr && "control already has a parent");
@@ -355,8 +520,7 @@ void TWinControl::RemoveControl(TControl* AControl) {
 
 void TWinControl::Invalidate() {
     if (FHandle != 0)
-        WindowPlatform().InvalidateRect(FHandle, nullptr,
-                                        !GetControlStyle().Contains(csOpaque));
+        WindowPlatform().InvalidateRect(FHandle, nullptr, !GetControlStyle().Contains(csOpaque));
 }
 
 void TWinControl::Update() {
@@ -372,7 +536,9 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         Message.Result = 0;
 }
 
-void TWinControl::WindowMessage(TMessage& Message) { WndProc(Message); }
+void TWinControl::WindowMessage(TMessage& Message) {
+    WndProc(Message);
+}
 
 void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) {
     if (FOnKeyDown)
@@ -407,7 +573,9 @@ bool TWinControl::DoKeyPress(TMessage& Message) {
     return false;
 }
 
-void TWinControl::WMSize(TMessage& Message) { DefaultHandler(Message); }
+void TWinControl::WMSize(TMessage& Message) {
+    DefaultHandler(Message);
+}
 
 void TWinControl::WMKeyDown(TMessage& Message) {
     if (!DoKeyDown(Message))
@@ -431,8 +599,12 @@ void TWinControl::WMChar(TMessage& Message) {
         DefaultHandler(Message);
 }
 
-void TWinControl::WMSetFocus(TMessage& Message) { DefaultHandler(Message); }
-void TWinControl::WMKillFocus(TMessage& Message) { DefaultHandler(Message); }
+void TWinControl::WMSetFocus(TMessage& Message) {
+    DefaultHandler(Message);
+}
+void TWinControl::WMKillFocus(TMessage& Message) {
+    DefaultHandler(Message);
+}
 
 void TWinControl::WMDestroy(TMessage& Message) {
     DefaultHandler(Message);
@@ -443,7 +615,9 @@ void TWinControl::WMDestroy(TMessage& Message) {
 
 // TControlCanvas ---------------------------------------------------------------------------
 
-TControlCanvas::~TControlCanvas() { ReleaseHandle(); }
+TControlCanvas::~TControlCanvas() {
+    ReleaseHandle();
+}
 
 void TControlCanvas::SetControl(TWinControl* AControl) {
     if (FControl == AControl)
@@ -478,7 +652,9 @@ TCustomControl::TCustomControl(TComponent* AOwner)
     FCanvas->SetControl(this);
 }
 
-TCustomControl::~TCustomControl() { FCanvas->ReleaseHandle(); }
+TCustomControl::~TCustomControl() {
+    FCanvas->ReleaseHandle();
+}
 
 void TCustomControl::WMPaint(TMessage& Message) {
     TPaintStruct PS;

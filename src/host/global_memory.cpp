@@ -28,7 +28,9 @@ std::unordered_set<TGlobalBlock*>& Registry() {
     return Blocks;
 }
 
-bool IsLive(HGLOBAL Handle) { return Handle != nullptr && Registry().count(Handle) != 0; }
+bool IsLive(HGLOBAL Handle) {
+    return Handle != nullptr && Registry().count(Handle) != 0;
+}
 
 } // namespace
 

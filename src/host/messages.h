@@ -176,19 +176,29 @@ enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDY
 // Flags of ScrollWindowEx.
 enum : UINT { SW_SCROLLCHILDREN = 0x0001, SW_INVALIDATE = 0x0002, SW_ERASE = 0x0004 };
 
-constexpr std::uint16_t LOWORD(std::uint64_t V) { return static_cast<std::uint16_t>(V & 0xFFFF); }
+constexpr std::uint16_t LOWORD(std::uint64_t V) {
+    return static_cast<std::uint16_t>(V & 0xFFFF);
+}
 constexpr std::uint16_t HIWORD(std::uint64_t V) {
     return static_cast<std::uint16_t>((V >> 16) & 0xFFFF);
 }
 /// Packs two 16-bit values (x low, y high), as mouse and size messages carry them.
 constexpr LPARAM MAKELPARAM(std::int64_t Low, std::int64_t High) {
-    return static_cast<LPARAM>(static_cast<std::uint32_t>((static_cast<std::uint32_t>(Low) & 0xFFFF) |
-                                                          (static_cast<std::uint32_t>(High) << 16)));
+    return static_cast<LPARAM>(static_cast<std::uint32_t>(
+        (static_cast<std::uint32_t>(Low) & 0xFFFF) | (static_cast<std::uint32_t>(High) << 16)));
 }
-constexpr int GET_X_LPARAM(LPARAM L) { return static_cast<std::int16_t>(LOWORD(L)); }
-constexpr int GET_Y_LPARAM(LPARAM L) { return static_cast<std::int16_t>(HIWORD(L)); }
-constexpr int GET_WHEEL_DELTA_WPARAM(WPARAM W) { return static_cast<std::int16_t>(HIWORD(W)); }
-constexpr WPARAM GET_KEYSTATE_WPARAM(WPARAM W) { return LOWORD(W); }
+constexpr int GET_X_LPARAM(LPARAM L) {
+    return static_cast<std::int16_t>(LOWORD(L));
+}
+constexpr int GET_Y_LPARAM(LPARAM L) {
+    return static_cast<std::int16_t>(HIWORD(L));
+}
+constexpr int GET_WHEEL_DELTA_WPARAM(WPARAM W) {
+    return static_cast<std::int16_t>(HIWORD(W));
+}
+constexpr WPARAM GET_KEYSTATE_WPARAM(WPARAM W) {
+    return LOWORD(W);
+}
 
 /// The parameter of WM_HSCROLL and WM_VSCROLL: the scroll code in the low 16 bits and the thumb
 /// position as a signed 32-bit value in the high 32 bits (a 16-bit position would overflow on

@@ -3,8 +3,8 @@
 
 #include "host/exceptions.h"
 
-#include <cxxabi.h>
 #include <cstdlib>
+#include <cxxabi.h>
 #include <memory>
 #include <typeinfo>
 
@@ -34,6 +34,8 @@ void TPersistent::AssignTo(TPersistent* Dest) {
     throw EConvertError("Cannot assign a " + ClassName() + " to a " + Dest->ClassName());
 }
 
-void AbstractError() { throw EAbstractError("Abstract Error"); }
+void AbstractError() {
+    throw EAbstractError("Abstract Error");
+}
 
 } // namespace kestrel

@@ -19,7 +19,9 @@ constexpr std::uint8_t UpperHalf[128] = {
 
 } // namespace
 
-std::uint8_t OemToAnsiChar(std::uint8_t Ch) { return Ch < 128 ? Ch : UpperHalf[Ch - 128]; }
+std::uint8_t OemToAnsiChar(std::uint8_t Ch) {
+    return Ch < 128 ? Ch : UpperHalf[Ch - 128];
+}
 
 void OemToCharBuffA(const void* Source, void* Dest, std::int64_t Count) {
     const auto* Src = static_cast<const std::uint8_t*>(Source);

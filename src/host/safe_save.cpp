@@ -75,8 +75,7 @@ void SaveFileSafely(const std::string& FileName, const std::function<void(TStrea
             Stream.Flush();
         }
         if (!ReplaceFile(Temp, Target))
-            throw EFCreateError("Cannot create file \"" + FileName + "\". " +
-                                std::strerror(errno));
+            throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
     } catch (...) {
         DeleteFile(Temp);
         throw;

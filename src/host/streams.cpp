@@ -20,9 +20,13 @@ namespace {
 
 constexpr std::int64_t CopyBufferSize = 256 * 1024;
 
-std::string Reason(int Error) { return std::strerror(Error); }
+std::string Reason(int Error) {
+    return std::strerror(Error);
+}
 
-[[noreturn]] void RaiseBadPosition() { throw EStreamError("Invalid stream position"); }
+[[noreturn]] void RaiseBadPosition() {
+    throw EStreamError("Invalid stream position");
+}
 
 } // namespace
 
@@ -151,7 +155,9 @@ std::int64_t THandleStream::Write(const void* Buffer, std::int64_t Count) {
 }
 
 std::int64_t THandleStream::Seek(std::int64_t Offset, std::uint16_t Origin) {
-    const int Whence = Origin == soFromCurrent ? SEEK_CUR : Origin == soFromEnd ? SEEK_END : SEEK_SET;
+    const int Whence = Origin == soFromCurrent ? SEEK_CUR
+                       : Origin == soFromEnd   ? SEEK_END
+                                               : SEEK_SET;
     const off_t Result = ::lseek(FHandle, Offset, Whence);
     if (Result < 0) {
         if (errno == EINVAL)
@@ -264,9 +270,10 @@ TFileStream::TFileStream(const std::string& FileName, std::uint16_t Mode)
     if (Access > fmOpenReadWrite || Share > fmShareDenyNone)
         Fail("Invalid file open mode");
 
-    const int Flags = O_CLOEXEC | (Access == fmOpenRead    ? O_RDONLY
-                                   : Access == fmOpenWrite ? O_WRONLY
-                                                           : O_RDWR) |
+    const int Flags = O_CLOEXEC |
+                      (Access == fmOpenRead    ? O_RDONLY
+                       : Access == fmOpenWrite ? O_WRONLY
+                                               : O_RDWR) |
                       (Create ? O_CREAT : 0);
     FHandle = ::open(FileName.c_str(), Flags, 0666);
     if (FHandle < 0)
@@ -363,7 +370,9 @@ std::int64_t TMemoryStream::Write(const void* Buffer, std::int64_t Count) {
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t Offset, std::uint16_t Origin) {
-    const std::int64_t Base = Origin == soFromCurrent ? FPosition : Origin == soFromEnd ? GetSize() : 0;
+    const std::int64_t Base = Origin == soFromCurrent ? FPosition
+                              : Origin == soFromEnd   ? GetSize()
+                                                      : 0;
     if (Base + Offset < 0)
         RaiseBadPosition();
     FPosition = Base + Offset;
@@ -402,7 +411,9 @@ void TMemoryStream::LoadFromFile(const std::string& FileName) {
     LoadFromStream(&File);
 }
 
-void TMemoryStream::SaveToStream(TStream* Stream) { Stream->WriteBuffer(FData.data(), GetSize()); }
+void TMemoryStream::SaveToStream(TStream* Stream) {
+    Stream->WriteBuffer(FData.data(), GetSize());
+}
 
 void TMemoryStream::SaveToFile(const std::string& FileName) {
     TFileStream File(FileName, fmCreate);

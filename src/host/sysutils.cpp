@@ -15,7 +15,9 @@
 
 namespace kestrel {
 
-std::string IntToStr(std::int64_t Value) { return std::to_string(Value); }
+std::string IntToStr(std::int64_t Value) {
+    return std::to_string(Value);
+}
 
 namespace {
 
@@ -44,7 +46,8 @@ bool TryStrToInt(const std::string& S, std::int64_t& Value) {
     constexpr std::uint64_t Limit = std::uint64_t{1} << 63;
     if (Magnitude > (Negative ? Limit : Limit - 1))
         return false;
-    Value = Negative ? static_cast<std::int64_t>(0 - Magnitude) : static_cast<std::int64_t>(Magnitude);
+    Value =
+        Negative ? static_cast<std::int64_t>(0 - Magnitude) : static_cast<std::int64_t>(Magnitude);
     return true;
 }
 
@@ -105,7 +108,9 @@ bool DirectoryExists(const std::string& Name) {
     return ::stat(Name.c_str(), &St) == 0 && S_ISDIR(St.st_mode);
 }
 
-bool DeleteFile(const std::string& FileName) { return ::unlink(FileName.c_str()) == 0; }
+bool DeleteFile(const std::string& FileName) {
+    return ::unlink(FileName.c_str()) == 0;
+}
 
 bool RenameFile(const std::string& OldName, const std::string& NewName) {
     if (::renameat2(AT_FDCWD, OldName.c_str(), AT_FDCWD, NewName.c_str(), RENAME_NOREPLACE) == 0)
@@ -183,7 +188,8 @@ std::string ParamStr(int Index) {
             return std::string(Path, static_cast<std::size_t>(N));
     }
     const auto& Args = Arguments();
-    return Index >= 0 && static_cast<std::size_t>(Index) < Args.size() ? Args[Index] : std::string();
+    return Index >= 0 && static_cast<std::size_t>(Index) < Args.size() ? Args[Index]
+                                                                       : std::string();
 }
 
 int ParamCount() {

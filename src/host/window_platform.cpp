@@ -8,7 +8,9 @@ namespace kestrel {
 namespace {
 TWindowPlatform* CurrentPlatform = nullptr;
 
-bool KeyDown(int VirtKey) { return (GetKeyState(VirtKey) & 0x8000) != 0; }
+bool KeyDown(int VirtKey) {
+    return (GetKeyState(VirtKey) & 0x8000) != 0;
+}
 } // namespace
 
 TWindowPlatform* SetWindowPlatform(TWindowPlatform* Platform) {
@@ -23,7 +25,9 @@ TWindowPlatform& WindowPlatform() {
     return *CurrentPlatform;
 }
 
-bool WindowPlatformInstalled() { return CurrentPlatform != nullptr; }
+bool WindowPlatformInstalled() {
+    return CurrentPlatform != nullptr;
+}
 
 TShiftState KeysToShiftState(WPARAM Keys) {
     TShiftState Result;

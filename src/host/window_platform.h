@@ -112,8 +112,7 @@ public:
     virtual void PostQuitMessage(int ExitCode) = 0;
     /// Takes (with Remove) or reads the next message of the queue: posted messages first, then
     /// paint requests, then due timers. Wnd 0 and a 0..0 range accept every message.
-    virtual bool PeekMessage(TMsg& Msg, HWND Wnd, UINT FilterMin, UINT FilterMax,
-                             bool Remove) = 0;
+    virtual bool PeekMessage(TMsg& Msg, HWND Wnd, UINT FilterMin, UINT FilterMax, bool Remove) = 0;
     /// Posts the character message that a key-down produces, if any.
     virtual bool TranslateMessage(const TMsg& Msg) = 0;
     virtual LRESULT DispatchMessage(const TMsg& Msg) = 0;
@@ -234,16 +233,24 @@ inline LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM W, LPARAM L) {
 inline bool PostMessage(HWND Wnd, UINT Msg, WPARAM W, LPARAM L) {
     return WindowPlatform().PostMessage(Wnd, Msg, W, L);
 }
-inline void PostQuitMessage(int ExitCode) { WindowPlatform().PostQuitMessage(ExitCode); }
+inline void PostQuitMessage(int ExitCode) {
+    WindowPlatform().PostQuitMessage(ExitCode);
+}
 inline bool PeekMessage(TMsg& Msg, HWND Wnd, UINT FilterMin, UINT FilterMax, bool Remove) {
     return WindowPlatform().PeekMessage(Msg, Wnd, FilterMin, FilterMax, Remove);
 }
-inline bool TranslateMessage(const TMsg& Msg) { return WindowPlatform().TranslateMessage(Msg); }
-inline LRESULT DispatchMessage(const TMsg& Msg) { return WindowPlatform().DispatchMessage(Msg); }
+inline bool TranslateMessage(const TMsg& Msg) {
+    return WindowPlatform().TranslateMessage(Msg);
+}
+inline LRESULT DispatchMessage(const TMsg& Msg) {
+    return WindowPlatform().DispatchMessage(Msg);
+}
 inline void InvalidateRect(HWND Wnd, const TRect* Rect, bool Erase) {
     WindowPlatform().InvalidateRect(Wnd, Rect, Erase);
 }
-inline void UpdateWindow(HWND Wnd) { WindowPlatform().UpdateWindow(Wnd); }
+inline void UpdateWindow(HWND Wnd) {
+    WindowPlatform().UpdateWindow(Wnd);
+}
 inline void ScrollWindowEx(HWND Wnd, int DX, int DY, UINT Flags) {
     WindowPlatform().ScrollWindowEx(Wnd, DX, DY, Flags);
 }
@@ -256,20 +263,48 @@ inline void ShowScrollBar(HWND Wnd, int Bar, bool Show) {
 inline void CreateCaret(HWND Wnd, HBITMAP Bitmap, int Width, int Height) {
     WindowPlatform().CreateCaret(Wnd, Bitmap, Width, Height);
 }
-inline void DestroyCaret() { WindowPlatform().DestroyCaret(); }
-inline void SetCaretPos(int X, int Y) { WindowPlatform().SetCaretPos(X, Y); }
-inline void ShowCaret(HWND Wnd) { WindowPlatform().ShowCaret(Wnd); }
-inline void HideCaret(HWND Wnd) { WindowPlatform().HideCaret(Wnd); }
-inline void SetTimer(HWND Wnd, UINT ID, UINT Elapse) { WindowPlatform().SetTimer(Wnd, ID, Elapse); }
-inline void KillTimer(HWND Wnd, UINT ID) { WindowPlatform().KillTimer(Wnd, ID); }
-inline HWND GetFocus() { return WindowPlatform().GetFocus(); }
-inline void SetCapture(HWND Wnd) { WindowPlatform().SetCapture(Wnd); }
-inline void ReleaseCapture() { WindowPlatform().ReleaseCapture(); }
-inline HWND GetCapture() { return WindowPlatform().GetCapture(); }
-inline std::int16_t GetKeyState(int VirtKey) { return WindowPlatform().GetKeyState(VirtKey); }
-inline TPoint GetCursorPos() { return WindowPlatform().GetCursorPos(); }
-inline void MessageBeep(std::uint32_t Type) { WindowPlatform().MessageBeep(Type); }
-inline std::int64_t GetTickCount() { return WindowPlatform().GetTickCount(); }
+inline void DestroyCaret() {
+    WindowPlatform().DestroyCaret();
+}
+inline void SetCaretPos(int X, int Y) {
+    WindowPlatform().SetCaretPos(X, Y);
+}
+inline void ShowCaret(HWND Wnd) {
+    WindowPlatform().ShowCaret(Wnd);
+}
+inline void HideCaret(HWND Wnd) {
+    WindowPlatform().HideCaret(Wnd);
+}
+inline void SetTimer(HWND Wnd, UINT ID, UINT Elapse) {
+    WindowPlatform().SetTimer(Wnd, ID, Elapse);
+}
+inline void KillTimer(HWND Wnd, UINT ID) {
+    WindowPlatform().KillTimer(Wnd, ID);
+}
+inline HWND GetFocus() {
+    return WindowPlatform().GetFocus();
+}
+inline void SetCapture(HWND Wnd) {
+    WindowPlatform().SetCapture(Wnd);
+}
+inline void ReleaseCapture() {
+    WindowPlatform().ReleaseCapture();
+}
+inline HWND GetCapture() {
+    return WindowPlatform().GetCapture();
+}
+inline std::int16_t GetKeyState(int VirtKey) {
+    return WindowPlatform().GetKeyState(VirtKey);
+}
+inline TPoint GetCursorPos() {
+    return WindowPlatform().GetCursorPos();
+}
+inline void MessageBeep(std::uint32_t Type) {
+    WindowPlatform().MessageBeep(Type);
+}
+inline std::int64_t GetTickCount() {
+    return WindowPlatform().GetTickCount();
+}
 inline UINT RegisterClipboardFormat(const std::string& Name) {
     return WindowPlatform().RegisterClipboardFormat(Name);
 }

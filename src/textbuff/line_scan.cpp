@@ -475,7 +475,7 @@ std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::i
         std::int64_t Count = E - Line;
         if (*E == CR) {
             if (E + 1 == End || E[1] != LF)
-                break; // a lone CR: left to the general scan
+                break;       // a lone CR: left to the general scan
             E = NextEvent(); // its LF
         } else if (*E == FF) {
             break;

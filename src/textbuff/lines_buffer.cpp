@@ -412,8 +412,8 @@ std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines) 
     return Lines;
 }
 
-std::int64_t TLinesBuffer::ScanPlainLines(std::int64_t Pos, std::int64_t MaxLines,
-                                          TLineSpan* Lines, std::int64_t Known) {
+std::int64_t TLinesBuffer::ScanPlainLines(std::int64_t Pos, std::int64_t MaxLines, TLineSpan* Lines,
+                                          std::int64_t Known) {
     if (Pos < 0 || Pos >= TextSize || MaxLines <= 0)
         return 0;
     DemandState(AllStates);
@@ -422,7 +422,8 @@ std::int64_t TLinesBuffer::ScanPlainLines(std::int64_t Pos, std::int64_t MaxLine
         return 0;
     const std::uint8_t* Buffer = GetText(Pos);
     const std::int64_t N = std::min(ValidEnd - Buffer + 1, TextSize - Pos);
-    const std::int64_t Stored = ScanUniformLines(Buffer, N, MaxWidth, ActualMetrics(), MaxLines, Known, Lines);
+    const std::int64_t Stored =
+        ScanUniformLines(Buffer, N, MaxWidth, ActualMetrics(), MaxLines, Known, Lines);
     for (std::int64_t I = 0; I < Stored; ++I)
         Lines[I].Next += Pos;
     return Stored;

@@ -76,8 +76,8 @@ protected:
 };
 
 TEST_F(KeyTableTest, DefaultsAreTheDocumentedValues) {
-    const std::vector<TKeyDefinition> Expected = {301, 27, 323, 37,  39,  293, 295, 36, 35,
-                                                  38,  40, 33,  34,  292, 291, 294, 296};
+    const std::vector<TKeyDefinition> Expected = {301, 27, 323, 37, 39,  293, 295, 36, 35,
+                                                  38,  40, 33,  34, 292, 291, 294, 296};
     for (int I = 0; I < kiViewerKeyCount; ++I)
         EXPECT_EQ(V->GetKeyDef(I), Expected[static_cast<std::size_t>(I)]) << I;
     EXPECT_EQ(V->GetQuickKey(), 337);
@@ -95,12 +95,12 @@ TEST_F(KeyTableTest, EveryDefaultKeyRunsItsCommand) {
     };
     // Line 20 is "line 20......" (13 characters); the window shows 14 lines.
     const std::vector<Case> Moves = {
-        {kiLeftArrowKey, {5, 20}, {4, 20}},   {kiRightArrowKey, {5, 20}, {6, 20}},
-        {kiWordLeftKey, {7, 20}, {5, 20}},    {kiWordRightkey, {0, 20}, {5, 20}},
-        {kiLineStartKey, {5, 20}, {0, 20}},   {kiLineEndKey, {5, 20}, {13, 20}},
-        {kiLineUpKey, {5, 20}, {5, 19}},      {kiLineDownKey, {5, 20}, {5, 21}},
-        {kiPageUpKey, {5, 20}, {5, 7}},       {kiPageDownKey, {5, 20}, {5, 33}},
-        {kiTextStartKey, {5, 20}, {0, 0}},    {kiTextEndKey, {5, 20}, {10, 59}},
+        {kiLeftArrowKey, {5, 20}, {4, 20}}, {kiRightArrowKey, {5, 20}, {6, 20}},
+        {kiWordLeftKey, {7, 20}, {5, 20}},  {kiWordRightkey, {0, 20}, {5, 20}},
+        {kiLineStartKey, {5, 20}, {0, 20}}, {kiLineEndKey, {5, 20}, {13, 20}},
+        {kiLineUpKey, {5, 20}, {5, 19}},    {kiLineDownKey, {5, 20}, {5, 21}},
+        {kiPageUpKey, {5, 20}, {5, 7}},     {kiPageDownKey, {5, 20}, {5, 33}},
+        {kiTextStartKey, {5, 20}, {0, 0}},  {kiTextEndKey, {5, 20}, {10, 59}},
     };
     for (const Case& C : Moves) {
         V->SetLineNumber(C.From.Y);
@@ -135,9 +135,9 @@ TEST_F(KeyTableTest, HandledKeysSwallowTheirCharactersOthersReachKeyPress) {
     std::vector<std::uint16_t> KeyDowns;
     V->SetOnKeyPress([&](TObject*, char& C) { Typed += C; });
     V->SetOnKeyDown([&](TObject*, std::uint16_t& K, TShiftState) { KeyDowns.push_back(K); });
-    Key('C', {ssCtrl});   // copy; its character 3 is swallowed
-    Key(VK_ESCAPE);       // cancel; its character 27 is swallowed
-    Key('A');             // unbound in a viewer
+    Key('C', {ssCtrl}); // copy; its character 3 is swallowed
+    Key(VK_ESCAPE);     // cancel; its character 27 is swallowed
+    Key('A');           // unbound in a viewer
     Key(VK_SPACE);
     EXPECT_EQ(Typed, "a ");
     EXPECT_EQ(KeyDowns, (std::vector<std::uint16_t>{'C', VK_ESCAPE, 'A', VK_SPACE}))

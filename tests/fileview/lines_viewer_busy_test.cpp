@@ -136,13 +136,13 @@ TEST_F(BusyTest, HandlersCanVetoAnAbortOrAskForOne) {
     EXPECT_EQ(Asked, 2);
 
     std::vector<std::int64_t> Done;
-    V->SetOnProgressEvent([&](TLinesViewer* Sender, std::int64_t D, std::int64_t Total,
-                              bool& Cancel) {
-        EXPECT_EQ(Sender, V.get());
-        EXPECT_EQ(Total, 100);
-        Done.push_back(D);
-        Cancel = D >= 50;
-    });
+    V->SetOnProgressEvent(
+        [&](TLinesViewer* Sender, std::int64_t D, std::int64_t Total, bool& Cancel) {
+            EXPECT_EQ(Sender, V.get());
+            EXPECT_EQ(Total, 100);
+            Done.push_back(D);
+            Cancel = D >= 50;
+        });
     EXPECT_TRUE(V->ReportProgress(10));
     EXPECT_FALSE(V->ReportProgress(50));
     EXPECT_EQ(Done, (std::vector<std::int64_t>{10, 50}));
@@ -201,7 +201,8 @@ TEST_F(BusyTest, AFoundMatchMovesTheFindDialogOffTheCaret) {
     Dialog.SetPosition(0, 0);
     Dialog.Execute();
     ASSERT_EQ(Win().GetFocus(), Dialog.GetHandle());
-    Dialog.SetOnFind([&](TObject*) { V->Find(&Dialog, Dialog.GetFindText(), Dialog.GetOptions()); });
+    Dialog.SetOnFind(
+        [&](TObject*) { V->Find(&Dialog, Dialog.GetFindText(), Dialog.GetOptions()); });
     Dialog.SetFindText("line 3");
     Dialog.ClickFindNext();
     // The caret ends the match at (6, 3): client (42, 42), screen (52, 52), inside the dialog.

@@ -89,7 +89,7 @@ TEST_F(PrintTest, WithoutAPrinterTheMetricsFallBackAndPrintingFailsCleanly) {
 
 TEST_F(PrintTest, AllPagesWithHeaderFooterAndPageEvents) {
     const std::int64_t PerPage = V->GetLinesPerPage(); // 61
-    V->SetPageCountForTest(129 / PerPage + 1);        // 3
+    V->SetPageCountForTest(129 / PerPage + 1);         // 3
     std::vector<std::pair<std::int64_t, std::int64_t>> Events;
     V->SetOnPagePrint([&](TObject*, std::int64_t Page, std::int64_t Total) {
         Events.emplace_back(Page, Total);
@@ -135,9 +135,8 @@ TEST_F(PrintTest, APageRangeNumbersItsFootersFromOneAndEndsWithTheLastLine) {
     V->SetLinesPerPageForTest(10);
     V->SetPageCountForTest(13);
     std::vector<std::pair<std::int64_t, std::int64_t>> Events;
-    V->SetOnPagePrint([&](TObject*, std::int64_t Page, std::int64_t Total) {
-        Events.emplace_back(Page, Total);
-    });
+    V->SetOnPagePrint(
+        [&](TObject*, std::int64_t Page, std::int64_t Total) { Events.emplace_back(Page, Total); });
     V->Print("", "", true, false, prPageNums, 3, 5);
     // UpdatePrinterMetrics at the start of the job set the printer's lines per page again.
     ASSERT_EQ(LastDoc().Pages.size(), 3U);

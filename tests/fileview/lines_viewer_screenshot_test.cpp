@@ -14,8 +14,8 @@ class ScreenshotTest : public ViewerFixture {};
 TEST_F(ScreenshotTest, TheViewerShowsTextSelectionCaretAndScrollBars) {
     V->SetLines({"Kestrel views files of any size.", "", "The quick brown fox jumps over",
                  "the lazy dog; the caret blinks", "at the end of a selection that",
-                 "runs over three lines.", "", "Line 7", "Line 8", "Line 9", "Line 10",
-                 "Line 11", "Line 12", "Line 13", "Line 14", "Line 15", "Line 16",
+                 "runs over three lines.", "", "Line 7", "Line 8", "Line 9", "Line 10", "Line 11",
+                 "Line 12", "Line 13", "Line 14", "Line 15", "Line 16",
                  "A long line that reaches past the right edge of the window, so that "
                  "the horizontal scroll bar shows up as well."});
     V->SetLineNumber(2);

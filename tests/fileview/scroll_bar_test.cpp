@@ -153,7 +153,8 @@ TEST_F(ScrollBarTest, AutomaticModeShowsTheBarOnlyWhenTheExtentDoesNotFit) {
     EXPECT_TRUE(Bar->GetVisible());
     EXPECT_TRUE(Platform().Visible);
     EXPECT_EQ(Scope.Windows().GetClientRect(Host->GetHandle()).Right,
-              300 - headless::HeadlessScrollBarSize) << "the bar takes client width";
+              300 - headless::HeadlessScrollBarSize)
+        << "the bar takes client width";
 
     Bar->SetMode(sbManual);
     Bar->SetLimit(0);

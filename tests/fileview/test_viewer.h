@@ -17,7 +17,9 @@
 
 namespace kestrel::test {
 
-inline bool IsWordByte(std::uint8_t C) { return WordChars.Contains(C); }
+inline bool IsWordByte(std::uint8_t C) {
+    return WordChars.Contains(C);
+}
 
 /// Lines joined by LF; every stored line is one display line of fixed-width characters. A line
 /// holding a single form feed is a page break.
@@ -170,8 +172,8 @@ public:
                 if (Line == SelEnd.Y)
                     R = SelEnd.X * CharWidth;
             }
-            C->GetHandle()->InvertRect(Rect(X0 + static_cast<int>(L), Top,
-                                            X0 + static_cast<int>(R), Bottom));
+            C->GetHandle()->InvertRect(
+                Rect(X0 + static_cast<int>(L), Top, X0 + static_cast<int>(R), Bottom));
         }
     }
     void PrintLine(std::int64_t X, std::int64_t Y, std::int64_t Line, TPrintRange,
@@ -189,9 +191,9 @@ public:
         if (OnSearch)
             OnSearch();
         const std::string T = this->Text();
-        const auto At = T.find(Text, static_cast<std::size_t>(
-                                         TextOffset(LongPoint(CharNumber, LineNumber)) +
-                                         (SelMode != smNone ? 1 : 0)));
+        const auto At =
+            T.find(Text, static_cast<std::size_t>(TextOffset(LongPoint(CharNumber, LineNumber)) +
+                                                  (SelMode != smNone ? 1 : 0)));
         if (Text.empty() || At == std::string::npos)
             return false;
         const TLongPoint S = OffsetToPoint(static_cast<std::int64_t>(At));
@@ -278,7 +280,8 @@ protected:
     static std::vector<std::string> NumberedLines(int Count) {
         std::vector<std::string> L;
         for (int I = 0; I < Count; ++I)
-            L.push_back("line " + std::to_string(I) + std::string(static_cast<std::size_t>(I % 7), '.'));
+            L.push_back("line " + std::to_string(I) +
+                        std::string(static_cast<std::size_t>(I % 7), '.'));
         return L;
     }
 

@@ -160,9 +160,9 @@ protected:
 
     /// Index of the reference line that starts at Offset, or -1.
     static std::int64_t IndexOf(const std::vector<TRefLine>& Ref, std::int64_t Offset) {
-        const auto It = std::lower_bound(
-            Ref.begin(), Ref.end(), Offset,
-            [](const TRefLine& L, std::int64_t O) { return L.Start < O; });
+        const auto It =
+            std::lower_bound(Ref.begin(), Ref.end(), Offset,
+                             [](const TRefLine& L, std::int64_t O) { return L.Start < O; });
         if (It == Ref.end() || It->Start != Offset)
             return -1;
         return It - Ref.begin();

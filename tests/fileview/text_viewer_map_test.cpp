@@ -6,7 +6,6 @@
 #include <functional>
 #include <random>
 
-
 namespace kestrel::test {
 namespace {
 
@@ -479,12 +478,15 @@ TEST_F(TextViewerMapTest, ScrollingWhileTheCountRunsLeavesTheTopLineNumberedByIt
     const std::vector<TCase> Cases{
         {"lines down", [&] { Scroll(SB_LINEDOWN, 3); }},
         {"a page down", [&] { Scroll(SB_PAGEDOWN, 1); }},
-        {"lines up and down", [&] { Scroll(SB_LINEUP, 2); Scroll(SB_LINEDOWN, 6); }},
+        {"lines up and down",
+         [&] {
+             Scroll(SB_LINEUP, 2);
+             Scroll(SB_LINEDOWN, 6);
+         }},
         {"caret moved with its row", [&] {
              std::int64_t Beyond = 0;
              V->SetLineNumber(V->GetTopLine() + 2);
-             const std::int64_t Below =
-                 V->GetTextPos(LongPoint(0, V->GetTopLine() + 7), Beyond);
+             const std::int64_t Below = V->GetTextPos(LongPoint(0, V->GetTopLine() + 7), Beyond);
              V->GotoLocation(Below); // SetLineNumber, then SetDeltaY by five lines
              Pump();
          }}};
@@ -541,8 +543,8 @@ TEST_F(TextViewerMapTest, SelectionEndsAtTheEndOfAWrappedLineAnchorTheirOwnLine)
         const auto Line = static_cast<std::int64_t>(L);
         const TLongPoint AtEnd = LongPoint(R.Length, Line);
         for (const bool EndAnchor : {true, false}) {
-            const std::string Where = "line " + std::to_string(L) +
-                                      (EndAnchor ? ", selection end" : ", selection start");
+            const std::string Where =
+                "line " + std::to_string(L) + (EndAnchor ? ", selection end" : ", selection start");
             if (EndAnchor)
                 V->SetSelectionForTest(ZeroPoint, AtEnd, smExtend);
             else
@@ -599,7 +601,8 @@ TEST_F(TextViewerMapTest, TheCountAgreesWithAWalkLineByLineOverMixedLines) {
         std::vector<std::int64_t> Breaks;
         std::int64_t Widest = 0;
         for (std::size_t I = 0; I < Ref.size(); ++I) {
-            if (Ref[I].Start < V->GetTextSize() && Text[static_cast<std::size_t>(Ref[I].Start)] == '\f')
+            if (Ref[I].Start < V->GetTextSize() &&
+                Text[static_cast<std::size_t>(Ref[I].Start)] == '\f')
                 Breaks.push_back(static_cast<std::int64_t>(I));
             Widest = std::max(Widest, Ref[I].Width);
         }

@@ -304,9 +304,8 @@ TEST_F(TextViewerPrintTest, AProportionalFontIsLaidOutAndCountedAgainForThePrint
         V->SetWrapMode(Mode);
         RunIdle();
         std::int64_t PrintedLines = 0;
-        V->SetOnPagePrint([&](TObject*, std::int64_t, std::int64_t) {
-            PrintedLines = V->GetLastLine() + 1;
-        });
+        V->SetOnPagePrint(
+            [&](TObject*, std::int64_t, std::int64_t) { PrintedLines = V->GetLastLine() + 1; });
         PrintAll(false);
         const std::vector<std::string> Rows = AllRows();
         std::string Joined;
@@ -322,8 +321,8 @@ TEST_F(TextViewerPrintTest, AProportionalFontIsLaidOutAndCountedAgainForThePrint
         V->SetSelectionForTest(V->OffsetToPoint(From), V->OffsetToPoint(To), smExtend);
         V->FocusAt(To, false);
         const std::string Selected = V->GetSelection();
-        ASSERT_EQ(Selected, Text.substr(static_cast<std::size_t>(From),
-                                        static_cast<std::size_t>(To - From)));
+        ASSERT_EQ(Selected,
+                  Text.substr(static_cast<std::size_t>(From), static_cast<std::size_t>(To - From)));
         V->Print("", "", false, false, prSelection, 0, 0);
         std::string Printed;
         for (const std::string& R : AllRows())

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <cstring>
 
 #include <string>
@@ -60,8 +59,7 @@ TEST_F(TextViewerTextTest, ThreeRowColumnCopyPutsTheSameBytesUnderBothFormats) {
     const std::string WithZero = Block + std::string(1, '\0');
     EXPECT_EQ(Win().GetClipboardBytes(CF_TEXT), WithZero);
     EXPECT_EQ(Win().GetClipboardBytes(V->GetColumnClipFormat()), WithZero);
-    EXPECT_EQ(Win().GetClipboardFormats(),
-              (std::vector<UINT>{V->GetColumnClipFormat(), CF_TEXT}));
+    EXPECT_EQ(Win().GetClipboardFormats(), (std::vector<UINT>{V->GetColumnClipFormat(), CF_TEXT}));
     EXPECT_EQ(Clipboard()->GetAsText(), Block);
     EXPECT_FALSE(Win().GetClipboardOpen());
     EXPECT_FALSE(V->GetState().Contains(vsBusy));
@@ -86,9 +84,8 @@ TEST_F(TextViewerTextTest, StreamCopyPutsPlainTextOnlyAndEntersBusyModeOnce) {
     Select(LongPoint(1, 0), LongPoint(3, 2), smExtend);
     EXPECT_EQ(V->GetSelection(), "ne\ntwo\r\nthr");
     std::vector<std::int64_t> Totals;
-    V->SetOnProgressEvent([&](TLinesViewer*, std::int64_t, std::int64_t Total, bool&) {
-        Totals.push_back(Total);
-    });
+    V->SetOnProgressEvent(
+        [&](TLinesViewer*, std::int64_t, std::int64_t Total, bool&) { Totals.push_back(Total); });
     V->CopyToClipBoard();
     EXPECT_EQ(Win().GetClipboardBytes(CF_TEXT), std::string("ne\ntwo\r\nthr\0", 12));
     EXPECT_EQ(Win().GetClipboardFormats(), std::vector<UINT>{CF_TEXT})
@@ -435,9 +432,8 @@ TEST_F(TextViewerTextTest, SearchStatusReportsProgressAndCancels) {
     bool Cancelled = true;
     V->HandleSearchStatus(10, Cancelled);
     EXPECT_FALSE(Cancelled);
-    V->SetOnProgressEvent([](TLinesViewer*, std::int64_t, std::int64_t, bool& Cancel) {
-        Cancel = true;
-    });
+    V->SetOnProgressEvent(
+        [](TLinesViewer*, std::int64_t, std::int64_t, bool& Cancel) { Cancel = true; });
     V->HandleSearchStatus(20, Cancelled);
     EXPECT_TRUE(Cancelled);
     V->ExitBusyMode();
@@ -458,7 +454,8 @@ TEST_F(TextViewerTextTest, WordStartEndAndNext) {
     EXPECT_EQ(V->FindWordStart(LongPoint(0, 1)), LongPoint(0, 1));
     EXPECT_EQ(V->FindWordStart(LongPoint(3, 1)), LongPoint(0, 1)) << "from the end of the text";
     // Bytes 192 and up are letters, except the multiplication and division signs.
-    SetText("caf\xE9 a\xD7" "b");
+    SetText("caf\xE9 a\xD7"
+            "b");
     EXPECT_EQ(V->FindWordEnd(LongPoint(0, 0)), LongPoint(4, 0));
     EXPECT_EQ(V->FindWordEnd(LongPoint(5, 0)), LongPoint(6, 0));
     SetText("");

@@ -66,7 +66,8 @@ TEST(ComponentTest, OwnerDestroysEachOwnedComponentOnceNewestFirst) {
     EXPECT_EQ(Owner->GetComponentCount(), 2);
     EXPECT_EQ(A->GetOwner(), Owner.get());
     Owner.reset();
-    EXPECT_EQ(Destroyed, (std::vector<TTracked*>{B, A, Child})); // A's own part dies before its children
+    EXPECT_EQ(Destroyed,
+              (std::vector<TTracked*>{B, A, Child})); // A's own part dies before its children
 }
 
 TEST(ComponentTest, ComponentDestroyedEarlyLeavesItsOwner) {

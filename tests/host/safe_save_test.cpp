@@ -55,8 +55,7 @@ TEST(SafeSaveTest, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(FilesIn(Dir.Path()), std::vector<std::string>{"a.txt"});
 
     // Nothing there before: nothing there after.
-    EXPECT_THROW(SaveFileSafely(Dir.File("new.txt"), [](TStream*) { throw EAbort("x"); }),
-                 EAbort);
+    EXPECT_THROW(SaveFileSafely(Dir.File("new.txt"), [](TStream*) { throw EAbort("x"); }), EAbort);
     EXPECT_FALSE(FileExists(Dir.File("new.txt")));
     EXPECT_EQ(FilesIn(Dir.Path()).size(), 1U);
 }
@@ -70,8 +69,7 @@ TEST(SafeSaveTest, ReadOnlyFoldersAndLinks) {
     EXPECT_EQ(ReadFile(F), "keep");
     FileSetAttr(F, 0);
 
-    EXPECT_THROW(SaveFileSafely(Dir.Path(), [](TStream* S) { WriteText(S, "x"); }),
-                 EFCreateError);
+    EXPECT_THROW(SaveFileSafely(Dir.Path(), [](TStream* S) { WriteText(S, "x"); }), EFCreateError);
     EXPECT_THROW(SaveFileSafely(Dir.File("missing/x.txt"), [](TStream* S) { WriteText(S, "x"); }),
                  EFCreateError);
 

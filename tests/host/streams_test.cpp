@@ -16,7 +16,8 @@ namespace {
 using test::TTempDir;
 
 std::string Contents(TMemoryStream& S) {
-    return std::string(reinterpret_cast<char*>(S.GetMemory()), static_cast<std::size_t>(S.GetSize()));
+    return std::string(reinterpret_cast<char*>(S.GetMemory()),
+                       static_cast<std::size_t>(S.GetSize()));
 }
 
 TEST(MemoryStreamTest, ReadsWritesSeeksAndFillsGapsWithZeros) {

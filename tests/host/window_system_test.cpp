@@ -257,9 +257,9 @@ TEST_F(WindowSystemTest, KeysTranslateToCharactersAndAltMakesSystemKeys) {
     Win().PostKeyPress(VK_ESCAPE);
     Win().PostKeyPress('1');
     Pump();
-    EXPECT_EQ(W->Events, (std::vector<std::string>{"down 65", "char \x01", "down 67",
-                                                   "char \x03", "down 8 alt", "down 27",
-                                                   "char \x1b", "down 49", "char 1"}));
+    EXPECT_EQ(W->Events, (std::vector<std::string>{"down 65", "char \x01", "down 67", "char \x03",
+                                                   "down 8 alt", "down 27", "char \x1b", "down 49",
+                                                   "char 1"}));
     EXPECT_EQ(W->Count(WM_SYSKEYDOWN), 1);
     EXPECT_EQ(W->Count(WM_SYSCHAR), 1);
 }

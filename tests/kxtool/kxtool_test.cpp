@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdio>
 #include <string>
-#include <vector>
 #include <sys/wait.h>
+#include <vector>
 
 namespace kestrel {
 namespace {
@@ -32,7 +32,9 @@ TRun Kxtool(const std::string& Args) {
     return Result;
 }
 
-std::string Quote(const std::string& S) { return "'" + S + "'"; }
+std::string Quote(const std::string& S) {
+    return "'" + S + "'";
+}
 
 TEST(KxtoolTest, HelpVersionAndUsageErrors) {
     const TRun Help = Kxtool("--help");
@@ -126,9 +128,8 @@ TEST(KxtoolTest, ViewShowsTheScreenAtTheStartAnOffsetAndTheEnd) {
 
     // An offset inside "row 500": that line at the top, its number exact once counted.
     const std::int64_t At = static_cast<std::int64_t>(Text.find("row 500\n")) + 2;
-    Out = SplitLines(Kxtool("view " + Quote(F) + " --rows 2 --offset " + std::to_string(At) +
-                            " --exact")
-                         .Out);
+    Out = SplitLines(
+        Kxtool("view " + Quote(F) + " --rows 2 --offset " + std::to_string(At) + " --exact").Out);
     ASSERT_EQ(Out.size(), 3U);
     EXPECT_EQ(Out[0], "500\trow 500");
     EXPECT_EQ(Out[1], "501\trow 501");
@@ -173,8 +174,8 @@ TEST(KxtoolTest, PrintWritesEachPageAsAnImage) {
     const std::string F = Dir.File("rows.txt");
     test::WriteFile(F, Rows(200));
     const std::string Out = Dir.File("pages");
-    const TRun Run = Kxtool("print " + Quote(F) + " --out " + Quote(Out) +
-                            " --pages 2-3 --wrap none --text");
+    const TRun Run =
+        Kxtool("print " + Quote(F) + " --out " + Quote(Out) + " --pages 2-3 --wrap none --text");
     ASSERT_EQ(Run.Status, 0);
     const std::vector<std::string> Lines = SplitLines(Run.Out);
     ASSERT_FALSE(Lines.empty());

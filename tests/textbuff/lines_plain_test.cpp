@@ -78,7 +78,8 @@ TEST(PlainLinesTest, RunsGiveExactlyWhatGetNextLineGives) {
                                            NoWrapWidth,
                                            Ref[I].Width,
                                            Ref[I].Width - 1 - static_cast<std::int64_t>(Rng() % 40),
-                                           Ref[I].Width - 1 - static_cast<std::int64_t>(Rng() % 40)};
+                                           Ref[I].Width - 1 -
+                                               static_cast<std::int64_t>(Rng() % 40)};
             const std::int64_t Known = Knowns[Rng() % 7];
             const std::int64_t N = T.Stream.ScanPlainLines(Ref[I].Start, Max, Run.data(), Known);
             ASSERT_GE(N, 0) << Trace;
@@ -123,15 +124,15 @@ TEST(PlainLinesTest, ARunEndsBeforeTheLineThatNeedsTheGeneralScan) {
         std::int64_t Lines;
     };
     const TCase Cases[] = {
-        {"ab\ncd\tx\nef\n", 0, 3},        // a tab is measured
-        {"ab\ncd\tx\nef\n", 5, 1},        // a tab that passes the wrap width
-        {"ab\r\n\fcd\nef\n", 0, 1},       // a form feed begins the second line
-        {"ab\ncd\fx\nef\n", 0, 1},        // a form feed inside a line ends it
-        {"ab\rc\nef\n", 0, 0},            // a lone CR
-        {"ab\r\ncd\r\nef", 0, 2},         // the unterminated last line
-        {"abc\nabcdefgh\nab\n", 5, 1},    // a line wider than the wrap width
-        {"abcde\nabcdef\n", 5, 1},        // exactly as wide fits
-        {"\n\n\r\n\n", 0, 4},             // empty lines
+        {"ab\ncd\tx\nef\n", 0, 3},     // a tab is measured
+        {"ab\ncd\tx\nef\n", 5, 1},     // a tab that passes the wrap width
+        {"ab\r\n\fcd\nef\n", 0, 1},    // a form feed begins the second line
+        {"ab\ncd\fx\nef\n", 0, 1},     // a form feed inside a line ends it
+        {"ab\rc\nef\n", 0, 0},         // a lone CR
+        {"ab\r\ncd\r\nef", 0, 2},      // the unterminated last line
+        {"abc\nabcdefgh\nab\n", 5, 1}, // a line wider than the wrap width
+        {"abcde\nabcdef\n", 5, 1},     // exactly as wide fits
+        {"\n\n\r\n\n", 0, 4},          // empty lines
     };
     for (const TCase& C : Cases) {
         test::TLayoutText T(C.Text);

@@ -177,8 +177,9 @@ constexpr TGlyphEntry Glyphs[] = {
 
 const TGlyphRows* GlyphOf(unsigned char Byte) {
     const auto* End = std::end(Glyphs);
-    const auto* It = std::lower_bound(std::begin(Glyphs), End, Byte,
-                                      [](const TGlyphEntry& E, unsigned char B) { return E.Byte < B; });
+    const auto* It =
+        std::lower_bound(std::begin(Glyphs), End, Byte,
+                         [](const TGlyphEntry& E, unsigned char B) { return E.Byte < B; });
     return It != End && It->Byte == Byte ? &It->Rows : nullptr;
 }
 

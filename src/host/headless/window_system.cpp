@@ -27,8 +27,8 @@ struct THeadlessWindowPlatform::TWindow {
     std::vector<TRect> Region; // update region: disjoint rectangles inside the client area
     bool EraseRequested = false;
     TCursor Cursor = crDefault;
-    std::unique_ptr<TSurface> Surface; // client pixels
-    TDrawRecord Record;                // drawing calls on the client area
+    std::unique_ptr<TSurface> Surface;             // client pixels
+    TDrawRecord Record;                            // drawing calls on the client area
     std::vector<std::unique_ptr<THeadlessDC>> DCs; // contexts handed out and not yet released
     bool Destroying = false;
 };
@@ -45,7 +45,9 @@ bool Intersects(const TRect& A, const TRect& B) {
     return A.Left < B.Right && B.Left < A.Right && A.Top < B.Bottom && B.Top < A.Bottom;
 }
 
-bool IsEmpty(const TRect& R) { return R.Right <= R.Left || R.Bottom <= R.Top; }
+bool IsEmpty(const TRect& R) {
+    return R.Right <= R.Left || R.Bottom <= R.Top;
+}
 
 TRect Intersection(const TRect& A, const TRect& B) {
     return TRect{std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
@@ -69,7 +71,9 @@ std::vector<TRect> Subtract(const TRect& A, const TRect& B) {
     return Out;
 }
 
-bool InRange(UINT Msg, UINT Min, UINT Max) { return (Min == 0 && Max == 0) || (Msg >= Min && Msg <= Max); }
+bool InRange(UINT Msg, UINT Min, UINT Max) {
+    return (Min == 0 && Max == 0) || (Msg >= Min && Msg <= Max);
+}
 
 // The character a key-down produces on a plain US layout, or 0.
 int CharOfKey(int VirtKey, bool Shift, bool Ctrl) {
@@ -83,12 +87,18 @@ int CharOfKey(int VirtKey, bool Shift, bool Ctrl) {
     if (VirtKey >= '0' && VirtKey <= '9')
         return Shift ? ")!@#$%^&*("[VirtKey - '0'] : VirtKey;
     switch (VirtKey) {
-    case VK_SPACE: return ' ';
-    case VK_RETURN: return 13;
-    case VK_ESCAPE: return 27;
-    case VK_BACK: return 8;
-    case VK_TAB: return 9;
-    default: return 0;
+    case VK_SPACE:
+        return ' ';
+    case VK_RETURN:
+        return 13;
+    case VK_ESCAPE:
+        return 27;
+    case VK_BACK:
+        return 8;
+    case VK_TAB:
+        return 9;
+    default:
+        return 0;
     }
 }
 
@@ -216,7 +226,9 @@ void THeadlessWindowPlatform::DestroyWindowHandle(HWND Wnd) {
     FWindows.erase(Wnd);
 }
 
-bool THeadlessWindowPlatform::IsWindow(HWND Wnd) const { return Find(Wnd) != nullptr; }
+bool THeadlessWindowPlatform::IsWindow(HWND Wnd) const {
+    return Find(Wnd) != nullptr;
+}
 
 void THeadlessWindowPlatform::ClientSizeChanged(TWindow& W, int OldWidth, int OldHeight) {
     const TRect C = ClientOf(W);
@@ -280,7 +292,9 @@ TRect THeadlessWindowPlatform::GetWindowRect(HWND Wnd) const {
     return TRect{Origin.X - B, Origin.Y - B, Origin.X - B + W.Width, Origin.Y - B + W.Height};
 }
 
-TRect THeadlessWindowPlatform::GetClientRect(HWND Wnd) const { return ClientOf(Get(Wnd)); }
+TRect THeadlessWindowPlatform::GetClientRect(HWND Wnd) const {
+    return ClientOf(Get(Wnd));
+}
 
 TPoint THeadlessWindowPlatform::ClientToScreen(HWND Wnd, TPoint P) const {
     const TPoint O = ClientOrigin(Get(Wnd));
@@ -292,9 +306,13 @@ TPoint THeadlessWindowPlatform::ScreenToClient(HWND Wnd, TPoint P) const {
     return TPoint{P.X - O.X, P.Y - O.Y};
 }
 
-std::vector<HWND> THeadlessWindowPlatform::GetWindows() const { return FCreationOrder; }
+std::vector<HWND> THeadlessWindowPlatform::GetWindows() const {
+    return FCreationOrder;
+}
 
-std::uint32_t THeadlessWindowPlatform::GetWindowStyle(HWND Wnd) const { return Get(Wnd).Style; }
+std::uint32_t THeadlessWindowPlatform::GetWindowStyle(HWND Wnd) const {
+    return Get(Wnd).Style;
+}
 
 const std::string& THeadlessWindowPlatform::GetWindowCaption(HWND Wnd) const {
     return Get(Wnd).Caption;
@@ -373,8 +391,8 @@ bool THeadlessWindowPlatform::PeekMessage(TMsg& Msg, HWND Wnd, UINT FilterMin, U
 bool THeadlessWindowPlatform::TranslateMessage(const TMsg& Msg) {
     if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN)
         return false;
-    const int Ch = CharOfKey(static_cast<int>(Msg.wParam & 0xFF), FKeys[VK_SHIFT],
-                             FKeys[VK_CONTROL]);
+    const int Ch =
+        CharOfKey(static_cast<int>(Msg.wParam & 0xFF), FKeys[VK_SHIFT], FKeys[VK_CONTROL]);
     if (Ch == 0)
         return false;
     // The character comes next, before any later input.
@@ -543,8 +561,8 @@ HDC THeadlessWindowPlatform::BeginPaint(HWND Wnd, TPaintStruct& Paint) {
     W.Region.clear();
     W.EraseRequested = false;
     if (Paint.fErase)
-        Paint.fErase = SendMessage(Wnd, WM_ERASEBKGND, reinterpret_cast<std::uintptr_t>(Paint.hdc),
-                                   0) == 0;
+        Paint.fErase =
+            SendMessage(Wnd, WM_ERASEBKGND, reinterpret_cast<std::uintptr_t>(Paint.hdc), 0) == 0;
     return Paint.hdc;
 }
 
@@ -555,16 +573,22 @@ void THeadlessWindowPlatform::EndPaint(HWND Wnd, const TPaintStruct& Paint) {
     }
 }
 
-HDC THeadlessWindowPlatform::GetDC(HWND Wnd) { return NewDC(Get(Wnd), nullptr); }
+HDC THeadlessWindowPlatform::GetDC(HWND Wnd) {
+    return NewDC(Get(Wnd), nullptr);
+}
 
 void THeadlessWindowPlatform::ReleaseDC(HWND Wnd, HDC DC) {
     if (TWindow* W = Find(Wnd))
         FreeDC(*W, DC);
 }
 
-TSurface& THeadlessWindowPlatform::GetWindowSurface(HWND Wnd) { return *Get(Wnd).Surface; }
+TSurface& THeadlessWindowPlatform::GetWindowSurface(HWND Wnd) {
+    return *Get(Wnd).Surface;
+}
 
-TDrawRecord& THeadlessWindowPlatform::GetWindowRecord(HWND Wnd) { return Get(Wnd).Record; }
+TDrawRecord& THeadlessWindowPlatform::GetWindowRecord(HWND Wnd) {
+    return Get(Wnd).Record;
+}
 
 // Scroll bars ------------------------------------------------------------------------------
 
@@ -629,7 +653,9 @@ void THeadlessWindowPlatform::CreateCaret(HWND Wnd, HBITMAP Bitmap, int Width, i
     FCaret.Height = Height > 0 ? Height : 1;
 }
 
-void THeadlessWindowPlatform::DestroyCaret() { FCaret = THeadlessCaret{}; }
+void THeadlessWindowPlatform::DestroyCaret() {
+    FCaret = THeadlessCaret{};
+}
 
 void THeadlessWindowPlatform::SetCaretPos(int X, int Y) {
     if (FCaret.Owner == 0)
@@ -657,8 +683,7 @@ void THeadlessWindowPlatform::SetTimer(HWND Wnd, UINT ID, UINT Elapse) {
 }
 
 void THeadlessWindowPlatform::KillTimer(HWND Wnd, UINT ID) {
-    std::erase_if(FTimers,
-                  [&](const THeadlessTimer& T) { return T.Window == Wnd && T.ID == ID; });
+    std::erase_if(FTimers, [&](const THeadlessTimer& T) { return T.Window == Wnd && T.ID == ID; });
 }
 
 const THeadlessTimer* THeadlessWindowPlatform::FindTimer(HWND Wnd, UINT ID) const {
@@ -693,7 +718,9 @@ void THeadlessWindowPlatform::SetWindowCursor(HWND Wnd, TCursor Cursor) {
         W->Cursor = Cursor;
 }
 
-TCursor THeadlessWindowPlatform::GetWindowCursor(HWND Wnd) const { return Get(Wnd).Cursor; }
+TCursor THeadlessWindowPlatform::GetWindowCursor(HWND Wnd) const {
+    return Get(Wnd).Cursor;
+}
 
 UINT THeadlessWindowPlatform::GetDoubleClickTime() const {
     TRegValue Value;
@@ -989,7 +1016,8 @@ std::string THeadlessWindowPlatform::GetClipboardBytes(UINT Format) const {
             continue;
         const TGlobalLockGuard Lock(Block);
         const auto* P = static_cast<const char*>(Lock.Get());
-        return P == nullptr ? std::string() : std::string(P, static_cast<std::size_t>(GlobalSize(Block)));
+        return P == nullptr ? std::string()
+                            : std::string(P, static_cast<std::size_t>(GlobalSize(Block)));
     }
     return {};
 }
@@ -1027,8 +1055,8 @@ void DrawScrollBar(TSurface& Out, const TRect& R, const THeadlessScrollBar& Bar,
     Out.Fill(R, Track);
     const int Len = Vertical ? R.Height() : R.Width();
     const int S = HeadlessScrollBarSize;
-    const TRect First = Vertical ? Bounds(R.Left, R.Top, R.Width(), S)
-                                 : Bounds(R.Left, R.Top, S, R.Height());
+    const TRect First =
+        Vertical ? Bounds(R.Left, R.Top, R.Width(), S) : Bounds(R.Left, R.Top, S, R.Height());
     const TRect Last = Vertical ? Bounds(R.Left, R.Bottom - S, R.Width(), S)
                                 : Bounds(R.Right - S, R.Top, S, R.Height());
     for (const TRect& A : {First, Last}) {
@@ -1059,9 +1087,9 @@ TSurface THeadlessWindowPlatform::RenderWindow(HWND Wnd) const {
     TSurface Out(W.Width, W.Height, RGB(128, 128, 128));
     Out.CopyRect(B, B, C.Right, C.Bottom, *W.Surface, 0, 0);
     if (FCaret.Owner == Wnd && FCaret.Visible())
-        Out.Invert(IntersectRect(OffsetRect(Bounds(FCaret.X, FCaret.Y, FCaret.Width, FCaret.Height),
-                                            B, B),
-                                 OffsetRect(C, B, B)));
+        Out.Invert(
+            IntersectRect(OffsetRect(Bounds(FCaret.X, FCaret.Y, FCaret.Width, FCaret.Height), B, B),
+                          OffsetRect(C, B, B)));
     const int S = HeadlessScrollBarSize;
     if (W.Bars[SB_VERT].Visible)
         DrawScrollBar(Out, Bounds(B + C.Right, B, S, C.Bottom), W.Bars[SB_VERT], true);

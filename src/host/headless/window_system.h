@@ -10,10 +10,10 @@
 
 #include <cstdint>
 #include <deque>
-#include <utility>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel::headless {

@@ -61,8 +61,10 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
     std::int64_t SelB = 0;
     for (int Step = 0; Step < 1500; ++Step) {
         const int Op = static_cast<int>(Rng() % 11);
-        const std::int64_t Line = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 20));
-        const std::int64_t Offset = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
+        const std::int64_t Line =
+            static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 20));
+        const std::int64_t Offset =
+            static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
         std::string What;
         switch (Op) {
         case 0:
@@ -108,11 +110,11 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
             V->SetPosition(Offset);
             What = "SetPosition(" + std::to_string(Offset) + ")";
             // Between the CR and the LF of a pair is no caret position: the line's end is.
-            EXPECT_EQ(V->GetPosition(),
-                      Offset > 0 && Offset < Size && Text[static_cast<std::size_t>(Offset)] == '\n' &&
-                              Text[static_cast<std::size_t>(Offset - 1)] == '\r'
-                          ? Offset - 1
-                          : Offset)
+            EXPECT_EQ(V->GetPosition(), Offset > 0 && Offset < Size &&
+                                                Text[static_cast<std::size_t>(Offset)] == '\n' &&
+                                                Text[static_cast<std::size_t>(Offset - 1)] == '\r'
+                                            ? Offset - 1
+                                            : Offset)
                 << What;
             break;
         case 8:
@@ -120,7 +122,8 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
             What = "SetLineNumber(" + std::to_string(Line) + ")";
             break;
         case 9: {
-            const std::int64_t Other = static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
+            const std::int64_t Other =
+                static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(Size + 1));
             // Line starts often, wrapped lines' ends among them.
             auto Snap = [&](std::int64_t O) {
                 const auto I = static_cast<std::size_t>(Rng() % static_cast<std::uint64_t>(N));
