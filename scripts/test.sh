@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
+./scripts/check-style.sh
 
 build=build/test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
