@@ -1,0 +1,46 @@
+// TSumCheck: the rotating 16-bit checksum and byte count of the "sum -r" command.
+#pragma once
+
+#include "host/object.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+/// A running "sum -r" checksum: each byte is added to the sum rotated right by one bit within
+/// 16 bits. Size counts the bytes added.
+class TSumCheck : public TObject {
+public:
+    TSumCheck() = default;
+
+    /// Sum := 0, Size := 0.
+    void Clear() {
+        Sum = 0;
+        Size = 0;
+    }
+    /// Adds Count bytes of Buffer.
+    void AddBuffer(const void* Buffer, std::uint16_t Count);
+    /// Adds the bytes of a non-empty S and one LF: the line as stored with a Unix line end. An
+    /// empty S adds nothing.
+    void AddLine(std::string_view S);
+    /// "<Sum>/<Size>" in decimal, for example "8292/4".
+    std::string GetSum() const;
+
+    std::uint16_t GetSumValue() const { return Sum; }
+    std::int64_t GetSize() const { return Size; }
+
+private:
+    void AddBytes(const std::uint8_t* P, std::size_t Count) {
+        std::uint16_t S = Sum;
+        for (std::size_t I = 0; I < Count; ++I)
+            S = static_cast<std::uint16_t>(((S >> 1) | (S << 15)) + P[I]);
+        Sum = S;
+    }
+
+    std::uint16_t Sum = 0;
+    std::int64_t Size = 0; // bytes added since the last Clear
+};
+
+} // namespace kestrel
