@@ -1,0 +1,38 @@
+// kxtool uuencode: a file as uuencoded text, made in an edit stream by the encoder and saved.
+#include "kxtool.h"
+
+#include "host/safe_save.h"
+#include "host/sysutils.h"
+#include "textbuff/edit_stream.h"
+#include "uuencode/uu_encoder.h"
+
+namespace kestrel::kxtool {
+namespace {
+
+int RunUUEncode(const std::vector<std::string>& Raw) {
+    const TArgs Args = ParseArgs(Raw, {"--out", "--sections", "--name"}, {});
+    Args.ExpectPositional(1);
+    if (!Args.Has("--out"))
+        throw TUsageError("--out is required");
+    const std::int64_t Sections = Args.Int("--sections", 1);
+    if (Sections < 1)
+        throw TUsageError("--sections must be 1 or more");
+    const std::string& File = Args.Positional[0];
+    const std::string Name = Args.Value("--name", ExtractFileName(File));
+
+    TEditStream Text(nullptr);
+    Text.SetMaxUndoLevels(0);
+    TUUEncoder Encoder(nullptr);
+    bool Cancelled = false;
+    Encoder.UUEncodeFileSections(File, Name, &Text, 0, Sections, Cancelled);
+    SaveFileSafely(Args.Value("--out"),
+                   [&](TStream* Out) { Text.CopyToStream(Out, 0, Text.GetTextSize()); });
+    return ExitOk;
+}
+
+const TCommandRegistrar Registrar(
+    {"uuencode", "FILE --out TEXT [--sections N] [--name NAME]",
+     "write FILE as uuencoded text with checksum lines, in N sections (default 1)", RunUUEncode});
+
+} // namespace
+} // namespace kestrel::kxtool
