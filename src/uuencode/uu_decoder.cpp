@@ -195,8 +195,7 @@ TUdStates TUUDecoder::DecodeNextLine(const std::string& Line) {
         // The first data line after a checked section starts the next section's sum.
         if (State == udSectionChecked)
             SectionSum->Clear();
-        SectionSum->AddLine(Line);
-        FileSum->AddBuffer(Bytes, Count);
+        TSumCheck::AddBufferAndLine(*FileSum, Bytes, Count, *SectionSum, Line);
         WriteOutput(Bytes, Count);
         State = udDecoding;
     } else if (StartsWith(Line, "end")) {

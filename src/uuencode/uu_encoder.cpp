@@ -76,54 +76,77 @@ std::int64_t TUUEncoder::StartSection(const std::string& Name) {
     return Count;
 }
 
+namespace {
+
+// Writes the data line of the N (0 .. 45) bytes at P to Out, which has room for 61 characters;
+// returns the characters written.
+std::size_t EncodeData(const std::uint8_t* Alphabet, const std::uint8_t* P, int N, char* Out) {
+    char* const First = Out;
+    *Out++ = static_cast<char>(Alphabet[N]);
+    const auto Group = [&](std::uint8_t B1, std::uint8_t B2, std::uint8_t B3) {
+        Out[0] = static_cast<char>(Alphabet[B1 >> 2]);
+        Out[1] = static_cast<char>(Alphabet[((B1 & 3) << 4) | (B2 >> 4)]);
+        Out[2] = static_cast<char>(Alphabet[((B2 & 15) << 2) | (B3 >> 6)]);
+        Out[3] = static_cast<char>(Alphabet[B3 & 63]);
+        Out += 4;
+    };
+    int Left = N;
+    for (; Left >= 3; Left -= 3, P += 3)
+        Group(P[0], P[1], P[2]);
+    if (Left > 0) // the missing bytes of the last group are zeros
+        Group(P[0], Left > 1 ? P[1] : 0, 0);
+    return static_cast<std::size_t>(Out - First);
+}
+
+} // namespace
+
 void TUUEncoder::EncodeLine(const std::uint8_t* Alphabet, const std::uint8_t* Data,
                             std::string& Line, std::uint16_t Count, std::uint16_t& Index) {
     const int N = Count > Index ? static_cast<int>(min(LineBytes, Count - Index)) : 0;
-    const int Groups = (N + 2) / 3;
-    Line.resize(static_cast<std::size_t>(1 + 4 * Groups));
-    char* Out = Line.data();
-    *Out++ = static_cast<char>(Alphabet[N]);
-    const std::uint8_t* P = Data + Index;
-    for (int G = 0; G < Groups; ++G, P += 3) {
-        const int Left = N - 3 * G;
-        const std::uint8_t B1 = P[0];
-        const std::uint8_t B2 = Left > 1 ? P[1] : 0;
-        const std::uint8_t B3 = Left > 2 ? P[2] : 0;
-        *Out++ = static_cast<char>(Alphabet[B1 >> 2]);
-        *Out++ = static_cast<char>(Alphabet[((B1 & 3) << 4) | (B2 >> 4)]);
-        *Out++ = static_cast<char>(Alphabet[((B2 & 15) << 2) | (B3 >> 6)]);
-        *Out++ = static_cast<char>(Alphabet[B3 & 63]);
-    }
+    Line.resize(1 + 4 * ((N + 2) / 3));
+    EncodeData(Alphabet, Data + Index, N, Line.data());
     Index = static_cast<std::uint16_t>(Index + N);
 }
 
 std::int64_t TUUEncoder::EncodeStream(TStream* Stream, bool& Cancelled, std::int64_t MaxBytes) {
-    std::vector<std::uint8_t> Block(BlockBytes);
-    std::string Line;
-    std::string Text;
-    Text.reserve(BlockBytes / LineBytes * 64);
+    // Read in runs of several blocks (fewer reads), encoded and reported block by block.
+    constexpr std::int64_t RunBytes = 16 * BlockBytes;
+    constexpr std::size_t LineRoom = 63; // 61 characters, CR, LF
+    std::vector<std::uint8_t> Run(RunBytes);
+    std::vector<char> Text(BlockBytes / LineBytes * LineRoom);
     std::int64_t Count = 0;
     std::int64_t Left = MaxBytes < 0 ? -1 : MaxBytes;
     while (!Cancelled && Left != 0) {
-        const std::int64_t Want = Left < 0 ? BlockBytes : min(Left, BlockBytes);
-        const std::int64_t Got = Stream->Read(Block.data(), Want);
+        const std::int64_t Want = Left < 0 ? RunBytes : min(Left, RunBytes);
+        const std::int64_t Got = Stream->Read(Run.data(), Want);
         if (Got <= 0)
             break;
         if (Left > 0)
             Left -= Got;
-        const auto N = static_cast<std::uint16_t>(Got);
-        FileSum->AddBuffer(Block.data(), N);
-        // The block's lines go in with one insertion: a container keeps one piece per block.
-        Text.clear();
-        for (std::uint16_t Index = 0; Index < N;) {
-            EncodeLine(EncodeAlphabet.data(), Block.data(), Line, N, Index);
-            SectionSum->AddLine(Line);
-            Text += Line;
-            Text += CrLf;
+        std::int64_t Done = 0;
+        while (Done < Got && !Cancelled) {
+            const auto N = static_cast<int>(min(BlockBytes, Got - Done));
+            const std::uint8_t* Block = Run.data() + Done;
+            FileSum->AddBuffer(Block, static_cast<std::uint16_t>(N));
+            // The block's lines go in with one insertion: a container keeps one piece per block.
+            std::size_t Used = 0;
+            for (int Index = 0; Index < N; Index += LineBytes) {
+                char* const Line = Text.data() + Used;
+                const std::size_t Length =
+                    EncodeData(EncodeAlphabet.data(), Block + Index,
+                               static_cast<int>(min(LineBytes, N - Index)), Line);
+                SectionSum->AddLine(std::string_view(Line, Length));
+                Line[Length] = '\r';
+                Line[Length + 1] = '\n';
+                Used += Length + 2;
+            }
+            Count += InsertText(Text.data(), static_cast<std::int64_t>(Used));
+            Done += N;
+            if (OnBlockEncode)
+                OnBlockEncode(this, FileSum->GetSize(), Cancelled);
         }
-        Count += InsertText(Text);
-        if (OnBlockEncode)
-            OnBlockEncode(this, FileSum->GetSize(), Cancelled);
+        if (Done < Got) // cancelled: what was read but not encoded stays in the stream
+            Stream->Seek(Done - Got, soFromCurrent);
     }
     return Count;
 }
@@ -147,13 +170,13 @@ std::int64_t TUUEncoder::EndSection() {
 
 std::int64_t TUUEncoder::InsertLine(const std::string& S) {
     SectionSum->AddLine(S);
-    return InsertText(S + CrLf);
+    const std::string Line = S + CrLf;
+    return InsertText(Line.data(), static_cast<std::int64_t>(Line.size()));
 }
 
-std::int64_t TUUEncoder::InsertText(const std::string& Text) {
+std::int64_t TUUEncoder::InsertText(const char* Text, std::int64_t Count) {
     DemandEditable(TextBuffer);
-    const auto Count = static_cast<std::int64_t>(Text.size());
-    TextBuffer->Insert(Text.data(), InsertPos, Count);
+    TextBuffer->Insert(Text, InsertPos, Count);
     InsertPos += Count;
     return Count;
 }

@@ -67,8 +67,8 @@ public:
     void SetOnBlockEncode(TUUProgressEvent Value) { OnBlockEncode = std::move(Value); }
 
 private:
-    // Inserts Text (whole lines, already added to SectionSum) at InsertPos.
-    std::int64_t InsertText(const std::string& Text);
+    // Inserts the Count bytes of Text (whole lines, already added to SectionSum) at InsertPos.
+    std::int64_t InsertText(const char* Text, std::int64_t Count);
     // The file part of Name as it goes into the text: control bytes would break the line.
     static std::string TextName(const std::string& Name);
     // Checks the container before anything is written.
