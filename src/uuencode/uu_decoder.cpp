@@ -240,6 +240,8 @@ bool TUUDecoder::UUDecode(TTextBuffer* Buffer, std::int64_t Pos) {
     State = udInit;
     Error = uuNoError;
     FileName.clear();
+    if (Buffer == nullptr)
+        return true;
     this->Buffer = Buffer;
     ReadPos = max(0, Pos);
     const TScopeExit Detach([this] { this->Buffer = nullptr; });

@@ -66,6 +66,15 @@ TEST(UUEncoderTest, LineLayoutAndTheWholeTextOfASmallFile) {
     EXPECT_EQ(L46[3].size(), 5u);
     EXPECT_EQ(L46[3][0], '!');
     EXPECT_EQ(LinesOf(std::string(3, '\0'))[2], "#````");
+    const std::uint8_t Data[50] = {0, 0, 0, 'x'};
+    std::string Line;
+    std::uint16_t Index = 0;
+    TUUEncoder::EncodeLine(EncodeAlphabet.data(), Data, Line, 3, Index);
+    EXPECT_EQ(Line, "#````");
+    EXPECT_EQ(Index, 3);
+    TUUEncoder::EncodeLine(EncodeAlphabet.data(), Data, Line, 50, Index); // 45 of the 47 left
+    EXPECT_EQ(Line.substr(0, 5), "M>```");
+    EXPECT_EQ(Index, 48);
 
     test::WriteFile(Dir.File("one.bin"), "A");
     const std::string Text = Encode(Dir.File("one.bin"), "/some/folder/one.bin");
