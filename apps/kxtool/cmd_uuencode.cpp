@@ -6,6 +6,8 @@
 #include "textbuff/edit_stream.h"
 #include "uuencode/uu_encoder.h"
 
+#include <filesystem>
+
 namespace kestrel::kxtool {
 namespace {
 
@@ -22,6 +24,16 @@ int RunUUEncode(const std::vector<std::string>& Raw) {
 
     TEditStream Text(nullptr);
     Text.SetMaxUndoLevels(0);
+    // The text's size is known ahead (63 bytes a line at most, and a few short lines): room for
+    // it in the store of inserted bytes spares the store's growth its copies and page faults.
+    // Growing to that size and back to empty keeps the room (the store is a vector of bytes).
+    std::error_code Unknown;
+    const auto Size = static_cast<std::int64_t>(std::filesystem::file_size(File, Unknown));
+    if (!Unknown && Size > 0) {
+        TMemoryStream* Store = Text.GetInsertedText().GetStream();
+        Store->SetSize((Size + 44) / 45 * 63 + 4096 * Sections);
+        Store->SetSize(0);
+    }
     TUUEncoder Encoder(nullptr);
     bool Cancelled = false;
     Encoder.UUEncodeFileSections(File, Name, &Text, 0, Sections, Cancelled);
