@@ -36,6 +36,11 @@ failed=0
 for source in tests/fuzz/*_fuzz.cpp; do
   name=$(basename "$source" _fuzz.cpp)
   run="$fuzz/runs/$name"
+  if [[ ! -d tests/fuzz/corpus/$name ]]; then
+    echo "fuzz: $name has no seed corpus in tests/fuzz/corpus/$name" >&2
+    failed=1
+    continue
+  fi
   rm -rf "$run"
   mkdir -p "$run/corpus"
   if "$fuzz/tests/fuzz/${name}_fuzz" -max_total_time="$fuzz_seconds" -max_len=4096 -timeout=20 \
