@@ -5,7 +5,8 @@ target_compile_options(kestrel_options INTERFACE -Wall -Wextra -Wpedantic)
 if(KESTREL_WERROR)
   target_compile_options(kestrel_options INTERFACE -Werror)
 endif()
-if(KESTREL_SANITIZE)
+# The fuzz build is sanitized too: a crash or undefined behaviour is what the fuzzer looks for.
+if(KESTREL_SANITIZE OR KESTREL_FUZZ)
   target_compile_options(kestrel_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(kestrel_options INTERFACE -fsanitize=address,undefined)
@@ -13,6 +14,14 @@ if(KESTREL_SANITIZE)
   if(CMAKE_BUILD_TYPE STREQUAL "Debug")
     target_compile_options(kestrel_options INTERFACE -O1)
   endif()
+endif()
+if(KESTREL_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "KESTREL_FUZZ needs clang and libFuzzer: configure a build directory of its "
+                        "own with -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  # Coverage feedback from all of Kestrel's code; the fuzz targets link the fuzzer's main.
+  target_compile_options(kestrel_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 install(TARGETS kestrel_options EXPORT kestrelTargets)
 
