@@ -36,8 +36,10 @@ public:
     std::int64_t GetSize() const { return Size; }
 
 private:
+    // Unsigned arithmetic: the promoted rotation plus a byte can pass INT_MAX.
     static std::uint16_t Step(std::uint16_t S, std::uint8_t B) {
-        return static_cast<std::uint16_t>(((S >> 1) | (S << 15)) + B);
+        const unsigned U = S;
+        return static_cast<std::uint16_t>(((U >> 1) | (U << 15)) + B);
     }
     void AddBytes(const std::uint8_t* P, std::size_t Count) {
         std::uint16_t S = Sum;

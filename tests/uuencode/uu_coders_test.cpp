@@ -48,6 +48,12 @@ TEST(SumCheckTest, BytesAndLinesAsTheSumCommandCountsThem) {
     EXPECT_EQ(Sum.GetSum(), "8288/4");
     Sum.AddLine("");
     EXPECT_EQ(Sum.GetSum(), "8288/4");
+    // Eight 1s and 255 bring the sum to 65535, whose rotation plus a byte passes INT_MAX.
+    Sum.Clear();
+    Sum.AddBuffer("\1\1\1\1\1\1\1\1\xff", 9);
+    EXPECT_EQ(Sum.GetSumValue(), 65535);
+    Sum.AddBuffer("3", 1);
+    EXPECT_EQ(Sum.GetSum(), "50/10");
 }
 
 TEST(UUEncoderTest, LineLayoutAndTheWholeTextOfASmallFile) {
