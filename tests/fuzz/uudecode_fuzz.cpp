@@ -61,8 +61,8 @@ std::vector<fs::path> DecodeAll(TTextBuffer* Text) {
     std::vector<fs::path> Files;
     for (const auto& E : fs::directory_iterator(Out)) {
         const std::string Name = E.path().filename().string();
-        Expect(!(Name.size() > 4 && Name.compare(Name.size() - 4, 4, ".tmp") == 0 &&
-                 Name.find(".~") != std::string::npos),
+        // Temporary outputs carry this process's number: ".NAME.~PID-N.tmp".
+        Expect(Name.find(".~" + std::to_string(getpid()) + "-") == std::string::npos,
                "a temporary file was left: " + Name);
         Files.push_back(E.path());
     }
