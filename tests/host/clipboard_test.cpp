@@ -3,7 +3,7 @@
 #include "host/clipboard.h"
 #include "host/controls.h"
 #include "host/exceptions.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ protected:
 
 TEST(ClipboardTest, OneOwnerAtATimeAndOpenNeededForData) {
     THeadlessPlatformScope Scope;
-    auto& P = Scope.Windows();
+    auto& Host = ClipboardHost();
     TViewerWindow A(nullptr);
     TViewerWindow B(nullptr);
     A.HandleNeeded();
@@ -76,9 +76,9 @@ TEST(ClipboardTest, OneOwnerAtATimeAndOpenNeededForData) {
     EXPECT_TRUE(OpenClipboard(A.GetHandle())) << "the holder may open it again";
     EXPECT_FALSE(OpenClipboard(B.GetHandle()));
     EXPECT_FALSE(OpenClipboard(0));
-    EXPECT_EQ(P.GetClipboardOwner(), A.GetHandle());
+    EXPECT_EQ(Host.GetOwner(), A.GetHandle());
     EXPECT_TRUE(CloseClipboard());
-    EXPECT_FALSE(P.GetClipboardOpen());
+    EXPECT_FALSE(Host.IsOpen());
     EXPECT_TRUE(OpenClipboard(B.GetHandle()));
     EXPECT_TRUE(CloseClipboard());
     EXPECT_FALSE(OpenClipboard(0x7777)) << "not a window";
@@ -86,7 +86,7 @@ TEST(ClipboardTest, OneOwnerAtATimeAndOpenNeededForData) {
 
 TEST(ClipboardTest, TakesOwnershipOfBlocksAndFreesThemOnReplaceAndEmpty) {
     THeadlessPlatformScope Scope;
-    auto& P = Scope.Windows();
+    auto& P = Scope.Clipboard();
     const UINT Column = RegisterClipboardFormat("KESTREL_COLUMN_TEXT");
     ASSERT_TRUE(OpenClipboard(0));
     HGLOBAL First = Block(std::string("one\0", 4));
@@ -134,7 +134,8 @@ TEST(ClipboardTest, PlatformFreesWhatItHoldsWhenItGoes) {
 
 TEST(ClipboardTest, TClipboardNestsOpensAndEmptiesOncePerOpen) {
     THeadlessPlatformScope Scope;
-    auto& P = Scope.Windows();
+    auto& P = Scope.Clipboard();
+    auto& Host = ClipboardHost();
     const UINT Column = RegisterClipboardFormat("KESTREL_COLUMN_TEXT");
     TClipboard* C = Clipboard();
     C->SetAsText("old");
@@ -144,13 +145,13 @@ TEST(ClipboardTest, TClipboardNestsOpensAndEmptiesOncePerOpen) {
 
     C->Open();
     C->Open();
-    EXPECT_TRUE(P.GetClipboardOpen());
+    EXPECT_TRUE(Host.IsOpen());
     C->SetBuffer(Column, "col", 3);
     C->SetAsText("plain");
     C->Close();
-    EXPECT_TRUE(P.GetClipboardOpen()) << "inner close keeps it open";
+    EXPECT_TRUE(Host.IsOpen()) << "inner close keeps it open";
     C->Close();
-    EXPECT_FALSE(P.GetClipboardOpen());
+    EXPECT_FALSE(Host.IsOpen());
     EXPECT_EQ(P.GetClipboardFormats(), (std::vector<UINT>{Column, CF_TEXT}))
         << "two puts in one open stand together";
     EXPECT_EQ(C->GetAsText(), "plain");
@@ -200,7 +201,7 @@ TEST(ClipboardTest, TextStopsAtItsZeroAndNeverReadsPastTheBlock) {
 
 TEST(ClipboardTest, ViewerChainHearsEveryChangeOnceContentIsComplete) {
     THeadlessPlatformScope Scope;
-    auto& P = Scope.Windows();
+    auto& Host = ClipboardHost();
     TViewerWindow First(nullptr);
     TViewerWindow Second(nullptr);
     TViewerWindow Third(nullptr);
@@ -214,7 +215,7 @@ TEST(ClipboardTest, ViewerChainHearsEveryChangeOnceContentIsComplete) {
     Third.Join();
     EXPECT_EQ(Third.Next, Second.GetHandle());
     EXPECT_EQ(Second.Next, First.GetHandle());
-    EXPECT_EQ(P.GetClipboardViewer(), Third.GetHandle());
+    EXPECT_EQ(Host.GetViewer(), Third.GetHandle());
 
     // Two formats in one open: one notification, after the close, with the text there.
     Clipboard()->Open();
@@ -228,7 +229,7 @@ TEST(ClipboardTest, ViewerChainHearsEveryChangeOnceContentIsComplete) {
     // return value, after the notice.
     EXPECT_EQ(First.Draws, 2);
     EXPECT_TRUE(First.SawText);
-    EXPECT_EQ(P.GetClipboardChanges(), 1);
+    EXPECT_EQ(Host.GetChanges(), 1);
 
     // Opening and closing without a change tells nobody.
     ASSERT_TRUE(OpenClipboard(0));
@@ -246,10 +247,10 @@ TEST(ClipboardTest, ViewerChainHearsEveryChangeOnceContentIsComplete) {
 
     // The head leaves: the next window becomes the head, nobody needs telling.
     Third.Leave();
-    EXPECT_EQ(P.GetClipboardViewer(), First.GetHandle());
+    EXPECT_EQ(Host.GetViewer(), First.GetHandle());
     EXPECT_EQ(First.ChainChanges.size(), 0U);
     First.Leave();
-    EXPECT_EQ(P.GetClipboardViewer(), 0U);
+    EXPECT_EQ(Host.GetViewer(), 0U);
 }
 
 } // namespace
