@@ -1,5 +1,6 @@
 // The clipboard on the headless platform: ownership of the open clipboard and of the blocks put
-// on it, formats, TClipboard's nesting and text, and the clipboard-viewer chain.
+// on it, formats, TClipboard's nesting and text, the clipboard-viewer chain, and random
+// sequences against a model of what the transport carries.
 #include "host/clipboard.h"
 #include "host/controls.h"
 #include "host/exceptions.h"
@@ -7,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -251,6 +256,193 @@ TEST(ClipboardTest, ViewerChainHearsEveryChangeOnceContentIsComplete) {
     EXPECT_EQ(First.ChainChanges.size(), 0U);
     First.Leave();
     EXPECT_EQ(Host.GetViewer(), 0U);
+}
+
+// What the clipboard holds, format by format in order, as the model sees it.
+using TContent = std::vector<std::pair<UINT, std::string>>;
+
+const std::string* BytesIn(const TContent& C, UINT Format) {
+    for (const auto& [F, Bytes] : C)
+        if (F == Format)
+            return &Bytes;
+    return nullptr;
+}
+
+std::vector<UINT> FormatsIn(const TContent& C) {
+    std::vector<UINT> Out;
+    for (const auto& Item : C)
+        Out.push_back(Item.first);
+    return Out;
+}
+
+std::string BlockBytes(HGLOBAL H) {
+    const TGlobalLockGuard Lock(H);
+    const auto* P = static_cast<const char*>(Lock.Get());
+    return P == nullptr ? std::string("<freed>")
+                        : std::string(P, static_cast<std::size_t>(GlobalSize(H)));
+}
+
+// Opens by two windows and the application, puts (with and without an empty first), reads,
+// format queries and changes made by another program, against a model: each read gives the
+// bytes of the content as it stands (a block read in an open keeps its bytes until that open
+// changes the content or ends), each close after a change publishes the whole new content and
+// tells the viewer once, and the transport ends up with what the model published.
+TEST(ClipboardTest, RandomOperationsMatchAModel) {
+    for (unsigned Seed = 1; Seed <= 40; ++Seed) {
+        SCOPED_TRACE("seed " + std::to_string(Seed));
+        std::mt19937 Rng(Seed);
+        auto Pick = [&](int N) { return static_cast<int>(Rng() % static_cast<unsigned>(N)); };
+        THeadlessPlatformScope Scope;
+        auto& Transport = Scope.Clipboard();
+        TViewerWindow A(nullptr);
+        TViewerWindow B(nullptr);
+        A.HandleNeeded();
+        B.HandleNeeded();
+        A.Join();
+        const UINT Formats[] = {CF_TEXT, RegisterClipboardFormat("One"),
+                                RegisterClipboardFormat("Two")};
+        const HWND Owners[] = {0, A.GetHandle(), B.GetHandle()};
+        auto RandomBytes = [&] {
+            std::string S(static_cast<std::size_t>(Pick(6)), '\0');
+            for (char& C : S)
+                C = static_cast<char>(Pick(3) == 0 ? 0 : 'a' + Pick(26));
+            return S;
+        };
+
+        TContent Published;
+        bool Open = false;
+        HWND Owner = 0;
+        bool Changed = false;
+        TContent Pending;                         // the new content while Changed
+        bool ElsewhereWhileOpen = false;          // another program changed it during this open
+        std::map<UINT, std::string> ReadThisOpen; // blocks handed out since the last change
+        std::vector<std::pair<HGLOBAL, std::string>> Handed;
+        int Changes = 0;
+        auto Current = [&]() -> const TContent& { return Changed ? Pending : Published; };
+
+        for (int Step = 0; Step < 400; ++Step) {
+            SCOPED_TRACE("step " + std::to_string(Step));
+            const UINT Format = Formats[Pick(3)];
+            switch (Pick(11)) {
+            case 0:
+            case 1: { // open
+                const HWND Who = Owners[Pick(3)];
+                const bool Expected = !Open || Owner == Who;
+                ASSERT_EQ(OpenClipboard(Who), Expected);
+                if (!Open && Expected) {
+                    Open = true;
+                    Owner = Who;
+                }
+                break;
+            }
+            case 2:
+            case 3: // close
+                ASSERT_EQ(CloseClipboard(), Open);
+                if (Open && Changed) {
+                    Published = Pending;
+                    ++Changes;
+                }
+                if (Open && (Changed || ElsewhereWhileOpen))
+                    ReadThisOpen.clear();
+                Open = Changed = ElsewhereWhileOpen = false;
+                Handed.clear();
+                break;
+            case 4: // empty
+                ASSERT_EQ(EmptyClipboard(), Open);
+                if (Open) {
+                    Changed = true;
+                    Pending.clear();
+                    ReadThisOpen.clear();
+                    Handed.clear();
+                }
+                break;
+            case 5: { // put
+                const std::string Bytes = RandomBytes();
+                HGLOBAL H = Block(Bytes);
+                const HGLOBAL Result = SetClipboardData(Format, H);
+                if (!Open) {
+                    ASSERT_EQ(Result, nullptr);
+                    GlobalFree(H);
+                    break;
+                }
+                ASSERT_EQ(Result, H);
+                if (!Changed) {
+                    Pending = Published;
+                    Changed = true;
+                }
+                const auto It = std::find_if(Pending.begin(), Pending.end(),
+                                             [&](const auto& E) { return E.first == Format; });
+                if (It != Pending.end())
+                    It->second = Bytes;
+                else
+                    Pending.emplace_back(Format, Bytes);
+                ReadThisOpen.clear();
+                Handed.clear();
+                break;
+            }
+            case 6:
+            case 7:
+            case 9: { // read
+                const HGLOBAL H = GetClipboardData(Format);
+                if (!Open) {
+                    ASSERT_EQ(H, nullptr);
+                    break;
+                }
+                const auto Kept = ReadThisOpen.find(Format);
+                const std::string* Expected = !Changed && Kept != ReadThisOpen.end()
+                                                  ? &Kept->second
+                                                  : BytesIn(Current(), Format);
+                if (Expected == nullptr) {
+                    ASSERT_EQ(H, nullptr);
+                    break;
+                }
+                ASSERT_NE(H, nullptr);
+                ASSERT_EQ(BlockBytes(H), *Expected);
+                if (!Changed)
+                    ReadThisOpen.emplace(Format, *Expected);
+                Handed.emplace_back(H, *Expected);
+                break;
+            }
+            case 8: { // formats
+                EXPECT_EQ(IsClipboardFormatAvailable(Format),
+                          BytesIn(Current(), Format) != nullptr);
+                std::vector<UINT> Listed;
+                for (UINT F = EnumClipboardFormats(0); F != 0; F = EnumClipboardFormats(F))
+                    Listed.push_back(F);
+                EXPECT_EQ(Listed, Open ? FormatsIn(Current()) : std::vector<UINT>{});
+                break;
+            }
+            case 10: { // another program
+                TContent Theirs;
+                std::vector<TClipboardItem> Items;
+                for (const UINT F : Formats)
+                    if (Pick(2) == 0) {
+                        Theirs.emplace_back(F, RandomBytes());
+                        Items.push_back(TClipboardItem{F, Theirs.back().second});
+                    }
+                Transport.ChangeElsewhere(std::move(Items));
+                Published = Theirs;
+                ++Changes;
+                if (!Open)
+                    ReadThisOpen.clear();
+                else if (!Changed)
+                    ElsewhereWhileOpen = true;
+                break;
+            }
+            }
+            // Blocks handed out in this open keep their bytes while the content stands.
+            for (const auto& [H, Bytes] : Handed)
+                ASSERT_EQ(BlockBytes(H), Bytes);
+            ASSERT_EQ(ClipboardHost().GetChanges(), Changes);
+            ASSERT_EQ(A.Draws, 1 + Changes) << "the viewer hears of every change once";
+        }
+        if (Open && CloseClipboard() && Changed)
+            Published = Pending;
+        EXPECT_EQ(Transport.GetClipboardFormats(), FormatsIn(Published));
+        for (const auto& [F, Bytes] : Published)
+            EXPECT_EQ(Transport.GetClipboardBytes(F), Bytes);
+        A.Leave();
+    }
 }
 
 } // namespace
