@@ -236,12 +236,12 @@ UINT TClipboardHost::RegisterFormat(const std::string& Name) {
     if (Name.empty())
         return 0;
     const auto Next = static_cast<UINT>(0xC000 + FFormatNames.size());
-    const auto [It, Inserted] = FFormatNumbers.emplace(Lower(Name), Next);
-    if (Inserted) {
-        const TScopeFail Undo([&] { FFormatNumbers.erase(It); });
+    const auto Added = FFormatNumbers.emplace(Lower(Name), Next);
+    if (Added.second) {
+        const TScopeFail Undo([&] { FFormatNumbers.erase(Added.first); });
         FFormatNames.push_back(Name);
     }
-    return It->second;
+    return Added.first->second;
 }
 
 std::string TClipboardHost::GetFormatName(UINT Format) const {
