@@ -1,7 +1,7 @@
 // Layout and search microbenchmarks: the line scanner on one window, display lines and search
 // through a text stream over generated text in memory.
 #include "host/graphics.h"
-#include "host/headless/headless_graphics.h"
+#include "host/headless/headless_platform.h"
 #include "host/streams.h"
 #include "support/testdata/generated_text.h"
 #include "textbuff/byte_scan.h"
@@ -88,7 +88,7 @@ BENCHMARK(BM_CountWindows)->ArgsProduct({{0, 1}, {0, 1, 2}})->Unit(benchmark::kM
 // A text stream over generated text in memory, with the headless mono font.
 struct TStreamFixture {
     explicit TStreamFixture(const std::string& Text) : Stream(nullptr) {
-        Canvas.SetHandle(headless::InstallHeadlessGraphics().GetScreenDC());
+        Canvas.SetHandle(Platform.Graphics().GetScreenDC());
         Canvas.GetFont()->SetName("Courier New");
         Canvas.GetFont()->SetSize(10);
         auto Memory = std::make_unique<TMemoryStream>();
@@ -98,6 +98,7 @@ struct TStreamFixture {
         Stream.SetCanvas(&Canvas);
     }
     ~TStreamFixture() { Stream.SetCanvas(nullptr); }
+    headless::THeadlessGraphicsScope Platform;
     TCanvas Canvas;
     TTextStream Stream;
 };

@@ -4,7 +4,7 @@
 // written once to a temporary file; the heap is counted by the replaced allocation functions.
 #include "fileview/text_viewer.h"
 #include "host/application.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 #include "support/testdata/generated_text.h"
 #include "textbuff/text_stream.h"
 

@@ -4,7 +4,7 @@
 #include "kxtool.h"
 
 #include "host/graphics.h"
-#include "host/headless/headless_graphics.h"
+#include "host/headless/headless_platform.h"
 #include "host/streams.h"
 #include "textbuff/text_stream.h"
 
@@ -23,7 +23,7 @@ public:
             throw TUsageError("--font is mono or prop, not '" + Font + "'");
         if (Wrap < 0)
             throw TUsageError("--wrap cannot be negative");
-        Canvas.SetHandle(headless::InstallHeadlessGraphics().GetScreenDC());
+        Canvas.SetHandle(Platform.Graphics().GetScreenDC());
         Canvas.GetFont()->SetName(Font == "mono" ? "Courier New" : "Arial");
         Canvas.GetFont()->SetSize(10);
         Text.SetBufSize(0xFFFF);
@@ -36,6 +36,7 @@ public:
     TLayoutTool(const TLayoutTool&) = delete;
     TLayoutTool& operator=(const TLayoutTool&) = delete;
 
+    headless::THeadlessGraphicsScope Platform;
     TCanvas Canvas;
     TTextStream Text;
 };

@@ -5,7 +5,7 @@
 
 #include "fileview/text_viewer.h"
 #include "host/application.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 #include "host/streams.h"
 #include "host/sysutils.h"
 #include "textbuff/text_stream.h"

@@ -37,7 +37,7 @@ void TFlickerFreeControl::WMEraseBackground(TMessage& Message) {
 void TFlickerFreeControl::WMPaint(TMessage& Message) {
     const HWND Wnd = GetHandle();
     TPaintStruct PS;
-    const HDC PaintDC = WindowPlatform().BeginPaint(Wnd, PS);
+    const HDC PaintDC = PaintService().BeginPaint(Wnd, PS);
     try {
         if (EnableUpdates) {
             TCanvas* C = GetCanvas();
@@ -65,10 +65,10 @@ void TFlickerFreeControl::WMPaint(TMessage& Message) {
             MemDC->SelectBitmap(Previous);
         }
     } catch (...) {
-        WindowPlatform().EndPaint(Wnd, PS);
+        PaintService().EndPaint(Wnd, PS);
         throw;
     }
-    WindowPlatform().EndPaint(Wnd, PS);
+    PaintService().EndPaint(Wnd, PS);
     Message.Result = 0;
 }
 

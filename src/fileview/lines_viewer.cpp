@@ -651,15 +651,15 @@ bool TLinesViewer::FindNext(TFindDialog* Dialog) {
     SetState(vsSearching, false);
 
     if (Found && Dialog != nullptr && Dialog->GetHandle() != 0 &&
-        WindowPlatform().IsWindowVisible(Dialog->GetHandle())) {
-        TWindowPlatform& P = WindowPlatform();
+        WindowService().IsWindowVisible(Dialog->GetHandle())) {
+        TWindowService& P = WindowService();
         const HWND DialogWnd = Dialog->GetHandle();
         std::int64_t X = CaretX - DeltaX + LeftMargin;
         std::int64_t Y = (LineNumber - TopLine) * CharHeight;
         X = std::clamp<std::int64_t>(X, -30000, 30000);
         Y = std::clamp<std::int64_t>(Y, -30000, 30000);
         const TPoint Caret =
-            P.ClientToScreen(GetHandle(), TPoint{static_cast<int>(X), static_cast<int>(Y)});
+            ClientToScreen(GetHandle(), TPoint{static_cast<int>(X), static_cast<int>(Y)});
         const TRect R = P.GetWindowRect(DialogWnd);
         if (PtInRect(R, Caret)) {
             const int Height = R.Height();
@@ -667,7 +667,7 @@ bool TLinesViewer::FindNext(TFindDialog* Dialog) {
                                              : Caret.Y + static_cast<int>(CharHeight) + 1;
             P.SetWindowBounds(DialogWnd, R.Left, Top, R.Width(), Height);
         }
-        P.SetFocus(DialogWnd);
+        FocusService().SetFocus(DialogWnd);
     }
     return Found;
 }

@@ -498,7 +498,7 @@ void TLinesViewer::WMTimer(TMessage& Message) {
     const HWND Wnd = GetHandle();
     switch (TWMTimer(Message).TimerID()) {
     case AutoScrollTimer: {
-        const TPoint P = WindowPlatform().ScreenToClient(Wnd, GetCursorPos());
+        const TPoint P = ScreenToClient(Wnd, GetCursorPos());
         MouseMove(GetShiftState(), P.X, P.Y);
         const int Width = GetClientWidth();
         const int Height = GetClientHeight();

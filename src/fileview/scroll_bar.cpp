@@ -111,7 +111,7 @@ void TWinScrollBar::UpdateRange() {
                 Info.Min = 0;
                 Info.Max = FScaledLimit;
                 Info.Page = FPageSize;
-                WindowPlatform().SetScrollInfo(FControl->GetHandle(), BarId(), Info, true);
+                ScrollBarService().SetScrollInfo(FControl->GetHandle(), BarId(), Info, true);
             }
         } while (FLimit != Remembered);
     } catch (...) {
@@ -134,9 +134,9 @@ void TWinScrollBar::UpdateScrollBar() {
                 TScrollInfo Info;
                 Info.Mask = SIF_POS;
                 Info.Pos = std::max<std::int64_t>(0, std::min(FScaledLimit, P));
-                WindowPlatform().SetScrollInfo(Wnd, BarId(), Info, true);
+                ScrollBarService().SetScrollInfo(Wnd, BarId(), Info, true);
             }
-            WindowPlatform().ShowScrollBar(Wnd, BarId(), FVisible);
+            ScrollBarService().ShowScrollBar(Wnd, BarId(), FVisible);
         }
     } catch (...) {
         --FUpdateLock;

@@ -1,6 +1,8 @@
 // TControl, TWinControl, TControlCanvas and TCustomControl.
 #include "host/controls.h"
 
+#include "host/scope_guard.h"
+
 #include <algorithm>
 #include <cassert>
 
@@ -429,18 +431,18 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::CreateWnd() {
     TCreateParams Params;
     CreateParams(Params);
-    const HWND Wnd = WindowPlatform().CreateWindowHandle(Params, this);
+    const HWND Wnd = WindowService().CreateWindowHandle(Params, this);
     assert(Wnd != 0 && FHandle == Wnd && "the platform announces the handle before messages");
     FHandle = Wnd;
-    WindowPlatform().SetWindowCursor(FHandle, GetCursor());
+    WindowService().SetWindowCursor(FHandle, GetCursor());
 }
 
 void TWinControl::DestroyWnd() {
     const HWND Wnd = FHandle;
     if (Wnd == 0)
         return;
-    if (WindowPlatformInstalled() && WindowPlatform().IsWindow(Wnd))
-        WindowPlatform().DestroyWindowHandle(Wnd);
+    if (WindowServiceInstalled() && WindowService().IsWindow(Wnd))
+        WindowService().DestroyWindowHandle(Wnd);
     FHandle = 0;
 }
 
@@ -464,12 +466,12 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     FWidth = std::max(0, AWidth);
     FHeight = std::max(0, AHeight);
     if (FHandle != 0)
-        WindowPlatform().SetWindowBounds(FHandle, FLeft, FTop, FWidth, FHeight);
+        WindowService().SetWindowBounds(FHandle, FLeft, FTop, FWidth, FHeight);
 }
 
 TRect TWinControl::GetClientRect() const {
     if (FHandle != 0)
-        return WindowPlatform().GetClientRect(FHandle);
+        return WindowService().GetClientRect(FHandle);
     return TControl::GetClientRect();
 }
 
@@ -478,17 +480,17 @@ void TWinControl::SetVisible(bool Value) {
         return;
     TControl::SetVisible(Value);
     if (FHandle != 0)
-        WindowPlatform().ShowWindow(FHandle, Value);
+        WindowService().ShowWindow(FHandle, Value);
 }
 
 void TWinControl::SetCursor(TCursor Value) {
     TControl::SetCursor(Value);
     if (FHandle != 0)
-        WindowPlatform().SetWindowCursor(FHandle, Value);
+        WindowService().SetWindowCursor(FHandle, Value);
 }
 
 bool TWinControl::Focused() const {
-    return FHandle != 0 && WindowPlatform().GetFocus() == FHandle;
+    return FHandle != 0 && FocusService().GetFocus() == FHandle;
 }
 
 bool TWinControl::CanFocus() const {
@@ -499,7 +501,7 @@ bool TWinControl::CanFocus() const {
 }
 
 void TWinControl::SetFocus() {
-    WindowPlatform().SetFocus(GetHandle());
+    FocusService().SetFocus(GetHandle());
 }
 
 void TWinControl::InsertControl(TControl* AControl) {
@@ -520,18 +522,17 @@ void TWinControl::RemoveControl(TControl* AControl) {
 
 void TWinControl::Invalidate() {
     if (FHandle != 0)
-        WindowPlatform().InvalidateRect(FHandle, nullptr, !GetControlStyle().Contains(csOpaque));
+        PaintService().InvalidateRect(FHandle, nullptr, !GetControlStyle().Contains(csOpaque));
 }
 
 void TWinControl::Update() {
     if (FHandle != 0)
-        WindowPlatform().UpdateWindow(FHandle);
+        UpdateWindow(FHandle);
 }
 
 void TWinControl::DefaultHandler(TMessage& Message) {
     if (FHandle != 0)
-        Message.Result =
-            WindowPlatform().DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
+        Message.Result = DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
     else
         Message.Result = 0;
 }
@@ -632,8 +633,8 @@ void TControlCanvas::ReleaseHandle() {
     const HDC DC = FDeviceContext;
     FDeviceContext = nullptr;
     SetHandle(nullptr);
-    if (WindowPlatformInstalled() && WindowPlatform().IsWindow(FWindowHandle))
-        WindowPlatform().ReleaseDC(FWindowHandle, DC);
+    if (WindowServiceInstalled() && WindowService().IsWindow(FWindowHandle))
+        PaintService().ReleaseDC(FWindowHandle, DC);
     FWindowHandle = 0;
 }
 
@@ -641,7 +642,7 @@ void TControlCanvas::CreateHandle() {
     if (FControl == nullptr)
         return;
     FWindowHandle = FControl->GetHandle();
-    FDeviceContext = WindowPlatform().GetDC(FWindowHandle);
+    FDeviceContext = PaintService().GetDC(FWindowHandle);
     SetHandle(FDeviceContext);
 }
 
@@ -659,18 +660,16 @@ TCustomControl::~TCustomControl() {
 void TCustomControl::WMPaint(TMessage& Message) {
     TPaintStruct PS;
     const HWND Wnd = GetHandle();
-    const HDC DC = WindowPlatform().BeginPaint(Wnd, PS);
-    FCanvas->ReleaseHandle();
-    FCanvas->SetHandle(DC);
-    try {
+    const HDC DC = PaintService().BeginPaint(Wnd, PS);
+    {
+        const TScopeExit Ending([&] {
+            FCanvas->SetHandle(nullptr);
+            PaintService().EndPaint(Wnd, PS);
+        });
+        FCanvas->ReleaseHandle();
+        FCanvas->SetHandle(DC);
         Paint();
-    } catch (...) {
-        FCanvas->SetHandle(nullptr);
-        WindowPlatform().EndPaint(Wnd, PS);
-        throw;
     }
-    FCanvas->SetHandle(nullptr);
-    WindowPlatform().EndPaint(Wnd, PS);
     Message.Result = 0;
 }
 

@@ -1,37 +1,9 @@
-// The current graphics platform, memory contexts, colour resolution and rectangle arithmetic.
+// Memory contexts, colour resolution and rectangle arithmetic.
 #include "host/device_context.h"
-
-#include "host/exceptions.h"
-#include "host/printers.h"
 
 #include <algorithm>
 
 namespace kestrel {
-
-namespace {
-std::unique_ptr<TGraphicsPlatform>& CurrentPlatform() {
-    static std::unique_ptr<TGraphicsPlatform> Platform;
-    return Platform;
-}
-} // namespace
-
-TGraphicsPlatform& GraphicsPlatform() {
-    if (!CurrentPlatform())
-        throw EInvalidOperation("No graphics platform installed");
-    return *CurrentPlatform();
-}
-
-bool GraphicsPlatformInstalled() {
-    return CurrentPlatform() != nullptr;
-}
-
-std::unique_ptr<TGraphicsPlatform>
-SetGraphicsPlatform(std::unique_ptr<TGraphicsPlatform> Platform) {
-    // The printer's canvas may hold a context of the old platform.
-    SetPrinter(nullptr);
-    std::swap(CurrentPlatform(), Platform);
-    return Platform;
-}
 
 std::unique_ptr<TDeviceContext> CreateCompatibleDC(HDC DC) {
     return (DC != nullptr ? DC : GraphicsPlatform().GetScreenDC())->CreateCompatibleDC();

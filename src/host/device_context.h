@@ -127,8 +127,9 @@ public:
     virtual void AbortDoc() = 0;
 };
 
-/// What the graphics services need of a platform. One is current at a time; library code
-/// reaches it only through the host calls.
+/// What the graphics services need of a platform. One is current at a time, installed with the
+/// platform's other services (TPlatformScope); library code reaches it only through the host
+/// calls.
 class TGraphicsPlatform {
 public:
     TGraphicsPlatform() = default;
@@ -147,13 +148,10 @@ public:
     virtual TColor GetSysColor(int Index) const = 0;
 };
 
-/// The current graphics platform; raises EInvalidOperation "No graphics platform installed"
-/// when there is none.
+/// The graphics platform of the current platform scope (platform.h); raises
+/// EInvalidOperation "No graphics platform installed" when there is none.
 TGraphicsPlatform& GraphicsPlatform();
 bool GraphicsPlatformInstalled();
-/// Makes Platform current and returns the previous one. The global printer is discarded, so
-/// that it binds to the new platform when next used.
-std::unique_ptr<TGraphicsPlatform> SetGraphicsPlatform(std::unique_ptr<TGraphicsPlatform> Platform);
 
 /// The RGB value of a colour: system colours through the platform (or the defaults when none
 /// is installed), others unchanged.

@@ -6,39 +6,32 @@ namespace kestrel {
 TFindDialog::TFindDialog(TComponent* AOwner) : TComponent(AOwner) {}
 
 TFindDialog::~TFindDialog() {
-    if (FHandle != 0 && WindowPlatformInstalled() && WindowPlatform().IsWindow(FHandle))
-        WindowPlatform().DestroyWindowHandle(FHandle);
+    if (FHandle != 0 && WindowServiceInstalled() && IsWindow(FHandle))
+        DestroyWindowHandle(FHandle);
 }
 
 void TFindDialog::SetPosition(int Left, int Top) {
     FLeft = Left;
     FTop = Top;
-    if (FHandle != 0)
-        WindowPlatform().SetWindowBounds(FHandle, FLeft, FTop, DialogWidth, DialogHeight);
+    if (FHandle != 0) {
+        const TRect R = GetWindowRect(FHandle);
+        SetWindowBounds(FHandle, FLeft, FTop, R.Width(), R.Height());
+    }
 }
 
 bool TFindDialog::Execute() {
-    TWindowPlatform& P = WindowPlatform();
-    if (FHandle == 0 || !P.IsWindow(FHandle)) {
-        TCreateParams Params;
-        Params.Caption = "Find";
-        Params.Style = WS_POPUP | WS_BORDER;
-        Params.X = FLeft;
-        Params.Y = FTop;
-        Params.Width = DialogWidth;
-        Params.Height = DialogHeight;
-        FHandle = P.CreateWindowHandle(Params, this);
-    }
-    P.ShowWindow(FHandle, true);
-    P.SetFocus(FHandle);
+    if (FHandle == 0 || !IsWindow(FHandle))
+        FHandle = DialogService().CreateFindDialog(*this, FLeft, FTop);
+    ShowWindow(FHandle, true);
+    SetFocus(FHandle);
     if (FOnShow)
         FOnShow(this);
     return true;
 }
 
 void TFindDialog::CloseDialog() {
-    if (FHandle != 0 && WindowPlatform().IsWindow(FHandle))
-        WindowPlatform().ShowWindow(FHandle, false);
+    if (FHandle != 0 && IsWindow(FHandle))
+        ShowWindow(FHandle, false);
     if (FOnClose)
         FOnClose(this);
 }
@@ -68,18 +61,17 @@ void TFindDialog::WindowMessage(TMessage& Message) {
         break;
     default:
         if (FHandle != 0)
-            Message.Result = WindowPlatform().DefWindowProc(FHandle, Message.Msg, Message.WParam,
-                                                            Message.LParam);
+            Message.Result = DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
         break;
     }
 }
 
 int TFindDialog::GetLeft() const {
-    return FHandle != 0 ? WindowPlatform().GetWindowRect(FHandle).Left : FLeft;
+    return FHandle != 0 ? GetWindowRect(FHandle).Left : FLeft;
 }
 
 int TFindDialog::GetTop() const {
-    return FHandle != 0 ? WindowPlatform().GetWindowRect(FHandle).Top : FTop;
+    return FHandle != 0 ? GetWindowRect(FHandle).Top : FTop;
 }
 
 void TReplaceDialog::ClickReplace(bool All) {

@@ -6,17 +6,20 @@
 #include "host/set.h"
 #include "host/window_platform.h"
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
 namespace kestrel {
 
 /// What a print dialog asks to print.
 enum TPrintRange : std::uint8_t { prAllPages, prSelection, prPageNums };
 
-/// The modeless find dialog. Execute shows its window; the user's "Find Next" fires OnFind
-/// with frFindNext in Options; closing it fires OnClose. A platform presents the window with
-/// its own widgets; headless, a program or test plays the user through ClickFindNext and
-/// CloseDialog.
+/// The modeless find dialog. Execute shows its window, which the platform makes
+/// (TDialogService::CreateFindDialog) with its own widgets; the user's "Find Next" fires OnFind
+/// with frFindNext in Options; closing it fires OnClose. The platform's controls set the text
+/// and options and call ClickFindNext (ClickReplace) and CloseDialog; headless, a program or
+/// test plays the user through the same methods.
 class TFindDialog : public TComponent, public TWindowTarget {
 public:
     explicit TFindDialog(TComponent* AOwner);
@@ -51,7 +54,7 @@ public:
     void HandleCreated(HWND Wnd) override { FHandle = Wnd; }
     void WindowMessage(TMessage& Message) override;
 
-    /// The size of the dialog window.
+    /// The size of the headless platform's dialog window.
     static constexpr int DialogWidth = 350;
     static constexpr int DialogHeight = 120;
 

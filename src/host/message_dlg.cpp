@@ -1,7 +1,7 @@
-// MessageDlg: results of the buttons, captions, and the call into the current platform.
+// MessageDlg: results of the buttons, captions, and the call into the platform's dialogs.
 #include "host/message_dlg.h"
 
-#include "host/window_platform.h"
+#include "host/platform.h"
 
 namespace kestrel {
 
@@ -51,7 +51,7 @@ std::string MessageDlgCaption(TMsgDlgType DlgType) {
 
 TModalResult MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
                         std::int64_t HelpCtx) {
-    return WindowPlatform().MessageDlg(Msg, DlgType, Buttons, HelpCtx);
+    return DialogService().MessageDlg(Msg, DlgType, Buttons, HelpCtx);
 }
 
 } // namespace kestrel

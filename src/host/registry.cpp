@@ -28,7 +28,7 @@ void TRegistry::SetRootKey(HKEY Value) {
 bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
     CloseKey();
     const std::string Path = Normalise(Key);
-    TWindowPlatform& P = WindowPlatform();
+    TSettingsService& P = SettingsService();
     if (!P.RegKeyExists(FRootKey, Path) && !(CanCreate && P.RegCreateKey(FRootKey, Path)))
         return false;
     FCurrentPath = Path;
@@ -51,17 +51,17 @@ void TRegistry::CloseKey() {
 }
 
 bool TRegistry::KeyExists(const std::string& Key) const {
-    return WindowPlatform().RegKeyExists(FRootKey, Normalise(Key));
+    return SettingsService().RegKeyExists(FRootKey, Normalise(Key));
 }
 
 bool TRegistry::ValueExists(const std::string& Name) const {
     TRegValue Value;
-    return FOpen && WindowPlatform().RegQueryValue(FRootKey, FCurrentPath, Name, Value);
+    return FOpen && SettingsService().RegQueryValue(FRootKey, FCurrentPath, Name, Value);
 }
 
 std::string TRegistry::ReadString(const std::string& Name) const {
     TRegValue Value;
-    if (!FOpen || !WindowPlatform().RegQueryValue(FRootKey, FCurrentPath, Name, Value))
+    if (!FOpen || !SettingsService().RegQueryValue(FRootKey, FCurrentPath, Name, Value))
         return {};
     if (Value.Kind != TRegValue::rdString)
         InvalidType(Name);
@@ -70,7 +70,7 @@ std::string TRegistry::ReadString(const std::string& Name) const {
 
 std::int64_t TRegistry::ReadInteger(const std::string& Name) const {
     TRegValue Value;
-    if (!FOpen || !WindowPlatform().RegQueryValue(FRootKey, FCurrentPath, Name, Value) ||
+    if (!FOpen || !SettingsService().RegQueryValue(FRootKey, FCurrentPath, Name, Value) ||
         Value.Kind != TRegValue::rdInteger)
         InvalidType(Name);
     return Value.Number;
@@ -86,7 +86,7 @@ void TRegistry::WriteString(const std::string& Name, const std::string& Value) {
     TRegValue V;
     V.Kind = TRegValue::rdString;
     V.Text = Value;
-    WindowPlatform().RegSetValue(FRootKey, FCurrentPath, Name, V);
+    SettingsService().RegSetValue(FRootKey, FCurrentPath, Name, V);
 }
 
 void TRegistry::WriteInteger(const std::string& Name, std::int64_t Value) {
@@ -94,12 +94,12 @@ void TRegistry::WriteInteger(const std::string& Name, std::int64_t Value) {
     TRegValue V;
     V.Kind = TRegValue::rdInteger;
     V.Number = Value;
-    WindowPlatform().RegSetValue(FRootKey, FCurrentPath, Name, V);
+    SettingsService().RegSetValue(FRootKey, FCurrentPath, Name, V);
 }
 
 bool TRegistry::DeleteValue(const std::string& Name) {
     RequireWritable();
-    return WindowPlatform().RegDeleteValue(FRootKey, FCurrentPath, Name);
+    return SettingsService().RegDeleteValue(FRootKey, FCurrentPath, Name);
 }
 
 } // namespace kestrel

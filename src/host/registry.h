@@ -1,9 +1,9 @@
-// TRegistry: reading and writing the current user's settings through the window platform.
+// TRegistry: the current user's settings through the platform's settings service.
 #pragma once
 
 #include "host/exceptions.h"
 #include "host/object.h"
-#include "host/window_platform.h"
+#include "host/platform.h"
 
 #include <cstdint>
 #include <string>

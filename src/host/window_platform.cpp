@@ -1,32 +1,50 @@
-// The current window platform and the shift-state helpers built on it.
+// The window services every platform shares (default message handling, UpdateWindow) and the
+// shift-state helpers built on the input state.
 #include "host/window_platform.h"
-
-#include "host/exceptions.h"
 
 namespace kestrel {
 
 namespace {
-TWindowPlatform* CurrentPlatform = nullptr;
 
 bool KeyDown(int VirtKey) {
     return (GetKeyState(VirtKey) & 0x8000) != 0;
 }
+
 } // namespace
 
-TWindowPlatform* SetWindowPlatform(TWindowPlatform* Platform) {
-    TWindowPlatform* Previous = CurrentPlatform;
-    CurrentPlatform = Platform;
-    return Previous;
+LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM) {
+    if (!IsWindow(Wnd))
+        return 0;
+    switch (Msg) {
+    case WM_PAINT: {
+        TPaintStruct PS;
+        BeginPaint(Wnd, PS);
+        EndPaint(Wnd, PS);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        const TBrushDesc Window{bsSolid, ColorToRGB(clWindow)};
+        if (const auto DC = reinterpret_cast<HDC>(WParam); DC != nullptr) {
+            DC->FillRect(GetClientRect(Wnd), Window);
+        } else {
+            const HDC Own = GetDC(Wnd);
+            Own->FillRect(GetClientRect(Wnd), Window);
+            ReleaseDC(Wnd, Own);
+        }
+        return 1;
+    }
+    case WM_CLOSE:
+        DestroyWindowHandle(Wnd);
+        return 0;
+    default:
+        return 0;
+    }
 }
 
-TWindowPlatform& WindowPlatform() {
-    if (CurrentPlatform == nullptr)
-        throw EInvalidOperation("No window platform installed");
-    return *CurrentPlatform;
-}
-
-bool WindowPlatformInstalled() {
-    return CurrentPlatform != nullptr;
+void UpdateWindow(HWND Wnd) {
+    TRect Box;
+    if (GetUpdateRect(Wnd, Box) && IsWindowVisible(Wnd))
+        SendMessage(Wnd, WM_PAINT, 0, 0);
 }
 
 TShiftState KeysToShiftState(WPARAM Keys) {

@@ -186,7 +186,7 @@ TEST_F(KeyTableTest, QuickKeyWiringAndUndefinedHandlers) {
     } catch (const EInternalError& E) {
         EXPECT_STREQ(E.what(), "Undefined key handler");
     }
-    Win().SetShiftState({});
+    Platform.Input().SetShiftState({});
 }
 
 TEST_F(KeyTableTest, NavigationKeysAreWantedAndTabOnlyWithWantTabs) {

@@ -31,7 +31,7 @@ protected:
         Pump();
         Counter->Seen.clear();
         Win().SetFocus(V->Wnd());
-        Win().ClearBeeps();
+        Platform.Dialogs().ClearBeeps();
     }
     void TearDown() override {
         Counter.reset();
@@ -73,15 +73,15 @@ TEST_F(BusyTest, BusyModeCannotNestAndCannotEndTwice) {
 TEST_F(BusyTest, ProgressRefusesInputButPaintsTimersAndMovesStillRun) {
     V->EnterBusyMode(100);
     Win().SetFocus(Counter->GetHandle());
-    Win().PostKeyPress('A');
-    Win().PostMouseDown(Counter->GetHandle(), mbLeft, 5, 5);
-    Win().PostMouseUp(Counter->GetHandle(), mbLeft, 5, 5);
-    Win().PostMouseMove(Counter->GetHandle(), 6, 6);
+    Platform.Input().PostKeyPress('A');
+    Platform.Input().PostMouseDown(Counter->GetHandle(), mbLeft, 5, 5);
+    Platform.Input().PostMouseUp(Counter->GetHandle(), mbLeft, 5, 5);
+    Platform.Input().PostMouseMove(Counter->GetHandle(), 6, 6);
     Counter->Invalidate();
     SetTimer(Counter->GetHandle(), 7, 10);
-    Win().AdvanceClock(10);
+    Platform.Queue().AdvanceClock(10);
     EXPECT_TRUE(V->ReportProgress(5));
-    EXPECT_EQ(Win().GetQueueLength(), 0U);
+    EXPECT_EQ(MessageQueue().GetLength(), 0U);
     EXPECT_EQ(Counter->Count(WM_KEYDOWN), 0);
     EXPECT_EQ(Counter->Count(WM_CHAR), 0);
     EXPECT_EQ(Counter->Count(WM_LBUTTONDOWN) + Counter->Count(WM_LBUTTONUP), 0);
@@ -89,34 +89,35 @@ TEST_F(BusyTest, ProgressRefusesInputButPaintsTimersAndMovesStillRun) {
     EXPECT_EQ(Counter->Count(WM_MOUSEMOVE), 1);
     EXPECT_EQ(Counter->Count(WM_PAINT), 1);
     EXPECT_EQ(Counter->Count(WM_TIMER), 1);
-    EXPECT_EQ(Win().GetBeeps(), (std::vector<std::uint32_t>{MB_SIMPLE, MB_SIMPLE, MB_SIMPLE}));
+    EXPECT_EQ(Platform.Dialogs().GetBeeps(),
+              (std::vector<std::uint32_t>{MB_SIMPLE, MB_SIMPLE, MB_SIMPLE}));
 
     V->SetBeepOn(false);
-    Win().ClearBeeps();
-    Win().PostKeyPress('B');
+    Platform.Dialogs().ClearBeeps();
+    Platform.Input().PostKeyPress('B');
     V->ReportProgress(6);
-    EXPECT_TRUE(Win().GetBeeps().empty());
+    EXPECT_TRUE(Platform.Dialogs().GetBeeps().empty());
     V->ExitBusyMode();
 }
 
 TEST_F(BusyTest, TheCancelKeyAbortsAndTheLastCharacterDecides) {
     V->EnterBusyMode(100);
-    Win().PostKeyPress(VK_ESCAPE);
+    Platform.Input().PostKeyPress(VK_ESCAPE);
     EXPECT_FALSE(V->ReportProgress(1));
-    Win().PostKeyPress(VK_ESCAPE);
-    Win().PostKeyPress('A');
+    Platform.Input().PostKeyPress(VK_ESCAPE);
+    Platform.Input().PostKeyPress('A');
     EXPECT_TRUE(V->ReportProgress(2));
-    Win().PostKeyPress('A');
-    Win().PostKeyPress(VK_ESCAPE);
+    Platform.Input().PostKeyPress('A');
+    Platform.Input().PostKeyPress(VK_ESCAPE);
     EXPECT_FALSE(V->ReportProgress(3));
 
     V->SetCancelKey('X');
-    Win().PostKeyPress(VK_ESCAPE);
+    Platform.Input().PostKeyPress(VK_ESCAPE);
     EXPECT_TRUE(V->ReportProgress(4)) << "only the cancel key's code aborts";
-    Win().SetShiftState({ssShift}); // the character comes from the state at translation
-    Win().PostKeyPress('X');
+    Platform.Input().SetShiftState({ssShift}); // the character comes from the state at translation
+    Platform.Input().PostKeyPress('X');
     EXPECT_FALSE(V->ReportProgress(5));
-    Win().SetShiftState({});
+    Platform.Input().SetShiftState({});
     V->ExitBusyMode();
 }
 
@@ -128,10 +129,10 @@ TEST_F(BusyTest, HandlersCanVetoAnAbortOrAskForOne) {
         ++Asked;
         Response = Answer;
     });
-    Win().PostKeyPress(VK_ESCAPE);
+    Platform.Input().PostKeyPress(VK_ESCAPE);
     EXPECT_TRUE(V->ReportProgress(1));
     Answer = IDYES;
-    Win().PostKeyPress(VK_ESCAPE);
+    Platform.Input().PostKeyPress(VK_ESCAPE);
     EXPECT_FALSE(V->ReportProgress(2));
     EXPECT_EQ(Asked, 2);
 
@@ -156,7 +157,7 @@ TEST_F(BusyTest, AQuitMessageAbortsAndIsPostedAgain) {
     PostQuitMessage(3);
     PostMessage(Counter->GetHandle(), WM_USER + 1, 0, 0);
     EXPECT_FALSE(V->ReportProgress(1));
-    EXPECT_TRUE(Win().GetQuitPosted());
+    EXPECT_TRUE(MessageQueue().GetQuitPosted());
     EXPECT_EQ(Counter->Count(WM_USER), 1);
     EXPECT_EQ(Counter->Count(WM_USER + 1), 1) << "posted messages come before the quit";
     V->ExitBusyMode();
@@ -169,14 +170,14 @@ TEST_F(BusyTest, FindNextSearchesInBusyModeAndRefusesASecondSearch) {
     V->OnSearch = [&] {
         EXPECT_TRUE(V->GetState().Contains(vsBusy));
         EXPECT_TRUE(V->GetState().Contains(vsSearching));
-        Win().ClearBeeps();
+        Platform.Dialogs().ClearBeeps();
         Nested = V->FindNext(nullptr);
     };
     EXPECT_TRUE(V->Find(nullptr, "line 3^^", {frDown}) == false);
     EXPECT_EQ(V->GetFindStr(), "line 3^");
     EXPECT_TRUE(V->Find(nullptr, "line 3", {frDown}));
     EXPECT_FALSE(Nested);
-    EXPECT_EQ(Win().GetBeeps(), std::vector<std::uint32_t>{MB_ICONASTERISK});
+    EXPECT_EQ(Platform.Dialogs().GetBeeps(), std::vector<std::uint32_t>{MB_ICONASTERISK});
     EXPECT_EQ(V->GetSelStart(), LongPoint(0, 3));
     EXPECT_FALSE(V->GetState().Contains(vsBusy));
     EXPECT_FALSE(V->GetState().Contains(vsSearching));

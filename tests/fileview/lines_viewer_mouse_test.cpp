@@ -15,18 +15,19 @@ protected:
     void SetDoubleClickSpeed(const std::string& Text) {
         TRegValue Value;
         Value.Text = Text;
-        Win().RegSetValue(HKEY_CURRENT_USER, "Control Panel\\Mouse", "DoubleClickSpeed", Value);
+        Platform.Settings().RegSetValue(HKEY_CURRENT_USER, "Control Panel\\Mouse",
+                                        "DoubleClickSpeed", Value);
     }
     void Down(int X, int Y) {
-        Win().PostMouseDown(V->Wnd(), mbLeft, X, Y);
+        Platform.Input().PostMouseDown(V->Wnd(), mbLeft, X, Y);
         Pump();
     }
     void Up(int X, int Y) {
-        Win().PostMouseUp(V->Wnd(), mbLeft, X, Y);
+        Platform.Input().PostMouseUp(V->Wnd(), mbLeft, X, Y);
         Pump();
     }
     void Move(int X, int Y) {
-        Win().PostMouseMove(V->Wnd(), X, Y);
+        Platform.Input().PostMouseMove(V->Wnd(), X, Y);
         Pump();
     }
     static int Row(int R) { return R * 14 + 5; }
@@ -42,10 +43,12 @@ TEST_F(MouseTest, TheDoubleClickTimeComesFromTheRegistryOr500) {
     TRegValue Number;
     Number.Kind = TRegValue::rdInteger;
     Number.Number = 200;
-    Win().RegSetValue(HKEY_CURRENT_USER, "Control Panel\\Mouse", "DoubleClickSpeed", Number);
+    Platform.Settings().RegSetValue(HKEY_CURRENT_USER, "Control Panel\\Mouse", "DoubleClickSpeed",
+                                    Number);
     MakeViewer();
     EXPECT_EQ(V->GetDoubleClickTime(), 500) << "a value that is not a string";
-    Win().RegDeleteValue(HKEY_CURRENT_USER, "Control Panel\\Mouse", "DoubleClickSpeed");
+    Platform.Settings().RegDeleteValue(HKEY_CURRENT_USER, "Control Panel\\Mouse",
+                                       "DoubleClickSpeed");
     MakeViewer();
     EXPECT_EQ(V->GetDoubleClickTime(), 500) << "no value";
 }
@@ -67,16 +70,16 @@ TEST_F(MouseTest, AClickPlacesTheCaretAndADragSelects) {
     EXPECT_EQ(Win().GetCapture(), 0U);
     EXPECT_EQ(V->GetSelMode(), smExtend);
 
-    Win().AdvanceClock(1000);
+    Platform.Queue().AdvanceClock(1000);
     Click(2 * 7, Row(4), {ssShift});
     EXPECT_EQ(V->GetSelStart(), LongPoint(0, 0)) << "Shift extends from the anchor";
     EXPECT_EQ(V->GetSelEnd(), LongPoint(2, 4));
 }
 
 TEST_F(MouseTest, AltDragSelectsAColumn) {
-    Win().SetShiftState({ssAlt});
+    Platform.Input().SetShiftState({ssAlt});
     Down(7, Row(0));
-    Win().SetShiftState({});
+    Platform.Input().SetShiftState({});
     Move(4 * 7, Row(2));
     EXPECT_EQ(V->GetSelMode(), smColumn);
     EXPECT_EQ(V->GetSelStart(), LongPoint(1, 0));
@@ -91,36 +94,36 @@ TEST_F(MouseTest, ClicksCountUpToTheLineAndTheParagraphThenTheCountResets) {
     const int X = 2 * 7; // inside "line"
     Click(X, Row(0));
     EXPECT_EQ(V->GetClickState(), mcNone);
-    Win().AdvanceClock(100);
+    Platform.Queue().AdvanceClock(100);
     Click(X, Row(0));
     EXPECT_EQ(V->GetClickState(), mcDouble);
     EXPECT_EQ(V->GetSelMode(), smDouble);
     EXPECT_EQ(V->GetSelStart(), LongPoint(0, 0));
     EXPECT_EQ(V->GetSelEnd(), LongPoint(4, 0)) << "the word";
-    ASSERT_NE(Win().FindTimer(V->Wnd(), ClickResetTimer), nullptr);
-    EXPECT_EQ(Win().FindTimer(V->Wnd(), ClickResetTimer)->Elapse, 300U);
+    ASSERT_NE(MessageQueue().FindTimer(V->Wnd(), ClickResetTimer), nullptr);
+    EXPECT_EQ(MessageQueue().FindTimer(V->Wnd(), ClickResetTimer)->Elapse, 300U);
 
-    Win().AdvanceClock(100);
+    Platform.Queue().AdvanceClock(100);
     Click(X, Row(0));
     EXPECT_EQ(V->GetClickState(), mcTriple);
     EXPECT_EQ(V->GetSelMode(), smExtend);
     EXPECT_EQ(V->GetSelEnd(), LongPoint(6, 0)) << "the third click selects the line";
 
-    Win().AdvanceClock(100);
+    Platform.Queue().AdvanceClock(100);
     Click(X, Row(0));
     EXPECT_EQ(V->GetClickState(), mcQuad) << "the fourth click is a platform double click";
 
-    Win().AdvanceClock(299);
+    Platform.Queue().AdvanceClock(299);
     Pump();
     EXPECT_EQ(V->GetClickState(), mcQuad);
-    Win().AdvanceClock(1);
+    Platform.Queue().AdvanceClock(1);
     Pump();
     EXPECT_EQ(V->GetClickState(), mcNone);
-    EXPECT_EQ(Win().FindTimer(V->Wnd(), ClickResetTimer), nullptr);
+    EXPECT_EQ(MessageQueue().FindTimer(V->Wnd(), ClickResetTimer), nullptr);
 
-    Win().AdvanceClock(1000);
+    Platform.Queue().AdvanceClock(1000);
     Click(X, Row(1));
-    Win().AdvanceClock(301);
+    Platform.Queue().AdvanceClock(301);
     Click(X, Row(1));
     EXPECT_EQ(V->GetClickState(), mcNone) << "too slow for a double click";
 }
@@ -129,7 +132,7 @@ TEST_F(MouseTest, ADoubleClickWithSpacesModeTakesTheTrailingBlanks) {
     V->SetLines({"alpha   beta"});
     V->SetDoubleClickMode(dcWordAndSpaces);
     Click(7, Row(0));
-    Win().AdvanceClock(50);
+    Platform.Queue().AdvanceClock(50);
     Click(7, Row(0));
     EXPECT_EQ(V->GetSelEnd(), LongPoint(8, 0));
 }
@@ -138,7 +141,7 @@ TEST_F(MouseTest, ADoubleClickInTheLeftMarginSelectsAll) {
     V->SetLeftMargin(20);
     EXPECT_EQ(V->GetLeftMargin(), 20);
     Click(5, Row(3));
-    Win().AdvanceClock(50);
+    Platform.Queue().AdvanceClock(50);
     Click(5, Row(3));
     EXPECT_EQ(V->GetSelStart(), LongPoint(0, 0));
     EXPECT_EQ(V->GetSelEnd(), LongPoint(10, 59));
@@ -146,20 +149,20 @@ TEST_F(MouseTest, ADoubleClickInTheLeftMarginSelectsAll) {
 }
 
 TEST_F(MouseTest, WheelNotchesMoveOneLineAndStopAtTheLastFullPage) {
-    Win().PostMouseWheel(-120);
+    Platform.Input().PostMouseWheel(-120);
     Pump();
     EXPECT_EQ(V->GetTopLine(), 1);
-    Win().PostMouseWheel(-360);
+    Platform.Input().PostMouseWheel(-360);
     Pump();
     EXPECT_EQ(V->GetTopLine(), 4);
-    Win().PostMouseWheel(120);
+    Platform.Input().PostMouseWheel(120);
     Pump();
     EXPECT_EQ(V->GetTopLine(), 3);
-    Win().PostMouseWheel(-120 * 100);
+    Platform.Input().PostMouseWheel(-120 * 100);
     Pump();
     EXPECT_EQ(V->GetTopLine(), 59 - 14 + 1);
     EXPECT_EQ(V->GetVertScrollBar()->GetPosition(), 46);
-    Win().PostMouseWheel(120 * 100);
+    Platform.Input().PostMouseWheel(120 * 100);
     Pump();
     EXPECT_EQ(V->GetTopLine(), 0);
 }
@@ -167,15 +170,15 @@ TEST_F(MouseTest, WheelNotchesMoveOneLineAndStopAtTheLastFullPage) {
 TEST_F(MouseTest, AutomaticScrollingSpeedsUpWithTheDistanceOutside) {
     V->SetAutoScroll(true);
     Down(10, Row(0));
-    const headless::THeadlessTimer* T = Win().FindTimer(V->Wnd(), AutoScrollTimer);
+    const TWindowTimer* T = MessageQueue().FindTimer(V->Wnd(), AutoScrollTimer);
     ASSERT_NE(T, nullptr);
     EXPECT_EQ(T->Elapse, 100U);
 
     auto HoverAt = [&](int X, int Y) {
-        Win().SetCursorPos(Win().ClientToScreen(V->Wnd(), TPoint{X, Y}));
-        Win().AdvanceClock(Win().FindTimer(V->Wnd(), AutoScrollTimer)->Elapse);
+        Platform.Input().SetCursorPos(ClientToScreen(V->Wnd(), TPoint{X, Y}));
+        Platform.Queue().AdvanceClock(MessageQueue().FindTimer(V->Wnd(), AutoScrollTimer)->Elapse);
         Pump();
-        return Win().FindTimer(V->Wnd(), AutoScrollTimer)->Elapse;
+        return MessageQueue().FindTimer(V->Wnd(), AutoScrollTimer)->Elapse;
     };
     const int Height = V->GetClientHeight();
     EXPECT_EQ(HoverAt(10, Height + 40), 33U) << "40 pixels below";
@@ -187,7 +190,7 @@ TEST_F(MouseTest, AutomaticScrollingSpeedsUpWithTheDistanceOutside) {
     EXPECT_EQ(HoverAt(10, 10), 100U) << "inside";
 
     Up(10, 10);
-    EXPECT_EQ(Win().FindTimer(V->Wnd(), AutoScrollTimer), nullptr);
+    EXPECT_EQ(MessageQueue().FindTimer(V->Wnd(), AutoScrollTimer), nullptr);
     EXPECT_EQ(Win().GetCapture(), 0U);
 }
 

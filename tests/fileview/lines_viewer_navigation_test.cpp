@@ -10,7 +10,7 @@ protected:
         ViewerFixture::SetUp();
         V->SetLines({"hello world foo", "ab", "the quick brown fox jumps", "", "last line"});
         Pump();
-        Win().ClearBeeps();
+        Platform.Dialogs().ClearBeeps();
     }
     void MoveTo(std::int64_t Char, std::int64_t Line) {
         V->SetLineNumber(Line);
@@ -29,24 +29,24 @@ TEST_F(NavigationTest, FontGivesTheCellThatEveryPositionIsMeasuredIn) {
 TEST_F(NavigationTest, CharLeftAndRightCrossLinesAndBeepAtTheEnds) {
     Key(VK_LEFT);
     EXPECT_EQ(Caret(), LongPoint(0, 0));
-    EXPECT_EQ(Win().GetBeeps(), std::vector<std::uint32_t>{MB_ICONASTERISK});
+    EXPECT_EQ(Platform.Dialogs().GetBeeps(), std::vector<std::uint32_t>{MB_ICONASTERISK});
 
     MoveTo(0, 1);
     Key(VK_LEFT);
     EXPECT_EQ(Caret(), LongPoint(15, 0)); // end of the previous line
 
     MoveTo(9, 4);
-    Win().ClearBeeps();
+    Platform.Dialogs().ClearBeeps();
     Key(VK_RIGHT);
     EXPECT_EQ(Caret(), LongPoint(9, 4));
-    EXPECT_EQ(Win().GetBeeps().size(), 1U);
+    EXPECT_EQ(Platform.Dialogs().GetBeeps().size(), 1U);
 
     V->SetBeepOn(false);
     Key(VK_RIGHT);
     Key(VK_UP, {ssCtrl}); // a scroll, not a refused move
     MoveTo(0, 0);
     Key(VK_UP);
-    EXPECT_EQ(Win().GetBeeps().size(), 1U) << "no beep once BeepOn is off";
+    EXPECT_EQ(Platform.Dialogs().GetBeeps().size(), 1U) << "no beep once BeepOn is off";
 }
 
 TEST_F(NavigationTest, CharRightStepsPastTheLineEndUntilTheExtentThenWraps) {
@@ -128,7 +128,7 @@ TEST_F(NavigationTest, LineStartEndAndTextStartEnd) {
     MoveTo(0, 4);
     Key(VK_DOWN);
     EXPECT_EQ(Caret(), LongPoint(0, 4));
-    EXPECT_EQ(Win().GetBeeps().size(), 1U);
+    EXPECT_EQ(Platform.Dialogs().GetBeeps().size(), 1U);
 }
 
 TEST_F(NavigationTest, PagingMovesTheCaretAPageAndInCaretConstantModeTheViewToo) {

@@ -184,7 +184,7 @@ TEST_F(PrintTest, TheCancelKeyEndsTheJobAfterTheCurrentPage) {
     V->SetPageCountForTest(3);
     V->SetOnPagePrint([&](TObject*, std::int64_t Page, std::int64_t) {
         if (Page == 1)
-            Win().PostKeyPress(VK_ESCAPE);
+            Platform.Input().PostKeyPress(VK_ESCAPE);
     });
     V->Print("", "", true, false, prAllPages, 0, 0);
     EXPECT_EQ(LastDoc().Pages.size(), 1U);

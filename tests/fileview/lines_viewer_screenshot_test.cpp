@@ -20,7 +20,7 @@ TEST_F(ScreenshotTest, TheViewerShowsTextSelectionCaretAndScrollBars) {
                  "the horizontal scroll bar shows up as well."});
     V->SetLineNumber(2);
     V->SetCharNumber(4);
-    Win().SetShiftState({ssShift});
+    Platform.Input().SetShiftState({ssShift});
     Key(VK_DOWN, {ssShift});
     Key(VK_DOWN, {ssShift});
     Key(VK_END, {ssShift});

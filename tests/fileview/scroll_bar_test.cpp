@@ -3,7 +3,7 @@
 #include "fileview/scroll_bar.h"
 #include "host/application.h"
 #include "host/exceptions.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 
 #include <gtest/gtest.h>
 

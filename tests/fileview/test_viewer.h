@@ -4,7 +4,7 @@
 
 #include "fileview/lines_viewer.h"
 #include "host/application.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 #include "host/printers.h"
 #include "host/registry.h"
 #include "textbuff/text_buffer.h"
@@ -262,17 +262,17 @@ protected:
     /// Dispatches every waiting message.
     void Pump() { Application->ProcessMessages(); }
     void Key(int VirtKey, TShiftState Shift = {}) {
-        Win().SetShiftState(Shift);
-        Win().PostKeyPress(VirtKey);
+        Platform.Input().SetShiftState(Shift);
+        Platform.Input().PostKeyPress(VirtKey);
         Pump();
-        Win().SetShiftState({});
+        Platform.Input().SetShiftState({});
     }
     void Click(int X, int Y, TShiftState Shift = {}) {
-        Win().SetShiftState(Shift);
-        Win().PostMouseDown(V->Wnd(), mbLeft, X, Y);
-        Win().PostMouseUp(V->Wnd(), mbLeft, X, Y);
+        Platform.Input().SetShiftState(Shift);
+        Platform.Input().PostMouseDown(V->Wnd(), mbLeft, X, Y);
+        Platform.Input().PostMouseUp(V->Wnd(), mbLeft, X, Y);
         Pump();
-        Win().SetShiftState({});
+        Platform.Input().SetShiftState({});
     }
     headless::THeadlessWindowPlatform& Win() { return Platform.Windows(); }
     TLongPoint Caret() const { return LongPoint(V->GetCharNumber(), V->GetLineNumber()); }

@@ -4,7 +4,7 @@
 
 #include "fileview/text_viewer.h"
 #include "host/application.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 #include "host/printers.h"
 #include "support/testdata/generated_text.h"
 #include "textbuff/text_stream.h"
@@ -133,8 +133,8 @@ protected:
     /// Drags the vertical thumb to display line Line (as the platform reports a tracked thumb).
     void DragThumb(std::int64_t Line) {
         const std::int64_t Scaled = Line / V->GetVertScrollBar()->GetScale();
-        Win().PostMessage(V->Wnd(), WM_VSCROLL,
-                          MakeScrollWParam(SB_THUMBTRACK, static_cast<std::int32_t>(Scaled)), 0);
+        PostMessage(V->Wnd(), WM_VSCROLL,
+                    MakeScrollWParam(SB_THUMBTRACK, static_cast<std::int32_t>(Scaled)), 0);
         Pump();
     }
 

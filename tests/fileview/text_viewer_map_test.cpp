@@ -467,7 +467,7 @@ TEST_F(TextViewerMapTest, ScrollingWhileTheCountRunsLeavesTheTopLineNumberedByIt
         Text += "line " + std::to_string(I) + "\n";
     auto Scroll = [&](int Code, int Times) {
         for (int I = 0; I < Times; ++I) {
-            Win().PostMessage(V->Wnd(), WM_VSCROLL, MakeScrollWParam(Code, 0), 0);
+            PostMessage(V->Wnd(), WM_VSCROLL, MakeScrollWParam(Code, 0), 0);
             Pump();
         }
     };

@@ -28,14 +28,14 @@ protected:
     }
     // Posts a press and a release at (X, Y) and dispatches them.
     void Click(int X, int Y) {
-        Win().PostMouseDown(V->Wnd(), mbLeft, X, Y);
-        Win().PostMouseUp(V->Wnd(), mbLeft, X, Y);
+        Platform.Input().PostMouseDown(V->Wnd(), mbLeft, X, Y);
+        Platform.Input().PostMouseUp(V->Wnd(), mbLeft, X, Y);
         Pump();
     }
     void QuadClick(int X, int Y) {
         for (int I = 0; I < 4; ++I) {
             Click(X, Y);
-            Win().AdvanceClock(50);
+            Platform.Queue().AdvanceClock(50);
         }
     }
     int Row(std::int64_t R) const { return static_cast<int>(R * CharH() + CharH() / 2); }
@@ -57,11 +57,12 @@ TEST_F(TextViewerTextTest, ThreeRowColumnCopyPutsTheSameBytesUnderBothFormats) {
 
     V->CopyToClipBoard();
     const std::string WithZero = Block + std::string(1, '\0');
-    EXPECT_EQ(Win().GetClipboardBytes(CF_TEXT), WithZero);
-    EXPECT_EQ(Win().GetClipboardBytes(V->GetColumnClipFormat()), WithZero);
-    EXPECT_EQ(Win().GetClipboardFormats(), (std::vector<UINT>{V->GetColumnClipFormat(), CF_TEXT}));
+    EXPECT_EQ(Platform.Clipboard().GetClipboardBytes(CF_TEXT), WithZero);
+    EXPECT_EQ(Platform.Clipboard().GetClipboardBytes(V->GetColumnClipFormat()), WithZero);
+    EXPECT_EQ(Platform.Clipboard().GetClipboardFormats(),
+              (std::vector<UINT>{V->GetColumnClipFormat(), CF_TEXT}));
     EXPECT_EQ(Clipboard()->GetAsText(), Block);
-    EXPECT_FALSE(Win().GetClipboardOpen());
+    EXPECT_FALSE(ClipboardHost().IsOpen());
     EXPECT_FALSE(V->GetState().Contains(vsBusy));
 
     // A stream selection turned into a column block over the same ends measures its edges.
@@ -87,8 +88,8 @@ TEST_F(TextViewerTextTest, StreamCopyPutsPlainTextOnlyAndEntersBusyModeOnce) {
     V->SetOnProgressEvent(
         [&](TLinesViewer*, std::int64_t, std::int64_t Total, bool&) { Totals.push_back(Total); });
     V->CopyToClipBoard();
-    EXPECT_EQ(Win().GetClipboardBytes(CF_TEXT), std::string("ne\ntwo\r\nthr\0", 12));
-    EXPECT_EQ(Win().GetClipboardFormats(), std::vector<UINT>{CF_TEXT})
+    EXPECT_EQ(Platform.Clipboard().GetClipboardBytes(CF_TEXT), std::string("ne\ntwo\r\nthr\0", 12));
+    EXPECT_EQ(Platform.Clipboard().GetClipboardFormats(), std::vector<UINT>{CF_TEXT})
         << "an earlier column block does not linger";
     EXPECT_EQ(Totals, (std::vector<std::int64_t>{12, 12})) << "busy mode entered and left";
 
@@ -121,7 +122,7 @@ TEST_F(TextViewerTextTest, ProportionalColumnBlockIsSizedByItsRowsAndNeverOverru
     EXPECT_GT(Size, (2 + 2) * 3 + 1);
 
     V->CopyToClipBoard();
-    EXPECT_EQ(Win().GetClipboardBytes(CF_TEXT), Block + std::string(1, '\0'));
+    EXPECT_EQ(Platform.Clipboard().GetClipboardBytes(CF_TEXT), Block + std::string(1, '\0'));
 
     // Handed a block too small, the copy fills it and stops at its end.
     HGLOBAL Small = GlobalAlloc(GHND, (2 + 2) * 3 + 1);
@@ -478,13 +479,13 @@ TEST_F(TextViewerTextTest, BookmarksReturnTheCaretAndADeletedOneBeeps) {
 
     V->DeleteBookmark(Mark);
     V->SetLineNumber(3);
-    Win().ClearBeeps();
+    Platform.Dialogs().ClearBeeps();
     V->GotoBookMark(Mark);
     EXPECT_EQ(V->GetLineNumber(), 3) << "the caret stays";
-    EXPECT_EQ(Win().GetBeeps(), std::vector<std::uint32_t>{0});
+    EXPECT_EQ(Platform.Dialogs().GetBeeps(), std::vector<std::uint32_t>{0});
     V->SetBeepOn(false);
     V->GotoBookMark(Mark);
-    EXPECT_EQ(Win().GetBeeps().size(), 1U);
+    EXPECT_EQ(Platform.Dialogs().GetBeeps().size(), 1U);
     EXPECT_THROW(V->DeleteBookmark(99), EBookmarkError);
 }
 
@@ -506,7 +507,7 @@ TEST_F(TextViewerTextTest, FourthClickSelectsTheParagraphWithItsWrappedLines) {
     EXPECT_EQ(V->GetSelStart(), LongPoint(0, 1));
 
     // On the very first character of a paragraph it is still that paragraph.
-    Win().AdvanceClock(1000);
+    Platform.Queue().AdvanceClock(1000);
     Pump();
     QuadClick(1, Row(static_cast<std::int64_t>(Lines.size()) - 1));
     EXPECT_EQ(V->GetSelection(), "third");

@@ -4,6 +4,7 @@
 #include "host/exceptions.h"
 #include "host/graphics.h"
 #include "host/headless/headless.h"
+#include "host/platform.h"
 #include "host/printers.h"
 
 #include <gtest/gtest.h>
@@ -21,13 +22,11 @@ using headless::TSurface;
 
 class GraphicsTest : public ::testing::Test {
 protected:
-    void SetUp() override { Platform = &headless::InstallHeadlessGraphics(); }
-    void TearDown() override { SetGraphicsPlatform(nullptr); }
-
     HDC Screen() { return Platform->GetScreenDC(); }
     TSurface& Pixels() { return Platform->GetScreenSurface(); }
 
-    THeadlessGraphics* Platform = nullptr;
+    headless::THeadlessGraphicsScope Graphics;
+    THeadlessGraphics* Platform = &Graphics.Graphics();
 };
 
 TFontDesc Desc(const std::string& Name, int Height, TFontStyles Style = {}) {
@@ -342,7 +341,7 @@ TEST_F(GraphicsTest, MemoryContextDrawsOffScreenAndBlitsToTheScreen) {
 // ---- platform and printer
 
 TEST(GraphicsPlatformTest, NoPlatformIsAClearError) {
-    SetGraphicsPlatform(nullptr);
+    const TPlatformScope None{TPlatformServices{}};
     EXPECT_FALSE(GraphicsPlatformInstalled());
     EXPECT_THROW(GraphicsPlatform(), EInvalidOperation);
     EXPECT_EQ(ColorToRGB(clWindow), clWhite); // the usual defaults without a platform
@@ -427,7 +426,8 @@ TEST_F(GraphicsTest, PrinterRendersSmallPagesWhenAsked) {
 TEST_F(GraphicsTest, ReplacingThePlatformRebindsThePrinter) {
     TPrinter* Before = Printer();
     Before->GetCanvas()->TextWidth("x");
-    THeadlessGraphics& Other = headless::InstallHeadlessGraphics();
+    headless::THeadlessGraphicsScope OtherScope;
+    THeadlessGraphics& Other = OtherScope.Graphics();
     Other.SetPrinterInstalled(false);
     EXPECT_THROW(Printer()->GetCanvas()->TextWidth("x"), EPrinter);
 }

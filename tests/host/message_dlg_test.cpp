@@ -1,7 +1,7 @@
 // MessageDlg on the headless platform: scripted answers, the record of what was asked, and the
 // answer of a box nobody scripted.
 #include "host/exceptions.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 #include "host/message_dlg.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ using headless::THeadlessPlatformScope;
 
 TEST(MessageDlgTest, ScriptedAnswersComeInOrderAndEveryBoxIsRecorded) {
     THeadlessPlatformScope Scope;
-    auto& P = Scope.Windows();
+    auto& P = Scope.Dialogs();
     P.PushMessageDlgAnswer(mrNo);
     P.PushMessageDlgAnswer(mrYes);
     EXPECT_EQ(MessageDlg("Save changes?", mtConfirmation, mbYesNoCancel, 0), mrNo);
@@ -38,7 +38,7 @@ TEST(MessageDlgTest, ScriptedAnswersComeInOrderAndEveryBoxIsRecorded) {
 
 TEST(MessageDlgTest, AnAnswerNoButtonGivesIsAScriptError) {
     THeadlessPlatformScope Scope;
-    auto& P = Scope.Windows();
+    auto& P = Scope.Dialogs();
     P.PushMessageDlgAnswer(mrRetry);
     EXPECT_THROW(MessageDlg("Save changes?", mtConfirmation, mbYesNoCancel, 0), EInvalidOperation);
     P.PushMessageDlgAnswer(mrIgnore);

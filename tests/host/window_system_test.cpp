@@ -4,7 +4,7 @@
 #include "host/controls.h"
 #include "host/dialogs.h"
 #include "host/exceptions.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 #include "host/registry.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +83,7 @@ protected:
 
 TEST_F(WindowSystemTest, PostedMessagesComeFirstThenQuitThenPaintsThenTimers) {
     SetTimer(Wnd, 1, 10);
-    Win().AdvanceClock(10);
+    Scope.Queue().AdvanceClock(10);
     W->Invalidate();
     PostQuitMessage(0);
     PostMessage(Wnd, WM_USER, 0, 0);
@@ -101,25 +101,25 @@ TEST_F(WindowSystemTest, PostedMessagesComeFirstThenQuitThenPaintsThenTimers) {
     PostMessage(Wnd, WM_USER + 1, 0, 0);
     ASSERT_TRUE(PeekMessage(Msg, 0, WM_USER + 1, WM_USER + 1, false));
     EXPECT_EQ(Msg.message, WM_USER + 1U) << "a range filter picks from the middle";
-    EXPECT_EQ(Win().GetQueueLength(), 2U) << "peeking without remove leaves it";
+    EXPECT_EQ(MessageQueue().GetLength(), 2U) << "peeking without remove leaves it";
 }
 
 TEST_F(WindowSystemTest, TimersFireOnTheManualClockOnceHoweverLate) {
     SetTimer(Wnd, 3, 100);
-    Win().AdvanceClock(99);
+    Scope.Queue().AdvanceClock(99);
     Pump();
     EXPECT_EQ(W->Count(WM_TIMER), 0);
-    Win().AdvanceClock(1);
+    Scope.Queue().AdvanceClock(1);
     Pump();
     EXPECT_EQ(W->Count(WM_TIMER), 1);
-    Win().AdvanceClock(1000);
+    Scope.Queue().AdvanceClock(1000);
     Pump();
     EXPECT_EQ(W->Count(WM_TIMER), 2) << "late ticks are merged";
     SetTimer(Wnd, 3, 50); // re-arming replaces
-    EXPECT_EQ(Win().GetTimers().size(), 1U);
-    EXPECT_EQ(Win().FindTimer(Wnd, 3)->Due, Win().GetTickCount() + 50);
+    EXPECT_EQ(MessageQueue().GetTimers().size(), 1U);
+    EXPECT_EQ(MessageQueue().FindTimer(Wnd, 3)->Due, GetTickCount() + 50);
     KillTimer(Wnd, 3);
-    Win().AdvanceClock(1000);
+    Scope.Queue().AdvanceClock(1000);
     Pump();
     EXPECT_EQ(W->Count(WM_TIMER), 2);
 }
@@ -226,17 +226,17 @@ TEST_F(WindowSystemTest, FocusAndCaptureRouteInput) {
     EXPECT_EQ(W->Count(WM_KILLFOCUS), 1);
     EXPECT_TRUE(Other.Focused());
 
-    Win().PostKeyPress('K');
+    Scope.Input().PostKeyPress('K');
     Pump();
     EXPECT_EQ(Other.Events, (std::vector<std::string>{"down 75", "char k"}));
 
     SetCapture(Wnd);
-    Win().PostMouseDown(O, mbLeft, 10, 10);
+    Scope.Input().PostMouseDown(O, mbLeft, 10, 10);
     Pump();
     ASSERT_FALSE(W->Events.empty()) << "the capture window gets the press";
     EXPECT_EQ(W->Events.back(), "press 310,10") << "in its own client coordinates";
     ReleaseCapture();
-    Win().PostMouseUp(O, mbLeft, 10, 10);
+    Scope.Input().PostMouseUp(O, mbLeft, 10, 10);
     Pump();
     EXPECT_EQ(Other.Count(WM_LBUTTONUP), 1);
     Other.DestroyHandle();
@@ -245,17 +245,17 @@ TEST_F(WindowSystemTest, FocusAndCaptureRouteInput) {
 
 TEST_F(WindowSystemTest, KeysTranslateToCharactersAndAltMakesSystemKeys) {
     W->SetFocus();
-    Win().SetShiftState({ssShift});
-    Win().PostKeyPress('A');
-    Win().SetShiftState({ssCtrl});
-    Win().PostKeyPress('C');
+    Scope.Input().SetShiftState({ssShift});
+    Scope.Input().PostKeyPress('A');
+    Scope.Input().SetShiftState({ssCtrl});
+    Scope.Input().PostKeyPress('C');
     Pump(); // translation reads the key state now: Ctrl, not Shift
-    Win().SetShiftState({ssAlt});
-    Win().PostKeyPress(VK_BACK);
+    Scope.Input().SetShiftState({ssAlt});
+    Scope.Input().PostKeyPress(VK_BACK);
     Pump();
-    Win().SetShiftState({});
-    Win().PostKeyPress(VK_ESCAPE);
-    Win().PostKeyPress('1');
+    Scope.Input().SetShiftState({});
+    Scope.Input().PostKeyPress(VK_ESCAPE);
+    Scope.Input().PostKeyPress('1');
     Pump();
     EXPECT_EQ(W->Events, (std::vector<std::string>{"down 65", "char \x01", "down 67", "char \x03",
                                                    "down 8 alt", "down 27", "char \x1b", "down 49",
@@ -269,36 +269,37 @@ TEST_F(WindowSystemTest, DoubleClicksNeedTimeDistanceAndTheWindowsConsent) {
     W->DestroyHandle();
     Wnd = W->GetHandle();
     auto Press = [&](int X, int Y) {
-        Win().PostMouseDown(Wnd, mbLeft, X, Y);
-        Win().PostMouseUp(Wnd, mbLeft, X, Y);
+        Scope.Input().PostMouseDown(Wnd, mbLeft, X, Y);
+        Scope.Input().PostMouseUp(Wnd, mbLeft, X, Y);
         Pump();
         return W->Events.back().substr(0, W->Events.back().find(' '));
     };
     EXPECT_EQ(Press(10, 10), "press");
-    Win().AdvanceClock(500);
+    Scope.Queue().AdvanceClock(500);
     EXPECT_EQ(Press(12, 12), "double") << "500 ms, 2 pixels away";
-    Win().AdvanceClock(10);
+    Scope.Queue().AdvanceClock(10);
     EXPECT_EQ(Press(12, 12), "press") << "a third press starts a new pair";
-    Win().AdvanceClock(501);
+    Scope.Queue().AdvanceClock(501);
     EXPECT_EQ(Press(12, 12), "press") << "too slow";
-    Win().AdvanceClock(10);
+    Scope.Queue().AdvanceClock(10);
     EXPECT_EQ(Press(20, 12), "press") << "too far";
 
     TRegValue Fast;
     Fast.Text = "100";
-    Win().RegSetValue(HKEY_CURRENT_USER, "Control Panel\\Mouse", "DoubleClickSpeed", Fast);
-    EXPECT_EQ(Win().GetDoubleClickTime(), 100U);
-    Win().AdvanceClock(1000);
+    Scope.Settings().RegSetValue(HKEY_CURRENT_USER, "Control Panel\\Mouse", "DoubleClickSpeed",
+                                 Fast);
+    EXPECT_EQ(Scope.Input().GetDoubleClickTime(), 100U);
+    Scope.Queue().AdvanceClock(1000);
     Press(12, 12);
-    Win().AdvanceClock(101);
+    Scope.Queue().AdvanceClock(101);
     EXPECT_EQ(Press(12, 12), "press");
 
     W->EnableDoubleClicks(false);
     W->DestroyHandle();
     Wnd = W->GetHandle();
-    Win().AdvanceClock(1000);
+    Scope.Queue().AdvanceClock(1000);
     Press(12, 12);
-    Win().AdvanceClock(10);
+    Scope.Queue().AdvanceClock(10);
     EXPECT_EQ(Press(12, 12), "press") << "a window without double clicks";
 }
 
@@ -308,7 +309,7 @@ TEST_F(WindowSystemTest, ChildWindowsSitInTheirParentAndGoWithIt) {
     Child.SetBounds(5, 6, 20, 20);
     const HWND C = Child.GetHandle();
     EXPECT_EQ(Win().GetWindowRect(C), Rect(105, 56, 125, 76));
-    EXPECT_EQ(Win().ClientToScreen(C, Point(1, 1)), Point(106, 57));
+    EXPECT_EQ(ClientToScreen(C, Point(1, 1)), Point(106, 57));
     EXPECT_NE(Win().GetWindowStyle(C) & WS_CHILD, 0U);
     W->DestroyHandle();
     EXPECT_FALSE(Win().IsWindow(C));
@@ -393,14 +394,13 @@ TEST(ClipboardFormatTest, NamesGetStableNumbersFromC000) {
 }
 
 TEST(WindowPlatformTest, NoPlatformIsAClearError) {
-    TWindowPlatform* Previous = SetWindowPlatform(nullptr);
+    const TPlatformScope None{TPlatformServices{}};
     try {
         GetFocus();
         ADD_FAILURE();
     } catch (const EInvalidOperation& E) {
         EXPECT_STREQ(E.what(), "No window platform installed");
     }
-    SetWindowPlatform(Previous);
 }
 
 TEST(FindDialogTest, ExecuteShowsAndTheUsersRequestsFireEvents) {

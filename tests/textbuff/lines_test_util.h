@@ -28,7 +28,7 @@ inline void UseProportionalFont(TFont* F) {
 class TLayoutText {
 public:
     explicit TLayoutText(const std::string& Text, std::uint16_t BufSize = 4096, bool Mono = true)
-        : Platform(&headless::InstallHeadlessGraphics()), Stream(nullptr) {
+        : Platform(&Graphics.Graphics()), Stream(nullptr) {
         Canvas.SetHandle(Platform->GetScreenDC());
         if (Mono)
             UseMonoFont(Canvas.GetFont());
@@ -38,13 +38,11 @@ public:
         Stream.SetSourceStream(MemoryStreamOf(Text));
         Stream.SetCanvas(&Canvas);
     }
-    ~TLayoutText() {
-        Stream.SetCanvas(nullptr);
-        SetGraphicsPlatform(nullptr);
-    }
+    ~TLayoutText() { Stream.SetCanvas(nullptr); }
     TLayoutText(const TLayoutText&) = delete;
     TLayoutText& operator=(const TLayoutText&) = delete;
 
+    headless::THeadlessGraphicsScope Graphics;
     headless::THeadlessGraphics* Platform;
     TCanvas Canvas;
     TTextStream Stream;

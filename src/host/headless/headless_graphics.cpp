@@ -87,11 +87,4 @@ void THeadlessGraphics::SetSysColor(int Index, TColor Color) {
         FSysColors[static_cast<std::size_t>(Index)] = Color;
 }
 
-THeadlessGraphics& InstallHeadlessGraphics() {
-    auto Platform = std::make_unique<THeadlessGraphics>();
-    THeadlessGraphics& Result = *Platform;
-    SetGraphicsPlatform(std::move(Platform));
-    return Result;
-}
-
 } // namespace kestrel::headless

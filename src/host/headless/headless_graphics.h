@@ -90,7 +90,4 @@ private:
     std::array<TColor, 32> FSysColors{};
 };
 
-/// Makes a fresh headless platform current and returns it (owned by the host layer).
-THeadlessGraphics& InstallHeadlessGraphics();
-
 } // namespace kestrel::headless

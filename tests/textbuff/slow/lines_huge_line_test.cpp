@@ -4,7 +4,7 @@
 #include "textbuff/text_stream.h"
 
 #include "host/graphics.h"
-#include "host/headless/headless_graphics.h"
+#include "host/headless/headless_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,7 @@ private:
 class HugeLineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Canvas.SetHandle(headless::InstallHeadlessGraphics().GetScreenDC());
+        Canvas.SetHandle(Graphics.Graphics().GetScreenDC());
         Canvas.GetFont()->SetName("Courier New");
         Canvas.GetFont()->SetHeight(-13); // 8 pixels a byte
         auto Source = std::make_unique<TOneLineStream>();
@@ -85,11 +85,9 @@ protected:
         Text.SetSourceStream(std::move(Source));
         Text.SetCanvas(&Canvas);
     }
-    void TearDown() override {
-        Text.SetCanvas(nullptr);
-        SetGraphicsPlatform(nullptr);
-    }
+    void TearDown() override { Text.SetCanvas(nullptr); }
 
+    headless::THeadlessGraphicsScope Graphics;
     TCanvas Canvas;
     TTextStream Text{nullptr};
     TOneLineStream* Source_ = nullptr;
