@@ -141,7 +141,7 @@ public:
     TLayout(const std::string& Text, std::uint16_t BufSize, bool Mono,
             const std::vector<float>& TabInches, std::int64_t MaxWidth)
         : Stream(nullptr) {
-        Canvas.SetHandle(headless::InstallHeadlessGraphics().GetScreenDC());
+        Canvas.SetHandle(Graphics.Graphics().GetScreenDC());
         Canvas.GetFont()->SetName(Mono ? "Courier New" : "Arial");
         Canvas.GetFont()->SetHeight(-13);
         auto Source = std::make_unique<TMemoryStream>();
@@ -158,10 +158,7 @@ public:
         for (std::int64_t I = 0; I < Stream.GetTabCount(); ++I)
             Tabs.push_back(Stream.GetActualTabPosition(static_cast<int>(I)));
     }
-    ~TLayout() {
-        Stream.SetCanvas(nullptr);
-        SetGraphicsPlatform(nullptr);
-    }
+    ~TLayout() { Stream.SetCanvas(nullptr); }
     TLayout(const TLayout&) = delete;
     TLayout& operator=(const TLayout&) = delete;
 
@@ -170,6 +167,7 @@ public:
                             static_cast<std::int64_t>(Tabs.size()), Tabs.data()};
     }
 
+    headless::THeadlessGraphicsScope Graphics;
     TCanvas Canvas;
     TTextStream Stream;
     std::vector<std::int64_t> Tabs;
