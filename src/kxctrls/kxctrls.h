@@ -1,0 +1,4 @@
+// The ready-made components: every public class of the unit.
+#pragma once
+
+#include "kxctrls/progress_meter.h"
