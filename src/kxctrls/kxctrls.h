@@ -2,3 +2,4 @@
 #pragma once
 
 #include "kxctrls/progress_meter.h"
+#include "kxctrls/stream_viewer.h"
