@@ -25,6 +25,7 @@
 #include "host/safe_save.h"
 #include "host/scope_guard.h"
 #include "host/set.h"
+#include "host/source_file.h"
 #include "host/streams.h"
 #include "host/strings.h"
 #include "host/sysutils.h"

@@ -1,0 +1,5 @@
+// The ready-made components: every public class of the unit.
+#pragma once
+
+#include "kxctrls/progress_meter.h"
+#include "kxctrls/stream_viewer.h"
