@@ -1,7 +1,7 @@
 // The progress meter on the headless platform: its text and inverted part (pixels) for any
 // 64-bit value, one immediate paint per change, and the text re-centred for a new font.
 #include "host/application.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 #include "kxctrls/kxctrls.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // file is held open, streams freed once), and files that shrink, vanish or become unreadable
 // while shown.
 #include "host/application.h"
-#include "host/headless/window_system.h"
+#include "host/headless/headless_platform.h"
 #include "kxctrls/kxctrls.h"
 #include "support/test_support.h"
 
