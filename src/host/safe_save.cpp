@@ -45,7 +45,10 @@ void FlushFolder(const std::string& FileName) {
 
 std::string SafeSaveTempName(const std::string& FileName) {
     static std::atomic<unsigned> Counter{0};
-    const std::string Base = ExtractFilePath(FileName) + "." + ExtractFileName(FileName) + ".~" +
+    // The name's first bytes are enough to tell the file; a long name must leave room for the
+    // suffix within the file system's limit on a name.
+    const std::string Base = ExtractFilePath(FileName) + "." +
+                             ExtractFileName(FileName).substr(0, 128) + ".~" +
                              std::to_string(::getpid()) + "-";
     for (;;) {
         std::string Name = Base + std::to_string(Counter.fetch_add(1)) + ".tmp";

@@ -130,7 +130,7 @@ TUUErrors TUUDecoder::DecodeLine(const std::uint8_t* Table, std::string_view Lin
 std::string TUUDecoder::SafeFileName(const std::string& Name) {
     const std::size_t Sep = Name.find_last_of("/\\");
     std::string Result = Sep == std::string::npos ? Name : Name.substr(Sep + 1);
-    if (Result.empty() || Result == "." || Result == "..")
+    if (Result.empty() || Result == "." || Result == ".." || Result.size() > MaxNameLength)
         return std::string();
     for (const char C : Result)
         if (static_cast<unsigned char>(C) < 32 || C == 127)

@@ -59,8 +59,11 @@ public:
     /// advances Index by the bytes decoded. Never reads past the end of Line.
     static TUUErrors DecodeLine(const std::uint8_t* Table, std::string_view Line,
                                 std::uint8_t* Dest, std::uint16_t Capacity, std::uint16_t& Index);
+    /// The longest name a file system takes for one path component.
+    static constexpr std::size_t MaxNameLength = 255;
     /// The name of a begin line made safe to create: its last path component ('/' and '\' both
-    /// separate), or "" when that is empty, "." or "..", or holds a control byte.
+    /// separate), or "" when that is empty, "." or "..", longer than MaxNameLength, or holds a
+    /// control byte.
     static std::string SafeFileName(const std::string& Name);
 
     /// The path of the file being decoded (or the last one).

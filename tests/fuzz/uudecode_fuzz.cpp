@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,13 +58,16 @@ std::vector<fs::path> DecodeAll(TTextBuffer* Text) {
     TUUDecoder Decoder(nullptr);
     Decoder.SetDirectory(Out.string());
     Decoder.SetOnStartDecode([](TUUDecoder*, std::string&, bool&) {});
+    // Every file left in the folder is one the decoder told of: no temporary output stays.
+    std::set<fs::path> Told;
+    Decoder.SetOnEndDecode([&](TUUDecoder*, TUdStates, TUUErrors, const std::string& Name) {
+        Told.insert(fs::path(Name).filename());
+    });
     Decoder.UUDecode(Text, 0);
     std::vector<fs::path> Files;
     for (const auto& E : fs::directory_iterator(Out)) {
-        const std::string Name = E.path().filename().string();
-        // Temporary outputs carry this process's number: ".NAME.~PID-N.tmp".
-        Expect(Name.find(".~" + std::to_string(getpid()) + "-") == std::string::npos,
-               "a temporary file was left: " + Name);
+        Expect(Told.count(E.path().filename()) == 1,
+               "a file nobody was told of was left: " + E.path().string());
         Files.push_back(E.path());
     }
     // Nothing beside the output folder, in the scratch folder itself.

@@ -198,16 +198,19 @@ TEST_F(UUDecoderTest, ChecksumMismatchesAndShortLines) {
 TEST_F(UUDecoderTest, NamesFromTheTextStayInTheFolder) {
     const std::string Body = Join({Text.begin() + 2, Text.end()});
     const auto As = [&](const std::string& Name) { return "begin 644 " + Name + "\r\n" + Body; };
-    // Only the last path component counts; names with nothing usable are no begin lines.
+    // Only the last path component counts; names with nothing usable, or longer than a file
+    // system takes, are no begin lines. A name at the limit still has room for its temporary.
+    const std::string Long(TUUDecoder::MaxNameLength, 'L');
     const auto Ends = Run(As("../../escape.bin") + As("/abs/path.bin") + As("dir\\win.bin") +
-                          As("..") + As("a/") + As("\x01x"));
-    ASSERT_EQ(Ends.size(), 3u);
+                          As("..") + As("a/") + As("\x01x") + As(Long) + As(Long + "x"));
+    ASSERT_EQ(Ends.size(), 4u);
     std::vector<std::string> Files = test::FilesIn(Out.Path());
     std::sort(Files.begin(), Files.end());
-    EXPECT_EQ(Files, (std::vector<std::string>{"escape.bin", "path.bin", "win.bin"}));
+    EXPECT_EQ(Files, (std::vector<std::string>{Long, "escape.bin", "path.bin", "win.bin"}));
     EXPECT_EQ(test::FilesIn(In.Path()), std::vector<std::string>{"data.bin"});
     EXPECT_EQ(TUUDecoder::SafeFileName("x y"), "x y");
     EXPECT_EQ(TUUDecoder::SafeFileName("."), "");
+    EXPECT_EQ(TUUDecoder::SafeFileName(std::string(256, 'n')), "");
 }
 
 TEST_F(UUDecoderTest, ExistingFilesAreReplacedOnlyWhenApproved) {
