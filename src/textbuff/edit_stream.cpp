@@ -368,8 +368,8 @@ std::int64_t TEditStream::GetMaxUndoLevels() const {
 void TEditStream::SetMaxUndoLevels(std::int64_t Value) {
     SaveChanges();
     UndoList->SetMaxUndoLevels(Value);
-    if (Value <= 0 && RedoList->GetCount() > 0)
-        RedoList->Reset();
+    // The redo list keeps as many: undoing everything and redoing it gives the text back.
+    RedoList->SetMaxUndoLevels(Value);
 }
 
 std::int64_t TEditStream::GetUndoCount() const {

@@ -54,8 +54,6 @@ struct TModel {
     std::int64_t MaxTextSize = 0;
     std::vector<std::int64_t> Marks; // as the stream's bookmark slots
 
-    static constexpr std::size_t RedoLevels = 10; // the redo list keeps its default limit
-
     void MoveMarks(std::int64_t Pos, std::int64_t Delta) {
         for (std::int64_t& M : Marks) {
             if (M < Pos)
@@ -74,9 +72,14 @@ struct TModel {
         Text.erase(static_cast<std::size_t>(Pos), static_cast<std::size_t>(Count));
         MoveMarks(Pos, -Count);
     }
+    // Both lists keep at most MaxUndoLevels transactions, the oldest going first.
     void TrimUndo() {
         while (static_cast<std::int64_t>(Undo.size()) > MaxUndoLevels)
             Undo.pop_front();
+    }
+    void TrimRedo() {
+        while (static_cast<std::int64_t>(Redo.size()) > MaxUndoLevels)
+            Redo.pop_front();
     }
 };
 
@@ -270,8 +273,11 @@ private:
                     Replace(Pos, RandomText(1)[0]);
             }
             StepOps = Count;
-        } else if (Kind < 68) {
+        } else if (Kind < 66) {
             UndoOrRedo(true);
+            return;
+        } else if (Kind < 68) {
+            UndoAllRedoAll();
             return;
         } else if (Kind < 76) {
             UndoOrRedo(false);
@@ -311,7 +317,8 @@ private:
     }
 
     void UndoOrRedo(bool IsUndo) {
-        const std::int64_t Times = Chance(20) ? Pick(2, 12) : 1;
+        if (Times == 0)
+            Times = Chance(20) ? Pick(2, 12) : 1;
         for (std::int64_t I = 0; I < Times; ++I) {
             std::deque<std::string>& From = IsUndo ? Model.Undo : Model.Redo;
             std::deque<std::string>& To = IsUndo ? Model.Redo : Model.Undo;
@@ -324,8 +331,7 @@ private:
             Model.Text = From.back();
             From.pop_back();
             if (IsUndo) {
-                while (Model.Redo.size() > TModel::RedoLevels)
-                    Model.Redo.pop_front();
+                Model.TrimRedo();
             } else if (Model.MaxUndoLevels == 0) {
                 Model.Undo.clear();
             } else {
@@ -340,6 +346,30 @@ private:
                           " but the text changed at " + std::to_string(Same);
         }
         StepOps = Times;
+        Times = 0;
+    }
+
+    /// Undoes every transaction kept, then redoes as many: the text is the edited one again.
+    void UndoAllRedoAll() {
+        const std::string Edited = Model.Text;
+        const auto Count = static_cast<std::int64_t>(Model.Undo.size());
+        if (Count == 0)
+            return;
+        Log("undo all (" + std::to_string(Count) + "), redo as many");
+        for (bool IsUndo : {true, false}) {
+            Times = Count;
+            UndoOrRedo(IsUndo);
+        }
+        if (Failure.empty() && !Stream.GetReadOnly() && WholeText() != Edited)
+            Failure = "undoing all and redoing all lost edits";
+        StepOps = 2;
+    }
+
+    std::string WholeText() {
+        std::string Result(static_cast<std::size_t>(Stream.GetTextSize()), '\0');
+        Result.resize(
+            static_cast<std::size_t>(Stream.CopyText(Result.data(), 0, Stream.GetTextSize())));
+        return Result;
     }
 
     void RandomReads() {
@@ -384,7 +414,7 @@ private:
     void Settings() {
         switch (Pick(0, 7)) {
         case 0: {
-            const std::int64_t Levels = Chance(25) ? 0 : Pick(1, 12);
+            const std::int64_t Levels = Chance(25) ? 0 : Chance(50) ? Pick(1, 12) : Pick(13, 60);
             Log("SetMaxUndoLevels(" + std::to_string(Levels) + ")");
             Stream.SetMaxUndoLevels(Levels);
             Model.MaxUndoLevels = Levels;
@@ -393,6 +423,7 @@ private:
                 Model.Redo.clear();
             }
             Model.TrimUndo();
+            Model.TrimRedo();
             break;
         }
         case 1: {
@@ -518,6 +549,7 @@ private:
     std::int64_t StepOps = 1;
     int Pushes = 0;
     int Refusals = 0;
+    std::int64_t Times = 0; // undos or redos the next UndoOrRedo makes; 0: a random number
     bool Edited = false;
     std::int64_t UndoPos = 0;
     std::int64_t UndoSize = 0;
