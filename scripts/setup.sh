@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev diffutils time
-  clang-format)
+  clang-format libpng-dev)
 # The Qt 6 platform, when asked for: KESTREL_WITH_QT=1 ./scripts/setup.sh
 if [[ "${KESTREL_WITH_QT:-0}" == "1" ]]; then
   packages+=(qt6-base-dev)
