@@ -7,6 +7,7 @@
 #include "host/streams.h"
 #include "textbuff/edit_stream.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <vector>
@@ -25,17 +26,19 @@ std::int64_t RunScript(TEditStream& Edit, const std::string& ScriptName) {
         if (ParseEditScriptLine(Text, Line++, Op))
             Calls += ApplyEditOperation(Edit, Op);
     };
-    std::string Pending;
+    std::string Pending; // the start of a line whose end has not come yet
     std::vector<char> Chunk(64 * 1024);
     for (;;) {
         const std::int64_t N = Script.Read(Chunk.data(), static_cast<std::int64_t>(Chunk.size()));
-        Pending.append(Chunk.data(), static_cast<std::size_t>(N));
-        std::size_t From = 0;
-        for (std::size_t To; (To = Pending.find('\n', From)) != std::string::npos; From = To + 1)
-            Apply(Pending.substr(From, To - From));
-        Pending.erase(0, From);
         if (N == 0)
             break;
+        const std::size_t Old = Pending.size(); // holds no line feed: searched from the new bytes
+        Pending.append(Chunk.data(), static_cast<std::size_t>(N));
+        std::size_t From = 0;
+        for (std::size_t To; (To = Pending.find('\n', std::max(From, Old))) != std::string::npos;
+             From = To + 1)
+            Apply(Pending.substr(From, To - From));
+        Pending.erase(0, From);
     }
     if (!Pending.empty())
         Apply(Pending);
