@@ -20,8 +20,7 @@ int RunCat(const std::vector<std::string>& Raw) {
     TTextStream Text(nullptr);
     Text.SetBufSize(static_cast<std::uint16_t>(BufSize));
     Text.SetOEMConvert(Args.Has("--oem"));
-    Text.SetSourceStream(
-        std::make_unique<TFileStream>(Args.Positional[0], fmOpenRead | fmShareDenyNone));
+    Text.SetSourceStream(OpenSeekableSource(Args.Positional[0], fmOpenRead | fmShareDenyNone));
 
     const std::int64_t Size = Text.GetTextSize();
     std::int64_t Pos = Args.Int("--offset", 0);
@@ -53,7 +52,7 @@ int RunCat(const std::vector<std::string>& Raw) {
 
 const TCommandRegistrar Registrar({"cat", "FILE [--offset N] [--count N] [--bufsize N] [--oem]",
                                    "write bytes of a file, read through a text stream's window",
-                                   RunCat});
+                                   RunCat, FileHelp});
 
 } // namespace
 } // namespace kestrel::kxtool

@@ -32,7 +32,7 @@ int RunCount(const std::vector<std::string>& Raw) {
 const TCommandRegistrar
     Registrar({"count", "FILE [--wrap PIXELS] [--font mono|prop] [--each]",
                "count the display lines from the start to the end (--each: one GetNextLine a line)",
-               RunCount});
+               RunCount, FileHelp});
 
 } // namespace
 } // namespace kestrel::kxtool

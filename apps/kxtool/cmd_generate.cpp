@@ -1,7 +1,7 @@
 // kxtool generate: writes the deterministic generated test text to a file.
 #include "kxtool.h"
 
-#include "host/streams.h"
+#include "host/safe_save.h"
 #include "support/testdata/generated_text.h"
 
 #include <iostream>
@@ -21,9 +21,10 @@ int RunGenerate(const std::vector<std::string>& Raw) {
     testdata::TGeneratedTextStream Source(Size, {.CrLf = Args.Has("--crlf"),
                                                  .SingleLine = Args.Has("--single-line"),
                                                  .Seed = static_cast<std::uint64_t>(Seed)});
-    TFileStream Out(Args.Positional[0], fmCreate);
-    if (Size > 0)
-        Out.CopyFrom(&Source, Size);
+    SaveFileSafely(Args.Positional[0], [&Source, Size](TStream* Out) {
+        if (Size > 0)
+            Out->CopyFrom(&Source, Size);
+    });
     std::cout << Args.Positional[0] << ": " << Size << " bytes, "
               << Source.GetText().LineBreakCount() << " line breaks\n";
     return ExitOk;
@@ -31,7 +32,7 @@ int RunGenerate(const std::vector<std::string>& Raw) {
 
 const TCommandRegistrar Registrar({"generate", "FILE --size N [--crlf] [--single-line] [--seed N]",
                                    "write the generated test text (lines of varied length)",
-                                   RunGenerate});
+                                   RunGenerate, nullptr});
 
 } // namespace
 } // namespace kestrel::kxtool

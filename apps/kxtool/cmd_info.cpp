@@ -5,6 +5,7 @@
 #include "host/sysutils.h"
 
 #include <iostream>
+#include <sstream>
 
 namespace kestrel::kxtool {
 namespace {
@@ -13,14 +14,19 @@ int RunInfo(const std::vector<std::string>& Raw) {
     const TArgs Args = ParseArgs(Raw, {}, {});
     Args.ExpectPositional(1);
     const std::string& Name = Args.Positional[0];
-    TFileStream File(Name, fmOpenRead | fmShareDenyWrite);
-    const std::int64_t Attr = FileGetAttr(Name);
-    std::cout << "file: " << Name << "\nsize: " << File.GetSize() << " bytes\n"
-              << "read-only: " << ((Attr & faReadOnly) != 0 ? "yes" : "no") << "\n";
+    // Everything is found out before anything is printed: a failure prints no partial line.
+    const std::int64_t Size = OpenSeekableSource(Name, fmOpenRead | fmShareDenyWrite)->GetSize();
+    const std::int64_t Attr = Name == "-" ? -1 : FileGetAttr(Name);
+    const bool ReadOnly = Attr >= 0 && (Attr & faReadOnly) != 0;
+    std::ostringstream Out;
+    Out << "file: " << Name << "\nsize: " << Size << " bytes\n"
+        << "read-only: " << (ReadOnly ? "yes" : "no") << "\n";
+    std::cout << Out.str();
     return ExitOk;
 }
 
-const TCommandRegistrar Registrar({"info", "FILE", "size and attributes of a file", RunInfo});
+const TCommandRegistrar Registrar({"info", "FILE", "size and attributes of a file", RunInfo,
+                                   FileHelp});
 
 } // namespace
 } // namespace kestrel::kxtool

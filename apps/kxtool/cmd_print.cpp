@@ -97,19 +97,30 @@ int RunPrint(const std::vector<std::string>& Raw) {
         throw EFCreateError("Cannot create " + OutDir + ": " + Error.message());
     const std::string Header = Args.Value("--header", ExtractFileName(Args.Positional[0]));
     // Pages of the printed layout, read during the job (afterwards the display's layout is back).
+    // A range is cut to the pages the document has: the job stops before the first page past
+    // its end, and a range that starts past the end is refused before anything is written.
+    const bool Range = Args.Has("--pages");
     std::int64_t DocumentPages = 0;
-    V.SetOnPagePrint([&V, &DocumentPages](TObject*, std::int64_t, std::int64_t) {
+    bool Printing = false;
+    V.SetOnPagePrint([&](TObject*, std::int64_t Page, std::int64_t) {
         DocumentPages = V.GetPageCount();
+        Printing = true;
+        if (Page == 1 && Range && From > DocumentPages)
+            throw TUsageError("--pages " + Args.Value("--pages") + " is past the end: the " +
+                              "document has " + std::to_string(DocumentPages) + " pages");
     });
-    V.Print(Header, Header, true, PrinterWrap, Args.Has("--pages") ? prPageNums : prAllPages, From,
-            To);
+    V.SetOnProgressEvent([&](TLinesViewer*, std::int64_t Done, std::int64_t, bool& Cancel) {
+        if (Printing && Range && From + Done - 1 > DocumentPages)
+            Cancel = true;
+    });
+    V.Print(Header, Header, true, PrinterWrap, Range ? prPageNums : prAllPages, From, To);
 
     const headless::TPrintedDocument& Doc = Device.GetDocuments().back();
     for (std::size_t I = 0; I < Doc.Pages.size(); ++I) {
         char Name[32];
         std::snprintf(Name, sizeof Name, "page-%03zu.png", I + 1);
         const std::string File = (std::filesystem::path(OutDir) / Name).string();
-        SavePage(Doc.Pages[I], Device.GetInfo(), File);
+        WritingFile(File, [&] { SavePage(Doc.Pages[I], Device.GetInfo(), File); });
         std::cout << File << '\n';
         if (Args.Has("--text")) { // a line may be drawn in several runs, all at its Y
             std::string Line;
@@ -133,13 +144,21 @@ int RunPrint(const std::vector<std::string>& Raw) {
     return ExitOk;
 }
 
+const std::string Help =
+    std::string("A range past the document's last page is cut there. Each page's footer counts "
+                "the pages printed,\nfrom 1: --pages 2-2 prints one page whose footer is "
+                "\"Page 1\".\nEach page file is written whole or not at all: it takes its name "
+                "only once complete; a failure\nstops the job (the pages written before it "
+                "stay).\n") +
+    FileHelp;
+
 const TCommandRegistrar
     Registrar({"print",
                "FILE --out DIR [--pages A-B] [--wrap printer|none|screen|N] [--dpi N] "
                "[--header TEXT] [--text]",
                "print a file through the headless printer; each page is written as "
                "DIR/page-NNN.png (--text also lists the printed lines)",
-               RunPrint});
+               RunPrint, Help.c_str()});
 
 } // namespace
 } // namespace kestrel::kxtool

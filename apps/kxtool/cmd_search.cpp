@@ -18,7 +18,10 @@ int RunSearch(const std::vector<std::string>& Raw) {
         Options.Include(frMatchCase);
     if (Args.Has("--word"))
         Options.Include(frWholeWord);
-    std::int64_t Pos = Args.Int("--from", Args.Has("--back") ? Tool.Text.GetTextSize() - 1 : 0);
+    const std::int64_t Size = Tool.Text.GetTextSize();
+    std::int64_t Pos = Args.Int("--from", Args.Has("--back") && Size > 0 ? Size - 1 : 0);
+    if (Pos < 0 || Pos > Size)
+        throw TUsageError("--from must be 0 to the file's size (" + std::to_string(Size) + ")");
     if (!Tool.Text.Search(Pos, Args.Positional[0], Options))
         return ExitNotFound;
     std::cout << Pos << "\n";
@@ -29,7 +32,7 @@ const TCommandRegistrar Registrar(
     {"search", "PATTERN FILE [--from OFFSET] [--back] [--case] [--word]",
      "print the offset of the first match (backwards: the last one ending at or before OFFSET);"
      " exit 1 when there is none",
-     RunSearch});
+     RunSearch, FileHelp});
 
 } // namespace
 } // namespace kestrel::kxtool

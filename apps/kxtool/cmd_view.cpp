@@ -3,6 +3,7 @@
 #include "kxtool.h"
 #include "viewer_tool.h"
 
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 
@@ -25,6 +26,18 @@ std::string Printable(const std::string& Row) {
         }
     }
     return Out;
+}
+
+/// The characters of the row of Length characters at Start that the window shows from its left
+/// edge: those that start inside it (the last may be cut by the edge). A row wider than the
+/// window is cut there, as on the screen, so that a line of any length prints a screen's worth.
+std::int64_t ShownLength(TTextViewer& V, std::int64_t Start, std::int64_t Length) {
+    const std::int64_t Visible = V.GetClientWidth() - V.GetLeftMargin() - V.GetRightMargin();
+    std::int64_t Pos = Start;
+    std::int64_t Width = 0;
+    V.GetBuffer()->GetCharAt(Pos, Visible, Width);
+    const std::int64_t Whole = Pos - Start;
+    return std::min(Length, Width < Visible ? Whole + 1 : Whole);
 }
 
 /// Puts the caret on the display line holding Offset. A far offset is first reached the way a
@@ -105,7 +118,8 @@ int RunView(const std::vector<std::string>& Raw) {
            << " count=" << (V.GetCountComplete() ? "complete" : "running")
            << " top=" << V.GetTopLine() << " size=" << V.GetTextSize();
     if (Args.Has("--png"))
-        Tool.Windows().SaveScreenshot(V.GetHandle(), Args.Value("--png"));
+        WritingFile(Args.Value("--png"),
+                    [&] { Tool.Windows().SaveScreenshot(V.GetHandle(), Args.Value("--png")); });
 
     const std::int64_t Top = V.GetTopLine();
     for (std::int64_t Line = Top; Line < Top + Rows && Line <= V.GetLastLine(); ++Line) {
@@ -113,12 +127,19 @@ int RunView(const std::vector<std::string>& Raw) {
         V.GotoLine(Line, RowWidth, RowLength);
         if (V.GetMapLine() != Line)
             break; // the text ends before the estimate of its last line
-        std::cout << Line << '\t'
-                  << Printable(V.GetBuffer()->GetString(V.GetLineStart(), RowLength)) << '\n';
+        const std::int64_t Shown = ShownLength(V, V.GetLineStart(), RowLength);
+        std::cout << Line << '\t' << Printable(V.GetBuffer()->GetString(V.GetLineStart(), Shown))
+                  << '\n';
     }
     std::cout << Status.str() << '\n';
     return ExitOk;
 }
+
+const std::string Help =
+    std::string("Each row is shown as far as the window is wide (--width), as on the screen.\n"
+                "The screenshot is written whole or not at all: it takes its name only once "
+                "complete.\n") +
+    FileHelp;
 
 const TCommandRegistrar
     Registrar({"view",
@@ -127,7 +148,7 @@ const TCommandRegistrar
                "show a file in the text viewer: the screen's rows with their display line "
                "numbers, then offset, caret line, whether numbers are provisional, last line "
                "(--exact: after the count has run to the end in idle time)",
-               RunView});
+               RunView, Help.c_str()});
 
 } // namespace
 } // namespace kestrel::kxtool

@@ -6,6 +6,7 @@
 #include "version.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -29,6 +30,7 @@ void PrintHelp(std::ostream& Out) {
     Out << "kxtool " << KestrelVersion()
         << ": text storage, layout and viewing from the command line\n\n"
         << "Usage: kxtool COMMAND [ARGS...]\n"
+        << "       kxtool COMMAND --help\n"
         << "       kxtool --help | --version\n\n"
         << "Commands:\n";
     auto Sorted = Registry();
@@ -36,6 +38,13 @@ void PrintHelp(std::ostream& Out) {
               [](const TCommand& A, const TCommand& B) { return std::string(A.Name) < B.Name; });
     for (const TCommand& C : Sorted)
         Out << "  " << C.Name << " " << C.Usage << "\n      " << C.Summary << "\n";
+    Out << "\nExit codes: 0 success, 1 nothing found, 2 bad command line, 3 failure.\n";
+}
+
+void PrintCommandHelp(const TCommand& C, std::ostream& Out) {
+    Out << "Usage: kxtool " << C.Name << " " << C.Usage << "\n" << C.Summary << "\n";
+    if (C.Help != nullptr)
+        Out << "\n" << C.Help << "\n";
     Out << "\nExit codes: 0 success, 1 nothing found, 2 bad command line, 3 failure.\n";
 }
 
@@ -121,6 +130,13 @@ int main(int argc, char** argv) {
         std::cerr << "kxtool: unknown command '" << Args[0] << "' (see kxtool --help)\n";
         return ExitUsage;
     }
+    if (std::find(Args.begin() + 1, Args.end(), "--help") != Args.end()) {
+        PrintCommandHelp(*Command, std::cout);
+        return ExitOk;
+    }
+    // Past a file-size limit a write then fails with an error that is reported, instead of
+    // the signal ending the program before it can clean up.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return Command->Run(std::vector<std::string>(Args.begin() + 1, Args.end()));
     } catch (const TUsageError& E) {

@@ -48,7 +48,13 @@ struct TCommand {
     const char* Usage;   // arguments after the name, e.g. "FILE [--offset N] [--count N]"
     const char* Summary; // one line
     int (*Run)(const std::vector<std::string>& Args);
+    const char* Help; // more for "kxtool NAME --help", or nullptr
 };
+
+/// What every command says of FILE in its help.
+inline constexpr const char* FileHelp =
+    "FILE may be - for standard input; a pipe, a FIFO or standard input is first copied to an "
+    "unnamed\ntemporary file as it arrives (removed when kxtool ends).";
 
 /// Adds a subcommand; each cmd_*.cpp holds one static TCommandRegistrar.
 class TCommandRegistrar {
@@ -57,5 +63,17 @@ public:
 };
 
 const std::vector<TCommand>& Commands();
+
+/// Runs Write, which writes the file FileName; a failure is raised again naming the file.
+template <typename F> void WritingFile(const std::string& FileName, F Write) {
+    try {
+        Write();
+    } catch (const std::exception& E) {
+        const std::string Why = E.what();
+        if (Why.find(FileName) != std::string::npos)
+            throw;
+        throw std::runtime_error("cannot write " + FileName + ": " + Why);
+    }
+}
 
 } // namespace kestrel::kxtool

@@ -27,8 +27,7 @@ public:
         Canvas.GetFont()->SetName(Font == "mono" ? "Courier New" : "Arial");
         Canvas.GetFont()->SetSize(10);
         Text.SetBufSize(0xFFFF);
-        Text.SetSourceStream(
-            std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite));
+        Text.SetSourceStream(OpenSeekableSource(FileName, fmOpenRead | fmShareDenyWrite));
         Text.SetCanvas(&Canvas);
         Text.SetMaxWidth(Wrap > 0 ? Wrap : NoWrapWidth);
     }

@@ -46,7 +46,7 @@ public:
         if (Rows < 1)
             throw TUsageError("--rows must be at least 1");
         // Opened first, so that a missing file fails before any window exists.
-        auto Source = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+        auto Source = OpenSeekableSource(FileName, fmOpenRead | fmShareDenyWrite);
         Viewer = std::make_unique<TTextViewer>(nullptr);
         Viewer->GetFont()->SetName("Courier New");
         Viewer->GetFont()->SetSize(10);

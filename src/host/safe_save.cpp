@@ -67,6 +67,13 @@ void SaveFileSafely(const std::string& FileName, const std::function<void(TStrea
     // Renaming would get past a write protection that truncating in place respects.
     if (Exists && (FileGetAttr(Target) & faReadOnly) != 0)
         throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(EACCES));
+    // A device or a FIFO (the standard output, /dev/null) holds no bytes to keep, and renaming
+    // over it would replace it with a plain file: it is written in place.
+    if (Exists && !S_ISREG(Old.st_mode)) {
+        TFileStream Stream(Target, fmOpenWrite | fmShareDenyNone);
+        Write(&Stream);
+        return;
+    }
 
     const std::string Temp = SafeSaveTempName(Target);
     try {

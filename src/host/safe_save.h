@@ -15,6 +15,7 @@ namespace kestrel {
 /// permission bits; a symbolic link is followed and the file it names replaced. On any failure
 /// (Write raising included) the temporary file is deleted, FileName is left as it was, and the
 /// error is raised again. A read-only FileName raises EFCreateError before anything is written.
+/// A FileName that is a device or a FIFO (the standard output, /dev/null) is written in place.
 void SaveFileSafely(const std::string& FileName, const std::function<void(TStream*)>& Write);
 
 /// The name SaveFileSafely writes to before the rename: a file that does not yet exist, in the

@@ -2,10 +2,12 @@
 #include "host/streams.h"
 
 #include "host/exceptions.h"
+#include "host/sysutils.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -26,6 +28,33 @@ std::string Reason(int Error) {
 
 [[noreturn]] void RaiseBadPosition() {
     throw EStreamError("Invalid stream position");
+}
+
+// Runs one system call again for as long as a signal interrupts it: the one place that retries
+// on EINTR. Returns what the last call returned (errno set when that is negative).
+template <typename TCall> auto Uninterrupted(TCall Call) {
+    for (;;) {
+        const auto N = Call();
+        if (N >= 0 || errno != EINTR)
+            return N;
+    }
+}
+
+// Moves Count bytes in as many calls as it takes. Step(Done) moves some of the bytes after the
+// first Done and returns how many it moved: 0 at the end of the data, negative on an error,
+// which raises E with What and the reason.
+template <typename E, typename TStep>
+std::int64_t TransferAll(std::int64_t Count, const char* What, TStep Step) {
+    std::int64_t Done = 0;
+    while (Done < Count) {
+        const ssize_t N = Uninterrupted([&] { return Step(Done); });
+        if (N < 0)
+            throw E(std::string(What) + " (" + Reason(errno) + ")");
+        if (N == 0)
+            break;
+        Done += N;
+    }
+    return Done;
 }
 
 } // namespace
@@ -104,54 +133,25 @@ bool TStream::FastCopyFrom(TStream* Source, std::int64_t Count) {
 
 std::int64_t THandleStream::Read(void* Buffer, std::int64_t Count) {
     auto* Dest = static_cast<std::uint8_t*>(Buffer);
-    std::int64_t Done = 0;
-    while (Done < Count) {
-        const ssize_t N = ::read(FHandle, Dest + Done, static_cast<std::size_t>(Count - Done));
-        if (N < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EReadError("Stream read error (" + Reason(errno) + ")");
-        }
-        if (N == 0)
-            break;
-        Done += N;
-    }
-    return Done;
+    return TransferAll<EReadError>(Count, "Stream read error", [&](std::int64_t Done) {
+        return ::read(FHandle, Dest + Done, static_cast<std::size_t>(Count - Done));
+    });
 }
 
 std::int64_t THandleStream::ReadAt(std::int64_t Pos, void* Buffer, std::int64_t Count) {
     if (Pos < 0)
         RaiseBadPosition();
     auto* Dest = static_cast<std::uint8_t*>(Buffer);
-    std::int64_t Done = 0;
-    while (Done < Count) {
-        const ssize_t N =
-            ::pread(FHandle, Dest + Done, static_cast<std::size_t>(Count - Done), Pos + Done);
-        if (N < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EReadError("Stream read error (" + Reason(errno) + ")");
-        }
-        if (N == 0)
-            break;
-        Done += N;
-    }
-    return Done;
+    return TransferAll<EReadError>(Count, "Stream read error", [&](std::int64_t Done) {
+        return ::pread(FHandle, Dest + Done, static_cast<std::size_t>(Count - Done), Pos + Done);
+    });
 }
 
 std::int64_t THandleStream::Write(const void* Buffer, std::int64_t Count) {
     const auto* Src = static_cast<const std::uint8_t*>(Buffer);
-    std::int64_t Done = 0;
-    while (Done < Count) {
-        const ssize_t N = ::write(FHandle, Src + Done, static_cast<std::size_t>(Count - Done));
-        if (N < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EWriteError("Stream write error (" + Reason(errno) + ")");
-        }
-        Done += N;
-    }
-    return Done;
+    return TransferAll<EWriteError>(Count, "Stream write error", [&](std::int64_t Done) {
+        return ::write(FHandle, Src + Done, static_cast<std::size_t>(Count - Done));
+    });
 }
 
 std::int64_t THandleStream::Seek(std::int64_t Offset, std::uint16_t Origin) {
@@ -162,6 +162,8 @@ std::int64_t THandleStream::Seek(std::int64_t Offset, std::uint16_t Origin) {
     if (Result < 0) {
         if (errno == EINVAL)
             RaiseBadPosition();
+        if (errno == ESPIPE)
+            throw EStreamError("The stream cannot seek: it is a pipe, a socket or a terminal");
         throw EStreamError("Stream seek error (" + Reason(errno) + ")");
     }
     return Result;
@@ -195,14 +197,14 @@ bool THandleStream::FastCopyFrom(TStream* Source, std::int64_t Count) {
     // In-kernel copy between files; falls back to the buffer where the files do not allow it.
     std::int64_t Done = 0;
     while (Done < Count) {
-        const ssize_t N = ::copy_file_range(Handle->FHandle, nullptr, FHandle, nullptr,
-                                            static_cast<std::size_t>(Count - Done), 0);
+        const ssize_t N = Uninterrupted([&] {
+            return ::copy_file_range(Handle->FHandle, nullptr, FHandle, nullptr,
+                                     static_cast<std::size_t>(Count - Done), 0);
+        });
         if (N > 0) {
             Done += N;
             continue;
         }
-        if (N < 0 && errno == EINTR)
-            continue;
         if (N == 0)
             throw EReadError("Stream read error"); // the source ended early
         if (Done == 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
@@ -344,6 +346,54 @@ void TFileStream::AcquireShare(std::uint16_t Access, std::uint16_t Share) {
         const std::string Why = "The file is in use and its share mode does not allow this access";
         throw EFOpenError("Cannot open file \"" + FFileName + "\". " + Why);
     }
+}
+
+// --- Temporary files and spooling ------------------------------------------------------------
+
+namespace {
+
+// A new file in the temporary folder that has no name: unnamed from the start where the file
+// system allows it, else named for a moment and removed at once.
+int CreateUnnamedTempFile() {
+    const std::string Folder = GetTempPath();
+    int Fd = ::open(Folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (Fd >= 0)
+        return Fd;
+    std::string Template = Folder + "kestrel-spool-XXXXXX";
+    Fd = ::mkostemp(Template.data(), O_CLOEXEC);
+    if (Fd < 0)
+        throw EFCreateError("Cannot create a temporary file in \"" + Folder + "\". " +
+                            Reason(errno));
+    ::unlink(Template.c_str());
+    return Fd;
+}
+
+} // namespace
+
+TTempFileStream::TTempFileStream() : THandleStream(CreateUnnamedTempFile()) {}
+
+TTempFileStream::~TTempFileStream() {
+    ::close(FHandle);
+}
+
+std::unique_ptr<TTempFileStream> SpoolToTempFile(TStream& Source) {
+    auto Spool = std::make_unique<TTempFileStream>();
+    std::vector<std::uint8_t> Buffer(static_cast<std::size_t>(CopyBufferSize));
+    for (;;) {
+        const std::int64_t N = Source.Read(Buffer.data(), CopyBufferSize);
+        if (N <= 0)
+            break;
+        Spool->WriteBuffer(Buffer.data(), N);
+    }
+    Spool->SetPosition(0);
+    return Spool;
+}
+
+std::unique_ptr<TStream> OpenSeekableSource(const std::string& FileName, std::uint16_t Mode) {
+    auto File = std::make_unique<TFileStream>(FileName == "-" ? "/dev/stdin" : FileName, Mode);
+    if (::lseek(File->GetHandle(), 0, SEEK_CUR) < 0 && errno == ESPIPE)
+        return SpoolToTempFile(*File);
+    return File;
 }
 
 // --- TMemoryStream --------------------------------------------------------------------------

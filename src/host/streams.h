@@ -4,6 +4,7 @@
 #include "host/object.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,27 @@ private:
     std::string FFileName;
     int FLockHandle = -1; // extra read handle carrying the share locks of a write-only stream
 };
+
+/// An unnamed file in the temporary folder, read and written through a handle that the stream
+/// owns: the file disappears when the stream is destroyed or the process ends, however it ends.
+class TTempFileStream : public THandleStream {
+public:
+    /// Raises EFCreateError when the temporary folder cannot take a file.
+    TTempFileStream();
+    ~TTempFileStream() override;
+    TTempFileStream(const TTempFileStream&) = delete;
+    TTempFileStream& operator=(const TTempFileStream&) = delete;
+};
+
+/// Copies Source, from its position to its end, into a new temporary file as the bytes arrive,
+/// and returns that file positioned at 0: a copy that can seek of a source that cannot (a pipe,
+/// a FIFO, a terminal). A temporary folder that fills up raises EWriteError and keeps nothing.
+std::unique_ptr<TTempFileStream> SpoolToTempFile(TStream& Source);
+
+/// Opens FileName for reading as a stream that can seek. "-" stands for standard input. A file
+/// that cannot seek (a pipe, a FIFO, a process substitution, a terminal) is read to its end and
+/// spooled to a temporary file first; any other file is a TFileStream opened with Mode.
+std::unique_ptr<TStream> OpenSeekableSource(const std::string& FileName, std::uint16_t Mode);
 
 /// A stream held in memory, growing as it is written.
 class TMemoryStream : public TStream {

@@ -326,18 +326,23 @@ std::int64_t TEditStream::UndoTransaction(TUndoList& From, TUndoList& To) {
 }
 
 void TEditStream::SetSourceStream(TStream* Stream) {
+    // What may fail is done before the inherited call adopts the stream: the size is read (a
+    // stream that cannot seek fails here, still the caller's) and the memory is taken.
+    const std::int64_t Size = Stream != nullptr ? Stream->GetSize() : 0;
+    auto Whole = Stream != nullptr ? std::make_unique<TStreamSegment>(Stream, 0, Size) : nullptr;
+    auto Store = std::make_unique<TMemoryBuffer>();
     TTextStream::SetSourceStream(Stream);
     // The new text is in place before any event handler may look at it.
     PendingDelete = 0;
     PendingInsert = 0;
     EditPos = -1;
     Segments->Clear();
-    if (Stream != nullptr)
-        Segments->Insert(std::make_unique<TStreamSegment>(Stream, 0, TextSize));
+    if (Whole)
+        Segments->Insert(std::move(Whole));
     UndoList->Reset();
     RedoList->Reset();
     // Nothing refers to the inserted bytes any more: a new store gives their memory back.
-    InsertedText = std::make_unique<TMemoryBuffer>();
+    InsertedText = std::move(Store);
     SetModified(false);
     CheckInvariants();
 }
@@ -363,8 +368,8 @@ std::int64_t TEditStream::GetMaxUndoLevels() const {
 void TEditStream::SetMaxUndoLevels(std::int64_t Value) {
     SaveChanges();
     UndoList->SetMaxUndoLevels(Value);
-    if (Value <= 0 && RedoList->GetCount() > 0)
-        RedoList->Reset();
+    // The redo list keeps as many: undoing everything and redoing it gives the text back.
+    RedoList->SetMaxUndoLevels(Value);
 }
 
 std::int64_t TEditStream::GetUndoCount() const {

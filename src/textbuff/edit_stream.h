@@ -64,7 +64,7 @@ public:
     void SaveChanges();
 
     std::int64_t GetMaxUndoLevels() const;
-    /// The undo list's limit; 0 also empties the redo list.
+    /// The limit of both lists (transactions kept for undo, and for redo); 0 empties both.
     void SetMaxUndoLevels(std::int64_t Value);
     std::int64_t GetUndoCount() const;
     std::int64_t GetRedoCount() const;

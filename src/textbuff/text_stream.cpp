@@ -3,6 +3,7 @@
 
 #include "host/exceptions.h"
 #include "host/oem.h"
+#include "host/scope_guard.h"
 #include "macros/macros.h"
 
 #include <cassert>
@@ -129,24 +130,31 @@ void TTextStream::Reset() {
 }
 
 void TTextStream::SetSourceStream(TStream* Stream) {
-    if (MaxTextSize > 0 && Stream != nullptr && Stream->GetSize() > MaxTextSize)
+    // Everything that may fail comes before the stream is adopted, so that a failure leaves it
+    // the caller's and the container as it was. A source that cannot seek fails here.
+    const std::int64_t Size = Stream != nullptr ? Stream->GetSize() : 0;
+    if (MaxTextSize > 0 && Size > MaxTextSize)
         throw EMaxText("Stream bigger than maximum permitted text size");
-    if (Stream != SourceStream.get())
-        SourceStream.reset(Stream);
-    TextSize = 0;
-    BufStart = -1;
-    BufCount = 0;
     if (BufSize == 0)
         SetBufSize(4096);
+    if (Stream != SourceStream.get())
+        SourceStream.reset(Stream);
+    TextSize = Size;
+    BufStart = -1;
+    BufCount = 0;
     SetValidRange(Buffer, Buffer - 1);
-    if (SourceStream)
-        TextSize = SourceStream->GetSize();
     State -= TLinesBufferStates{lbFontDataAvailable, lbTabDataAvailable};
 }
 
 void TTextStream::SetSourceStream(std::unique_ptr<TStream> Stream) {
-    SetSourceStream(Stream.get());
-    static_cast<void>(Stream.release()); // attached: the container owns it now
+    // Whatever happens, the stream has one owner: the container once it adopted it (even when
+    // a later step of a descendant raises), else the unique_ptr, which frees it.
+    TStream* const Raw = Stream.get();
+    TScopeExit HandOver([&] {
+        if (Raw != nullptr && SourceStream.get() == Raw)
+            static_cast<void>(Stream.release());
+    });
+    SetSourceStream(Raw);
 }
 
 void TTextStream::ClearLastUndoLink() {

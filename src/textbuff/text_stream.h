@@ -36,11 +36,15 @@ public:
     std::int64_t Undo() override;
 
     /// Attaches Stream as the source, taking ownership of it, and detaches (frees) the previous
-    /// one; nullptr only detaches. Passing the attached stream again re-reads its size. A stream
-    /// larger than a positive MaxTextSize is refused with EMaxText before anything changes (the
-    /// stream then stays the caller's).
+    /// one; nullptr only detaches. Passing the attached stream again re-reads its size. The
+    /// stream's size is read first: a stream that cannot tell it (one that cannot seek, such as
+    /// a pipe) raises the stream's error, and one larger than a positive MaxTextSize raises
+    /// EMaxText, both before anything changes (the stream then stays the caller's). Once
+    /// adopted (GetSourceStream returns it) the stream is the container's, even if a later step
+    /// raises.
     virtual void SetSourceStream(TStream* Stream);
-    /// SetSourceStream for a stream held in a unique_ptr; it is released once attached.
+    /// SetSourceStream for a stream held in a unique_ptr: released once adopted, freed by the
+    /// unique_ptr when refused, so that it has exactly one owner whatever is raised.
     void SetSourceStream(std::unique_ptr<TStream> Stream);
     TStream* GetSourceStream() const { return SourceStream.get(); }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +84,23 @@ TEST(SafeSaveTest, ReadOnlyFoldersAndLinks) {
     struct stat St {};
     ASSERT_EQ(::lstat(Link.c_str(), &St), 0);
     EXPECT_TRUE(S_ISLNK(St.st_mode));
+}
+
+TEST(SafeSaveTest, DevicesAndFifosAreWrittenInPlace) {
+    TTempDir Dir;
+    const std::string Fifo = Dir.File("fifo");
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    const int Reader = ::open(Fifo.c_str(), O_RDONLY | O_NONBLOCK); // lets the writer open it
+    ASSERT_GE(Reader, 0);
+    SaveFileSafely(Fifo, [](TStream* S) { WriteText(S, "through the fifo"); });
+    char Got[64] = {};
+    EXPECT_EQ(::read(Reader, Got, sizeof Got), 16);
+    ::close(Reader);
+    EXPECT_STREQ(Got, "through the fifo");
+    struct stat St {};
+    ASSERT_EQ(::lstat(Fifo.c_str(), &St), 0);
+    EXPECT_TRUE(S_ISFIFO(St.st_mode)) << "not replaced by a plain file";
+    EXPECT_EQ(FilesIn(Dir.Path()).size(), 1U);
 }
 
 TEST(SafeSaveTest, TemporaryNamesLieBesideTheTargetAndAreFresh) {

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <random>
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrel {
@@ -258,6 +262,75 @@ TEST(FileStreamTest, ShareModesAreHonouredWithinAndBetweenProcesses) {
         EXPECT_THROW(TFileStream(Name, fmOpenRead | fmShareDenyNone), EFOpenError);
     }
     TFileStream Again(Name, fmOpenRead | fmShareExclusive); // all released on close
+}
+
+TEST(TempFileStreamTest, PipesAndFifosAreSpooledToAnUnnamedFileThatCanSeek) {
+    TTempDir Dir;
+    const char* OldTmp = std::getenv("TMPDIR");
+    const std::string Saved = OldTmp != nullptr ? OldTmp : "";
+    ::setenv("TMPDIR", Dir.Path().c_str(), 1);
+
+    // A pipe fed in pieces while signals interrupt the reads: every byte arrives, in order.
+    std::string Text(300000, '\0');
+    for (std::size_t I = 0; I < Text.size(); ++I)
+        Text[I] = static_cast<char>('a' + I % 23);
+    int Ends[2];
+    ASSERT_EQ(::pipe(Ends), 0);
+    struct sigaction Action {};
+    Action.sa_handler = [](int) {}; // no SA_RESTART: blocked reads fail with EINTR
+    struct sigaction Old {};
+    ::sigaction(SIGALRM, &Action, &Old);
+    std::thread Writer([&] {
+        sigset_t Alarm;
+        sigemptyset(&Alarm);
+        sigaddset(&Alarm, SIGALRM);
+        ::pthread_sigmask(SIG_BLOCK, &Alarm, nullptr);
+        for (std::size_t At = 0; At < Text.size(); At += 100000) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            EXPECT_EQ(::write(Ends[1], Text.data() + At, 100000), 100000);
+        }
+        ::close(Ends[1]);
+    });
+    itimerval Every5ms{{0, 5000}, {0, 5000}};
+    ::setitimer(ITIMER_REAL, &Every5ms, nullptr);
+    std::unique_ptr<TTempFileStream> Spool;
+    try {
+        THandleStream In(Ends[0]);
+        Spool = SpoolToTempFile(In);
+    } catch (const std::exception& Error) {
+        ADD_FAILURE() << Error.what();
+        for (char Sink[4096]; ::read(Ends[0], Sink, sizeof Sink) != 0;) {
+        }
+    }
+    itimerval Stop{};
+    ::setitimer(ITIMER_REAL, &Stop, nullptr);
+    Writer.join();
+    ::sigaction(SIGALRM, &Old, nullptr);
+    ::close(Ends[0]);
+    ASSERT_TRUE(Spool);
+    ASSERT_EQ(Spool->GetSize(), 300000);
+    std::string Back(10, '\0');
+    EXPECT_EQ(Spool->ReadAt(150000, Back.data(), 10), 10);
+    EXPECT_EQ(Back, Text.substr(150000, 10));
+    EXPECT_TRUE(test::FilesIn(Dir.Path()).empty()) << "the spool has no name";
+
+    // By name: a FIFO with a writer is spooled, a regular file opened as it is.
+    const std::string Fifo = Dir.File("fifo");
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    std::thread FifoWriter([&] { test::WriteFile(Fifo, "fifo text"); });
+    const std::unique_ptr<TStream> FromFifo = OpenSeekableSource(Fifo, fmOpenRead);
+    FifoWriter.join();
+    EXPECT_NE(dynamic_cast<TTempFileStream*>(FromFifo.get()), nullptr);
+    EXPECT_EQ(FromFifo->GetSize(), 9);
+    test::WriteFile(Dir.File("plain"), "plain");
+    EXPECT_NE(dynamic_cast<TFileStream*>(OpenSeekableSource(Dir.File("plain"), fmOpenRead).get()),
+              nullptr);
+    Spool.reset();
+    EXPECT_EQ(test::FilesIn(Dir.Path()).size(), 2U) << "no spool is left behind";
+    if (OldTmp != nullptr)
+        ::setenv("TMPDIR", Saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
 }
 
 } // namespace

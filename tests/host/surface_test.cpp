@@ -1,14 +1,21 @@
 // The headless platform's row routines against a pixel-by-pixel model: fills, inversion and
 // copies of surfaces (overlapping ones included), blits with every raster operation, glyphs cut
 // by clips, and windows that resize and scroll; surfaces never drawn on stay unallocated, and
-// surfaces sharing their pixels part on the first write.
+// surfaces sharing their pixels part on the first write; the image files written from them.
 #include "host/application.h"
 #include "host/controls.h"
+#include "host/exceptions.h"
 #include "host/headless/glyphs.h"
 #include "host/headless/headless.h"
 #include "host/headless/window_system.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdint>
@@ -520,6 +527,45 @@ TEST_F(HeadlessWindowPixelsTest, ScrollingMovesEveryPixelThatStaysInside) {
         ScrollWindowEx(Wnd, D.X, D.Y, 0);
         EXPECT_EQ(Differences(Pixels(), Expected), "") << D.X << ", " << D.Y;
     }
+}
+
+// ---- image files
+
+TEST(SurfaceImageTest, PngIsCompressedAndAFailedSaveKeepsTheOldFile) {
+    // A printed page: 40 lines of scattered dark pixels on white.
+    TSurface Page(1200, 1575);
+    std::mt19937 Rng(7);
+    for (int Line = 0; Line < 40; ++Line)
+        for (int Y = 150 + Line * 32; Y < 150 + Line * 32 + 12; ++Y)
+            for (int X = 150; X < 750; ++X)
+                if (Rng() % 5 == 0)
+                    Page.SetPixel(X, Y, clBlack);
+    EXPECT_LT(Page.ToPNG().size(), 100000U) << "5.7 MB when stored uncompressed";
+
+    // A file-size limit stops the write half way: the old file stays, no temporary is left.
+    test::TTempDir Dir;
+    const std::string File = Dir.File("page.png");
+    test::WriteFile(File, "old bytes");
+    const pid_t Child = ::fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead of killing the child
+        const rlimit Limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &Limit);
+        try {
+            Page.SaveToPNG(File);
+        } catch (const EWriteError&) {
+            ::_exit(7);
+        } catch (...) {
+            ::_exit(8);
+        }
+        ::_exit(0);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 7) << "status " << Status;
+    EXPECT_TRUE(test::ReadFile(File) == "old bytes") << "the old file was replaced";
+    EXPECT_EQ(test::FilesIn(Dir.Path()), std::vector<std::string>{"page.png"});
 }
 
 } // namespace

@@ -4,10 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include "host/sysutils.h"
+
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -18,9 +25,8 @@ struct TRun {
     std::string Out;
 };
 
-// Runs kxtool with Args (already quoted for the shell), standard error discarded.
-TRun Kxtool(const std::string& Args) {
-    const std::string Command = std::string(KXTOOL_PATH) + " " + Args + " 2>/dev/null";
+// Runs a shell command line and gathers its standard output.
+TRun Shell(const std::string& Command) {
     TRun Result;
     FILE* Pipe = ::popen(Command.c_str(), "r");
     if (Pipe == nullptr)
@@ -31,6 +37,13 @@ TRun Kxtool(const std::string& Args) {
     const int Raw = ::pclose(Pipe);
     Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
     return Result;
+}
+
+const std::string Kx = KXTOOL_PATH;
+
+// Runs kxtool with Args (already quoted for the shell), standard error discarded.
+TRun Kxtool(const std::string& Args) {
+    return Shell(Kx + " " + Args + " 2>/dev/null");
 }
 
 std::string Quote(const std::string& S) {
@@ -173,6 +186,219 @@ TEST(KxtoolTest, PrintWritesEachPageAsAnImage) {
 
     EXPECT_EQ(Kxtool("print " + Quote(F)).Status, 2) << "no --out";
     EXPECT_EQ(Kxtool("print " + Quote(F) + " --out " + Quote(Out) + " --pages 3-1").Status, 2);
+}
+
+// A command's output with the file's name taken out (info and print name what they read).
+std::string Unnamed(std::string Out, const std::string& Name) {
+    for (std::size_t At; (At = Out.find(Name)) != std::string::npos;)
+        Out.erase(At, Name.size());
+    return Out;
+}
+
+TEST(KxtoolTest, EveryCommandReadsPipesFifosAndStandardInput) {
+    test::TTempDir Dir;
+    const std::string F = Dir.File("rows.txt");
+    test::WriteFile(F, Rows(300));
+    test::WriteFile(Dir.File("script"), "insert 0 first\ndelete 10 4\n");
+    const std::string Out = Quote(Dir.File("out"));
+    // Each command's arguments around FILE, and how its result is read.
+    const std::vector<std::pair<std::string, std::string>> Commands = {
+        {"cat ", " --offset 100 --count 50"},
+        {"count ", " --wrap 100"},
+        {"lines ", " --offset 9 --count 3"},
+        {"search 'row 29' ", ""},
+        {"view ", " --rows 4 --end"},
+        {"info ", ""},
+        {"edit ", " --script " + Quote(Dir.File("script")) + " --out " + Out + " && cat " + Out},
+        {"print ", " --out " + Out + "-pages --pages 2-3 --text --header H"},
+    };
+    const std::string Fifo = Dir.File("fifo");
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    for (const auto& [Before, After] : Commands) {
+        const TRun Plain = Shell(Kx + " " + Before + Quote(F) + After + " 2>/dev/null");
+        ASSERT_EQ(Plain.Status, 0) << Before;
+        const std::string Expected = Unnamed(Plain.Out, F);
+        for (const std::string& Source :
+             {"cat " + Quote(F) + " | " + Kx + " " + Before + "-",
+              "cat " + Quote(F) + " | " + Kx + " " + Before + "/dev/stdin",
+              "(cat " + Quote(F) + " > " + Quote(Fifo) + " &) ; " + Kx + " " + Before +
+                  Quote(Fifo)}) {
+            const TRun Run = Shell(Source + After + " 2>/dev/null");
+            EXPECT_EQ(Run.Status, 0) << Source;
+            std::string Got = Unnamed(Unnamed(Unnamed(Run.Out, Fifo), "/dev/stdin"), "-");
+            EXPECT_EQ(Got, Unnamed(Expected, "-")) << Source << After;
+        }
+    }
+}
+
+TEST(KxtoolTest, EditScriptsStopAtEmptyListsAndRefuseWhatTheyCannotDo) {
+    test::TTempDir Dir;
+    const std::string In = Quote(Dir.File("in.txt"));
+    test::WriteFile(Dir.File("in.txt"), "hello world\n");
+    const auto Edit = [&](const std::string& Script) {
+        test::WriteFile(Dir.File("script"), Script);
+        // A bound on the time: an undo that went on past the empty list would take minutes.
+        return Shell("timeout 60 " + Kx + " edit " + In + " --script " + Quote(Dir.File("script")) +
+                     " --out " + Quote(Dir.File("out.txt")) + " 2>&1 >/dev/null");
+    };
+    TRun Run = Edit("insert 5 ,\ntype 0 >>\tx\nundo 999999999999\nredo 999999999999\nundo 1\n");
+    EXPECT_EQ(Run.Status, 0) << Run.Out;
+    EXPECT_EQ(test::ReadFile(Dir.File("out.txt")), "hello, world\n") << "a tab separates TEXT";
+    for (const auto& [Script, Error] : std::vector<std::pair<std::string, std::string>>{
+             {"insert 0\n", "script line 1: missing text\n"},
+             {"# comment\ndelete 3 1 more\n", "script line 2: unexpected 'more'\n"},
+             {"undo -1\n", "script line 1: bad count '-1'\n"},
+             {"type 99 x\n", "script line 1: position past the end of the text (12 bytes)\n"},
+             {"frob 1 2\r\n", "script line 1: unknown command 'frob'\n"}}) {
+        Run = Edit(Script);
+        EXPECT_EQ(Run.Status, 3) << Script;
+        EXPECT_EQ(Run.Out, "kxtool edit: " + Error) << Script;
+    }
+    const TRun Folder = Shell(Kx + " edit " + In + " --script " + Quote(Dir.Path()) + " --out " +
+                              Quote(Dir.File("o2.txt")) + " 2>/dev/null");
+    EXPECT_EQ(Folder.Status, 3) << "a folder is no script";
+    EXPECT_FALSE(FileExists(Dir.File("o2.txt")));
+}
+
+TEST(KxtoolTest, ArgumentsOutOfRangeAreRefusedAndEveryCommandHasHelp) {
+    test::TTempDir Dir;
+    const std::string F = Quote(Dir.File("rows.txt"));
+    test::WriteFile(Dir.File("rows.txt"), Rows(10));
+    for (const char* Args : {"lines F --count -2", "lines F --offset 61", "search row F --from -1",
+                             "search row F --from 61", "cat F --count -2", "cat F --offset 61"}) {
+        std::string Line = Args;
+        Line.replace(Line.find(" F"), 2, " " + F);
+        EXPECT_EQ(Kxtool(Line).Status, 2) << Args;
+    }
+    EXPECT_EQ(Kxtool("lines " + F + " --offset 60").Status, 0) << "the end is no error";
+    for (const char* Command :
+         {"cat", "count", "edit", "generate", "info", "lines", "print", "search", "view"}) {
+        const TRun Help = Kxtool(std::string(Command) + " --help");
+        EXPECT_EQ(Help.Status, 0) << Command;
+        EXPECT_EQ(Help.Out.rfind(std::string("Usage: kxtool ") + Command + " ", 0), 0U) << Command;
+    }
+    EXPECT_NE(Kxtool("print --help")
+                  .Out.find("--pages 2-2 prints one page whose footer is "
+                            "\"Page 1\""),
+              std::string::npos);
+}
+
+TEST(KxtoolTest, PrintCutsAPageRangeToTheDocument) {
+    test::TTempDir Dir;
+    const std::string F = Quote(Dir.File("rows.txt"));
+    test::WriteFile(Dir.File("rows.txt"), Rows(200));
+    const std::string Out = Dir.File("pages");
+    const TRun All = Kxtool("print " + F + " --out " + Quote(Out));
+    ASSERT_EQ(All.Status, 0);
+    const std::string Summary = SplitLines(All.Out).back();
+    const int Pages = std::stoi(Summary);
+    ASSERT_GT(Pages, 1);
+    std::filesystem::remove_all(Out);
+
+    const TRun Far = Shell("timeout 60 " + Kx + " print " + F + " --out " + Quote(Out) +
+                           " --pages 2-1000000000 2>/dev/null");
+    ASSERT_EQ(Far.Status, 0);
+    EXPECT_EQ(SplitLines(Far.Out).back(), std::to_string(Pages - 1) + Summary.substr(1));
+    EXPECT_EQ(test::FilesIn(Out).size(), static_cast<std::size_t>(Pages - 1));
+
+    std::filesystem::remove_all(Out);
+    const std::string Past = std::to_string(Pages + 1);
+    EXPECT_EQ(
+        Kxtool("print " + F + " --out " + Quote(Out) + " --pages " + Past + "-" + Past).Status, 2);
+    EXPECT_TRUE(test::FilesIn(Out).empty()) << "nothing is printed for an empty range";
+}
+
+// Ways to make writes fail: a full file system (a tmpfs filled up, where one can be mounted) and
+// a file-size limit (set by the shell that runs kxtool). Each gives the folder to write in and
+// the shell words to put before the command.
+struct TFailingWrites {
+    std::string Name, Folder, Prefix;
+};
+
+class TFullTmpfs {
+public:
+    explicit TFullTmpfs(const std::string& Where) : FWhere(Where) {
+        std::filesystem::create_directory(Where);
+        if (::mount("tmpfs", Where.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m") != 0)
+            return;
+        FMounted = true;
+        test::WriteFile(Where + "/out.txt", "old bytes");
+        test::WriteFile(Where + "/shot.png", "old bytes");
+        std::filesystem::create_directory(Where + "/pages");
+        test::WriteFile(Where + "/pages/page-001.png", "old bytes");
+        // The rest of the space goes to a filler, so that every new byte fails.
+        std::ofstream Filler(Where + "/filler", std::ios::binary);
+        const std::string Block(4096, 'x');
+        while (Filler.write(Block.data(), static_cast<std::streamsize>(Block.size())))
+            ;
+    }
+    ~TFullTmpfs() {
+        if (FMounted)
+            ::umount2(FWhere.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return FMounted; }
+
+private:
+    std::string FWhere;
+    bool FMounted = false;
+};
+
+TEST(KxtoolTest, AFailedWriteLeavesTheTargetAsItWas) {
+    test::TTempDir Dir;
+    const std::string Source = Dir.File("rows.txt");
+    test::WriteFile(Source, Rows(2000)); // 15 KB of text
+    std::vector<TFailingWrites> Ways;
+    TFullTmpfs Full(Dir.File("full"));
+    if (Full.Mounted())
+        Ways.push_back({"a full tmpfs", Dir.File("full"), ""});
+    // The limit works when the shell can set it and the kernel keeps to it.
+    const std::string Limited = Dir.File("limited");
+    std::filesystem::create_directory(Limited);
+    const std::string Probe = Quote(Limited + "/probe");
+    if (Shell("ulimit -f 1 2>/dev/null && (head -c 4096 /dev/zero > " + Probe +
+              ") 2>/dev/null; wc -c < " + Probe)
+            .Out.find("512") != std::string::npos) {
+        std::filesystem::remove(Limited + "/probe");
+        test::WriteFile(Limited + "/out.txt", "old bytes");
+        test::WriteFile(Limited + "/shot.png", "old bytes");
+        std::filesystem::create_directory(Limited + "/pages");
+        test::WriteFile(Limited + "/pages/page-001.png", "old bytes");
+        Ways.push_back({"a file-size limit", Limited, "ulimit -f 1; "});
+    }
+    if (Ways.empty())
+        GTEST_SKIP() << "neither a tmpfs can be mounted nor a file-size limit set here";
+
+    test::WriteFile(Dir.File("script"), "insert 0 new\n");
+    for (const TFailingWrites& Way : Ways) {
+        const std::vector<std::string> Before = test::FilesIn(Way.Folder);
+        const std::string At = Quote(Way.Folder);
+        for (const std::string& Command :
+             {" edit " + Quote(Source) + " --script " + Quote(Dir.File("script")) + " --out " + At +
+                  "/out.txt",
+              " view " + Quote(Source) + " --png " + At + "/shot.png",
+              " print " + Quote(Source) + " --out " + At + "/pages"}) {
+            const TRun Run = Shell(Way.Prefix + Kx + Command + " 2>&1 >/dev/null");
+            EXPECT_EQ(Run.Status, 3) << Way.Name << ":" << Command << "\n" << Run.Out;
+            EXPECT_NE(Run.Out.find("cannot write"), std::string::npos) << Run.Out;
+        }
+        EXPECT_EQ(test::FilesIn(Way.Folder), Before) << Way.Name << ": no file added or left";
+        for (const char* Name : {"/out.txt", "/shot.png", "/pages/page-001.png"})
+            EXPECT_EQ(test::ReadFile(Way.Folder + Name), "old bytes") << Way.Name << Name;
+        EXPECT_EQ(test::FilesIn(Way.Folder + "/pages").size(), 1U) << Way.Name;
+    }
+}
+
+TEST(KxtoolTest, ViewShowsARowAsFarAsTheWindowIsWide) {
+    test::TTempDir Dir;
+    const std::string F = Dir.File("long.txt");
+    test::WriteFile(F, std::string(1000000, 'x') + "\nshort\n");
+    const std::vector<std::string> Out =
+        SplitLines(Kxtool("view " + Quote(F) + " --wrap none --rows 2 --width 400").Out);
+    ASSERT_EQ(Out.size(), 3U);
+    EXPECT_GT(Out[0].size(), 30U);
+    EXPECT_LT(Out[0].size(), 60U) << "a 400-pixel window shows about 48 characters of 8 pixels";
+    EXPECT_EQ(Out[0], "0\t" + std::string(Out[0].size() - 2, 'x'));
+    EXPECT_EQ(Out[1], "1\tshort");
 }
 
 } // namespace

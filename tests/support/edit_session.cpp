@@ -82,6 +82,11 @@ void TEditModel::TrimUndo() {
         Undo.pop_front();
 }
 
+void TEditModel::TrimRedo() {
+    while (static_cast<std::int64_t>(Redo.size()) > MaxUndoLevels)
+        Redo.pop_front();
+}
+
 // ---- the session -----------------------------------------------------------------------------
 
 TEditSession::TEditSession(TChoiceSource& AChoices, std::uint16_t BufSize,
@@ -278,8 +283,11 @@ void TEditSession::OneCommand() {
                 Replace(Pos, RandomText(1)[0]);
         }
         StepOps = Count;
-    } else if (Kind < 68) {
+    } else if (Kind < 66) {
         UndoOrRedo(true);
+        return;
+    } else if (Kind < 68) {
+        UndoAllRedoAll();
         return;
     } else if (Kind < 76) {
         UndoOrRedo(false);
@@ -318,7 +326,8 @@ void TEditSession::EndCommand(const std::string& Before) {
 }
 
 void TEditSession::UndoOrRedo(bool IsUndo) {
-    const std::int64_t Times = Chance(20) ? Pick(2, 12) : 1;
+    if (Times == 0)
+        Times = Chance(20) ? Pick(2, 12) : 1;
     for (std::int64_t I = 0; I < Times; ++I) {
         std::deque<std::string>& From = IsUndo ? Model.Undo : Model.Redo;
         std::deque<std::string>& To = IsUndo ? Model.Redo : Model.Undo;
@@ -331,8 +340,7 @@ void TEditSession::UndoOrRedo(bool IsUndo) {
         Model.Text = From.back();
         From.pop_back();
         if (IsUndo) {
-            while (Model.Redo.size() > TEditModel::RedoLevels)
-                Model.Redo.pop_front();
+            Model.TrimRedo();
         } else if (Model.MaxUndoLevels == 0) {
             Model.Undo.clear();
         } else {
@@ -347,6 +355,23 @@ void TEditSession::UndoOrRedo(bool IsUndo) {
                       std::to_string(Same);
     }
     StepOps = Times;
+    Times = 0;
+}
+
+/// Undoes every transaction kept, then redoes as many: the text is the edited one again.
+void TEditSession::UndoAllRedoAll() {
+    const std::string Edited = Model.Text;
+    const auto Count = static_cast<std::int64_t>(Model.Undo.size());
+    if (Count == 0)
+        return;
+    Log("undo all (" + std::to_string(Count) + "), redo as many");
+    for (bool IsUndo : {true, false}) {
+        Times = Count;
+        UndoOrRedo(IsUndo);
+    }
+    if (Failure.empty() && !Stream.GetReadOnly() && HeldText() != Edited)
+        Failure = "undoing all and redoing all lost edits";
+    StepOps = 2;
 }
 
 void TEditSession::RandomReads() {
@@ -391,7 +416,7 @@ void TEditSession::RandomReads() {
 void TEditSession::Settings() {
     switch (Pick(0, 7)) {
     case 0: {
-        const std::int64_t Levels = Chance(25) ? 0 : Pick(1, 12);
+        const std::int64_t Levels = Chance(25) ? 0 : Chance(50) ? Pick(1, 12) : Pick(13, 60);
         Log("SetMaxUndoLevels(" + std::to_string(Levels) + ")");
         Stream.SetMaxUndoLevels(Levels);
         Model.MaxUndoLevels = Levels;
@@ -400,6 +425,7 @@ void TEditSession::Settings() {
             Model.Redo.clear();
         }
         Model.TrimUndo();
+        Model.TrimRedo();
         break;
     }
     case 1: {

@@ -61,12 +61,12 @@ struct TEditModel {
     std::int64_t MaxTextSize = 0;
     std::vector<std::int64_t> Marks; // as the stream's bookmark slots
 
-    static constexpr std::size_t RedoLevels = 10; // the redo list keeps its default limit
-
     void MoveMarks(std::int64_t Pos, std::int64_t Delta);
     void Insert(std::int64_t Pos, const std::string& Bytes);
     void Delete(std::int64_t Pos, std::int64_t Count);
+    // Both lists keep at most MaxUndoLevels transactions, the oldest going first.
     void TrimUndo();
+    void TrimRedo();
 };
 
 /// Sizes of a session's texts.
@@ -103,6 +103,7 @@ private:
     void OneCommand();
     void EndCommand(const std::string& Before);
     void UndoOrRedo(bool IsUndo);
+    void UndoAllRedoAll();
     void RandomReads();
     void Settings();
 
@@ -118,6 +119,7 @@ private:
     std::int64_t Step = 0;
     std::int64_t StepOps = 1;
     int Pushes = 0;
+    std::int64_t Times = 0; // undos or redos the next UndoOrRedo makes; 0: a random number
     bool Edited = false;
     std::int64_t UndoPos = 0;
     std::int64_t UndoSize = 0;

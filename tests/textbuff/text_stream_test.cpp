@@ -5,11 +5,13 @@
 #include "storage_test_util.h"
 #include "support/test_support.h"
 #include "support/testdata/generated_text.h"
+#include "textbuff/edit_stream.h"
 #include "textbuff/text_types.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <unistd.h>
 
 namespace kestrel {
 namespace {
@@ -200,6 +202,54 @@ TEST(TextStreamTest, MaxTextSizeRefusesLargerSourcesBeforeAnyChange) {
     Stream.SetMaxTextSize(0);
     Stream.SetSourceStream(std::move(Big));
     EXPECT_EQ(Stream.GetTextSize(), 11);
+}
+
+// The read end of a pipe, owned; counts the streams destroyed so that a double free shows.
+class TPipeSource : public THandleStream {
+public:
+    static inline int Destroyed = 0;
+    TPipeSource() : THandleStream(-1) {
+        int Ends[2];
+        EXPECT_EQ(::pipe(Ends), 0);
+        FHandle = Ends[0];
+        ::close(Ends[1]);
+    }
+    ~TPipeSource() override {
+        ::close(FHandle);
+        ++Destroyed;
+    }
+};
+
+TEST(TextStreamTest, SourcesThatCannotSeekAreRefusedWithOneOwner) {
+    for (const bool Editable : {false, true}) {
+        std::unique_ptr<TTextStream> Stream = Editable ? std::make_unique<TEditStream>(nullptr)
+                                                       : std::make_unique<TTextStream>(nullptr);
+        Stream->SetSourceStream(MemoryStreamOf("before"));
+        TPipeSource::Destroyed = 0;
+        ExpectRaises<EStreamError>(
+            [&] { Stream->SetSourceStream(std::make_unique<TPipeSource>()); },
+            "The stream cannot seek: it is a pipe, a socket or a terminal");
+        EXPECT_EQ(TPipeSource::Destroyed, 1) << "freed once, by the caller's unique_ptr";
+        EXPECT_EQ(WholeText(*Stream), "before") << "the previous source stays attached";
+
+        TPipeSource Kept;
+        EXPECT_THROW(Stream->SetSourceStream(&Kept), EStreamError);
+        EXPECT_EQ(Stream->GetSourceStream()->GetSize(), 6)
+            << "a refused pointer stays the caller's";
+    }
+}
+
+TEST(TextStreamTest, AStreamAdoptedBeforeARaiseBelongsToTheContainer) {
+    TEditStream Stream(nullptr);
+    Stream.SetSourceStream(MemoryStreamOf("old"));
+    Stream.Insert("x", 0, 1); // modified: attaching clears the flag and fires OnModified
+    Stream.SetOnModified([](TObject*) { throw Exception("handler failed"); });
+    auto Owned = MemoryStreamOf("new text");
+    TMemoryStream* Source = Owned.get();
+    EXPECT_THROW(Stream.SetSourceStream(std::move(Owned)), Exception);
+    EXPECT_EQ(Stream.GetSourceStream(), Source) << "adopted, and not freed by the unique_ptr";
+    Stream.SetOnModified(nullptr);
+    EXPECT_EQ(WholeText(Stream), "new text");
 }
 
 TEST(TextStreamTest, ReattachingTheSameStreamKeepsItAndRereadsItsSize) {

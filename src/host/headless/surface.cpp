@@ -1,13 +1,18 @@
 // The pixel surface and its image writers.
 #include "host/headless/surface.h"
 
+#include "host/exceptions.h"
+#include "host/safe_save.h"
 #include "host/streams.h"
 
+#include <png.h>
+
 #include <algorithm>
-#include <array>
 #include <cassert>
+#include <csetjmp>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 
 namespace kestrel::headless {
 
@@ -162,114 +167,122 @@ void TSurface::CopyRect(int X, int Y, int Width, int Height, const TSurface& Sou
 
 namespace {
 
-std::uint32_t Crc32(const std::uint8_t* Data, std::size_t Size, std::uint32_t Crc = 0) {
-    static const std::array<std::uint32_t, 256> Table = [] {
-        std::array<std::uint32_t, 256> T{};
-        for (std::uint32_t N = 0; N < 256; ++N) {
-            std::uint32_t C = N;
-            for (int K = 0; K < 8; ++K)
-                C = (C & 1) != 0 ? 0xEDB88320u ^ (C >> 1) : C >> 1;
-            T[N] = C;
-        }
-        return T;
-    }();
-    Crc = ~Crc;
-    for (std::size_t I = 0; I < Size; ++I)
-        Crc = Table[(Crc ^ Data[I]) & 0xFF] ^ (Crc >> 8);
-    return ~Crc;
-}
+// Where libpng's output goes, and the first failure of the stream it went to.
+struct TPngSink {
+    TStream* Out;
+    std::exception_ptr Failure;
+    std::string Message; // libpng's own error
+};
 
-void PutBE32(std::string& Out, std::uint32_t V) {
-    for (int Shift = 24; Shift >= 0; Shift -= 8)
-        Out.push_back(static_cast<char>((V >> Shift) & 0xFF));
-}
-
-void PutChunk(std::string& Out, const char* Type, const std::string& Data) {
-    PutBE32(Out, static_cast<std::uint32_t>(Data.size()));
-    std::string Body(Type, 4);
-    Body += Data;
-    Out += Body;
-    PutBE32(Out, Crc32(reinterpret_cast<const std::uint8_t*>(Body.data()), Body.size()));
-}
-
-// A zlib stream of stored (uncompressed) deflate blocks.
-std::string StoredZlib(const std::string& Raw) {
-    std::string Out("\x78\x01", 2);
-    std::size_t Pos = 0;
-    do {
-        const std::size_t N = std::min<std::size_t>(65535, Raw.size() - Pos);
-        const bool Final = Pos + N == Raw.size();
-        Out.push_back(static_cast<char>(Final ? 1 : 0));
-        Out.push_back(static_cast<char>(N & 0xFF));
-        Out.push_back(static_cast<char>(N >> 8));
-        Out.push_back(static_cast<char>(~N & 0xFF));
-        Out.push_back(static_cast<char>((~N >> 8) & 0xFF));
-        Out.append(Raw, Pos, N);
-        Pos += N;
-    } while (Pos < Raw.size());
-    std::uint32_t A = 1, B = 0; // Adler-32, reduced every 5552 bytes: the most that cannot
-                                // overflow 32 bits
-    for (std::size_t At = 0; At < Raw.size();) {
-        const std::size_t End = std::min(Raw.size(), At + 5552);
-        for (; At < End; ++At) {
-            A += static_cast<unsigned char>(Raw[At]);
-            B += A;
-        }
-        A %= 65521;
-        B %= 65521;
+// libpng reports errors by a jump back to EncodePng, so nothing that needs destroying may be
+// alive in the frames it jumps over: a failure of the stream is kept and raised afterwards.
+void PngWrite(png_structp Png, png_bytep Data, png_size_t Length) {
+    auto* Sink = static_cast<TPngSink*>(png_get_io_ptr(Png));
+    bool Failed = false;
+    try {
+        Sink->Out->WriteBuffer(Data, static_cast<std::int64_t>(Length));
+    } catch (...) {
+        Sink->Failure = std::current_exception();
+        Failed = true;
     }
-    PutBE32(Out, (B << 16) | A);
-    return Out;
+    if (Failed)
+        png_error(Png, "the stream failed");
 }
 
-void SaveBytes(const std::string& FileName, const std::string& Bytes) {
-    TFileStream File(FileName, fmCreate);
-    File.WriteBuffer(Bytes.data(), static_cast<std::int64_t>(Bytes.size()));
+void PngFlush(png_structp) {}
+
+[[noreturn]] void PngError(png_structp Png, png_const_charp Message) {
+    static_cast<TPngSink*>(png_get_error_ptr(Png))->Message = Message;
+    png_longjmp(Png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+// Encodes the rows that Row(Y, Buffer) gives, 3 bytes a pixel, into Sink; false on a failure.
+// Holds only plain values, so that libpng's jump back leaves nothing behind.
+bool EncodePng(TPngSink& Sink, int Width, int Height, std::uint8_t* Buffer,
+               void (*Row)(const TSurface&, int, std::uint8_t*), const TSurface& Surface) {
+    png_structp Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &Sink, PngError, PngWarning);
+    if (Png == nullptr)
+        return false;
+    png_infop Info = png_create_info_struct(Png);
+    if (Info == nullptr) {
+        png_destroy_write_struct(&Png, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(Png)) != 0) {
+        png_destroy_write_struct(&Png, &Info);
+        return false;
+    }
+    png_set_write_fn(Png, &Sink, PngWrite, PngFlush);
+    png_set_IHDR(Png, Info, static_cast<png_uint_32>(Width), static_cast<png_uint_32>(Height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(Png, Info);
+    for (int Y = 0; Y < Height; ++Y) {
+        Row(Surface, Y, Buffer);
+        png_write_row(Png, Buffer);
+    }
+    png_write_end(Png, Info);
+    png_destroy_write_struct(&Png, &Info);
+    return true;
 }
 
 } // namespace
 
-std::string TSurface::RgbRows(std::size_t Prefix, char Lead) const {
-    const std::size_t RowBytes = Prefix + 3 * static_cast<std::size_t>(FWidth);
-    std::string Out(RowBytes * static_cast<std::size_t>(FHeight), '\0');
-    char* P = Out.data();
-    for (int Y = 0; Y < FHeight; ++Y) {
-        P = std::fill_n(P, Prefix, Lead);
-        const TColor* R = FPixels == nullptr ? nullptr : Row(Y);
-        for (int X = 0; X < FWidth; ++X) {
-            const TColor C = R != nullptr ? R[X] : FFill;
-            *P++ = static_cast<char>(GetRValue(C));
-            *P++ = static_cast<char>(GetGValue(C));
-            *P++ = static_cast<char>(GetBValue(C));
-        }
+void TSurface::RgbRow(int Y, std::uint8_t* Out) const {
+    const TColor* R = FPixels == nullptr ? nullptr : Row(Y);
+    for (int X = 0; X < FWidth; ++X) {
+        const TColor C = R != nullptr ? R[X] : FFill;
+        *Out++ = static_cast<std::uint8_t>(GetRValue(C));
+        *Out++ = static_cast<std::uint8_t>(GetGValue(C));
+        *Out++ = static_cast<std::uint8_t>(GetBValue(C));
     }
-    return Out;
+}
+
+void TSurface::WritePNG(TStream* Stream) const {
+    std::vector<std::uint8_t> Buffer(3 * static_cast<std::size_t>(std::max(FWidth, 1)));
+    TPngSink Sink{Stream, nullptr, ""};
+    const auto Row = [](const TSurface& S, int Y, std::uint8_t* Out) { S.RgbRow(Y, Out); };
+    if (EncodePng(Sink, FWidth, FHeight, Buffer.data(), Row, *this))
+        return;
+    if (Sink.Failure)
+        std::rethrow_exception(Sink.Failure);
+    throw EWriteError("Cannot write the image as PNG (" +
+                      (Sink.Message.empty() ? std::string("out of memory") : Sink.Message) + ")");
+}
+
+void TSurface::WritePPM(TStream* Stream) const {
+    const std::string Header =
+        "P6\n" + std::to_string(FWidth) + " " + std::to_string(FHeight) + "\n255\n";
+    Stream->WriteBuffer(Header.data(), static_cast<std::int64_t>(Header.size()));
+    std::vector<std::uint8_t> Buffer(3 * static_cast<std::size_t>(FWidth));
+    for (int Y = 0; Y < FHeight; ++Y) {
+        RgbRow(Y, Buffer.data());
+        Stream->WriteBuffer(Buffer.data(), static_cast<std::int64_t>(Buffer.size()));
+    }
 }
 
 std::string TSurface::ToPNG() const {
-    std::string Out("\x89PNG\r\n\x1a\n", 8);
-    std::string Header;
-    PutBE32(Header, static_cast<std::uint32_t>(FWidth));
-    PutBE32(Header, static_cast<std::uint32_t>(FHeight));
-    Header +=
-        std::string("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
-    PutChunk(Out, "IHDR", Header);
-    PutChunk(Out, "IDAT", StoredZlib(RgbRows(1, 0))); // each row: filter "none", then its pixels
-    PutChunk(Out, "IEND", "");
-    return Out;
+    TMemoryStream Out;
+    WritePNG(&Out);
+    return std::string(reinterpret_cast<const char*>(Out.GetMemory()),
+                       static_cast<std::size_t>(Out.GetSize()));
 }
 
 std::string TSurface::ToPPM() const {
-    return "P6\n" + std::to_string(FWidth) + " " + std::to_string(FHeight) + "\n255\n" +
-           RgbRows(0, 0);
+    TMemoryStream Out;
+    WritePPM(&Out);
+    return std::string(reinterpret_cast<const char*>(Out.GetMemory()),
+                       static_cast<std::size_t>(Out.GetSize()));
 }
 
 void TSurface::SaveToPNG(const std::string& FileName) const {
-    SaveBytes(FileName, ToPNG());
+    SaveFileSafely(FileName, [this](TStream* Stream) { WritePNG(Stream); });
 }
 
 void TSurface::SaveToPPM(const std::string& FileName) const {
-    SaveBytes(FileName, ToPPM());
+    SaveFileSafely(FileName, [this](TStream* Stream) { WritePPM(Stream); });
 }
 
 } // namespace kestrel::headless

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace kestrel {
+class TStream;
+}
+
 namespace kestrel::headless {
 
 /// A rectangle of pixels holding colours as RGB values (0x00BBGGRR). Writes outside it are
@@ -52,11 +56,16 @@ public:
     void CopyRect(int X, int Y, int Width, int Height, const TSurface& Source, std::int64_t SourceX,
                   std::int64_t SourceY);
 
-    /// The image as a PNG file's bytes (RGB, 8 bits per channel, stored deflate blocks).
+    /// Writes the image to Stream as a PNG file (RGB, 8 bits per channel, compressed by
+    /// libpng) or a binary PPM (P6) file, a row at a time: no copy of the image is made.
+    /// Failures of the stream pass through; a failure of the encoder raises EWriteError.
+    void WritePNG(TStream* Stream) const;
+    void WritePPM(TStream* Stream) const;
+    /// The bytes WritePNG or WritePPM writes.
     std::string ToPNG() const;
-    /// The image as a binary PPM (P6) file's bytes.
     std::string ToPPM() const;
-    /// Writes ToPNG or ToPPM to a file; raises EFCreateError when it cannot.
+    /// Writes the image to a file through SaveFileSafely: after a failure (a full disk, a
+    /// file-size limit) the file is as it was, and the error is raised.
     void SaveToPNG(const std::string& FileName) const;
     void SaveToPPM(const std::string& FileName) const;
 
@@ -66,8 +75,8 @@ private:
     const TColor* Row(int Y) const {
         return FPixels->data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
     }
-    // The RGB bytes of the image, row after row, each row preceded by Prefix bytes of Lead.
-    std::string RgbRows(std::size_t Prefix, char Lead) const;
+    // The RGB bytes of row Y (0 <= Y < FHeight) into Out, 3 * FWidth of them.
+    void RgbRow(int Y, std::uint8_t* Out) const;
 
     int FWidth;  // >= 0
     int FHeight; // >= 0
