@@ -46,8 +46,7 @@ int RunUUDecode(const std::vector<std::string>& Raw) {
 
     TTextStream Text(nullptr);
     Text.SetBufSize(0xFFFF);
-    Text.SetSourceStream(
-        std::make_unique<TFileStream>(Args.Positional[0], fmOpenRead | fmShareDenyWrite));
+    Text.SetSourceStream(OpenSeekableSource(Args.Positional[0], fmOpenRead | fmShareDenyWrite));
     TUUDecoder Decoder(nullptr);
     Decoder.SetDirectory(Dir);
     std::int64_t Files = 0;
@@ -81,7 +80,9 @@ const TCommandRegistrar
     Registrar({"uudecode", "TEXT [--dir DIR] [--overwrite]",
                "write the uuencoded files found in TEXT into DIR (default: the current folder), "
                "checking their checksums",
-               RunUUDecode});
+               RunUUDecode,
+               "TEXT may be - for standard input; a pipe, a FIFO or standard input is first copied "
+               "to an\nunnamed temporary file as it arrives (removed when kxtool ends)."});
 
 } // namespace
 } // namespace kestrel::kxtool

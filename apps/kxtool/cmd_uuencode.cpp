@@ -21,6 +21,8 @@ int RunUUEncode(const std::vector<std::string>& Raw) {
         throw TUsageError("--sections must be 1 or more");
     const std::string& File = Args.Positional[0];
     const std::string Name = Args.Value("--name", ExtractFileName(File));
+    if (!std::filesystem::is_regular_file(File))
+        throw TUsageError("FILE must be a regular file, not '" + File + "'");
 
     TEditStream Text(nullptr);
     Text.SetMaxUndoLevels(0);
@@ -44,7 +46,8 @@ int RunUUEncode(const std::vector<std::string>& Raw) {
 
 const TCommandRegistrar Registrar(
     {"uuencode", "FILE --out TEXT [--sections N] [--name NAME]",
-     "write FILE as uuencoded text with checksum lines, in N sections (default 1)", RunUUEncode});
+     "write FILE as uuencoded text with checksum lines, in N sections (default 1)", RunUUEncode,
+     "FILE is read by name and must be a regular file (its size sets the sections)."});
 
 } // namespace
 } // namespace kestrel::kxtool
