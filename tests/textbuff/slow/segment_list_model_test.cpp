@@ -1,10 +1,13 @@
 // Randomized test of the virtual stream list against a string: inserts, cuts and re-insertions
-// of what was cut, with the list, its position and its index checked after every step.
+// of what was cut, with the list, its position and its index checked after every step, with
+// narrow index nodes (deep trees: many splits and merges) and with the default width.
 #include "textbuff/segment_list.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace kestrel {
@@ -21,19 +24,22 @@ std::string ListText(const TSegmentList& List) {
 }
 
 // A list of source and inserted segments against a string, through random inserts, cuts and
-// re-insertions of what was cut (the moves undo and redo make).
-TEST(VirtualStreamRandomTest, MatchesAStringModel) {
+// re-insertions of what was cut (the moves undo and redo make). Now and then a cut takes a large
+// part of the text and its re-insertion brings it back, which empties and refills whole nodes.
+void RunModel(int Fanout, std::uint64_t Seed) {
+    SCOPED_TRACE("fanout " + std::to_string(Fanout) + ", seed " + std::to_string(Seed));
     auto Source = std::make_unique<TMemoryStream>();
     Source->WriteBuffer("The quick brown fox jumps over the lazy dog. 0123456789", 55);
     TMemoryBuffer Store;
-    TVirtualStreamList List;
+    TVirtualStreamList List(Fanout);
     List.Insert(std::make_unique<TStreamSegment>(Source.get(), 0, Source->GetSize()));
     std::string Model = "The quick brown fox jumps over the lazy dog. 0123456789";
     std::vector<std::pair<std::unique_ptr<TSegmentList>, std::string>> Cuts;
-    std::mt19937_64 Rng(7);
+    std::mt19937_64 Rng(Seed);
     const auto Pick = [&](std::int64_t N) {
         return static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 1));
     };
+    int Deepest = 0;
     for (int Step = 0; Step < 4000; ++Step) {
         const std::int64_t Size = static_cast<std::int64_t>(Model.size());
         const std::int64_t Pos = Pick(Size);
@@ -47,7 +53,8 @@ TEST(VirtualStreamRandomTest, MatchesAStringModel) {
             break;
         }
         case 1: {
-            const std::int64_t Count = Pick(std::min<std::int64_t>(8, Size - Pos));
+            const std::int64_t Count =
+                Pick(Rng() % 64 == 0 ? (Size - Pos) / 2 : std::min<std::int64_t>(8, Size - Pos));
             List.Seek(Pos);
             auto Removed = List.Cut(Count);
             const std::string Bytes =
@@ -70,11 +77,22 @@ TEST(VirtualStreamRandomTest, MatchesAStringModel) {
         }
         ASSERT_TRUE(List.IsPositionConsistent()) << "step " << Step;
         ASSERT_EQ(ListText(List), Model) << "step " << Step;
+        Deepest = std::max(Deepest, List.GetIndex().GetDepth());
+    }
+    if (Fanout < 8) {
+        EXPECT_GE(Deepest, 4) << "the index never grew deep: splits and merges went untested";
     }
     Cuts.clear();
     List.Clear();
+    EXPECT_TRUE(List.IsPositionConsistent());
     EXPECT_EQ(Store.GetSize(), Store.GetTop()) << "every inserted byte went back to the store";
     EXPECT_TRUE(Store.IsConsistent());
+}
+
+TEST(VirtualStreamRandomTest, MatchesAStringModel) {
+    RunModel(4, 7);
+    RunModel(6, 8);
+    RunModel(TSegmentIndex::MaxFanout, 9);
 }
 
 } // namespace
