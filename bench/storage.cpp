@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -17,6 +18,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using kestrel::bench::LiveBytes;
 
@@ -118,10 +121,10 @@ BENCHMARK(BM_RandomEdits)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond
 
 // 1,000,000 single-byte inserts and deletes at random places of a 1 GiB text: the cost per edit
 // over the first and over the last 10,000 edits (processor time, which other work on the machine
-// disturbs less than wall time), the heap per segment, and the wall time to save the result and to
-// close the text. The text is the file named by KESTREL_BENCH_FILE (a real file:
-// window refills are system calls), else generated; the result is saved to KESTREL_BENCH_OUT when
-// set (and removed afterwards).
+// disturbs less than wall time), the heap per segment, and the wall time to save the result (the
+// fastest of three saves) and to close the text. The text is the file named by KESTREL_BENCH_FILE
+// (a real file: window refills are system calls), else generated; the result is saved to
+// KESTREL_BENCH_OUT when set (and removed afterwards).
 void BM_ScatteredEdits(benchmark::State& State) {
     const std::int64_t Count = State.range(0);
     constexpr std::int64_t Block = 10000;
@@ -165,14 +168,21 @@ void BM_ScatteredEdits(benchmark::State& State) {
         const auto EditStop = TClock::now();
         const auto Segments = static_cast<double>(Edit->GetSegments().SegmentCount());
         const auto Heap = static_cast<double>(LiveBytes - Before);
+        // The fastest of three saves, each to a new file after the previous one is deleted (as
+        // the peer's runs are measured).
         double SaveSeconds = 0;
         if (OutName != nullptr && *OutName != '\0') {
-            const auto SaveStart = TClock::now();
-            {
-                TFileStream Out(OutName, fmCreate);
-                Edit->CopyToStream(&Out, 0, Edit->GetTextSize());
+            for (int Run = 0; Run < 3; ++Run) {
+                DeleteFile(OutName);
+                sync(); // no writes of earlier work still on their way to the disk
+                const auto SaveStart = TClock::now();
+                {
+                    TFileStream Out(OutName, fmCreate);
+                    Edit->CopyToStream(&Out, 0, Edit->GetTextSize());
+                }
+                const double Took = Seconds(SaveStart, TClock::now());
+                SaveSeconds = Run == 0 ? Took : std::min(SaveSeconds, Took);
             }
-            SaveSeconds = Seconds(SaveStart, TClock::now());
             DeleteFile(OutName);
         }
         const auto CloseStart = TClock::now();

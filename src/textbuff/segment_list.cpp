@@ -423,8 +423,13 @@ std::int64_t TVirtualStreamList::ReadPieces(std::uint8_t* Out, std::int64_t Coun
         std::int64_t Planned = First; // bytes of the output the plan covers
         std::int64_t Wasted = 0;      // bytes of the span that are not wanted
         const std::int64_t WasteLimit = max(Wanted, MinWaste);
+        const TSegmentIndexLeaf* Leaf = Current->IndexLeaf;
         for (const TStreamSegment* T = Current->Next; T != nullptr && Planned < Wanted;
              T = T->Next) {
+            if (T->IndexLeaf != Leaf) { // fetch the segments of the next leaf all at once
+                Leaf = T->IndexLeaf;
+                Index.Prefetch(T, 0, Wanted - Planned);
+            }
             const std::int64_t Take = min(Wanted - Planned, T->Size);
             if (LargePiece > 0 && Take >= LargePiece)
                 break;

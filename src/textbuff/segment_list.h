@@ -213,10 +213,10 @@ private:
     // Reads join pieces of one stream into one read of that stream while the bytes read and not
     // wanted stay below max(bytes wanted, MinWaste) and the read below MaxSpan.
     static constexpr std::int64_t MinWaste = 4096;
-    static constexpr std::int64_t MaxSpan = 256 * 1024;
+    static constexpr std::int64_t MaxSpan = 64 * 1024;
     // CopyToStream writes GatherSize bytes at a time; pieces of DirectCopySize bytes or more are
     // copied on their own.
-    static constexpr std::int64_t GatherSize = 1024 * 1024;
+    static constexpr std::int64_t GatherSize = 64 * 1024;
     static constexpr std::int64_t DirectCopySize = 64 * 1024;
 
     /// Steps to the next segment when the position sits at the end of Current and one follows.
