@@ -319,6 +319,10 @@ void TVirtualStreamList::Clear() {
     CurStart = 0;
     Offset = 0;
     Index.Clear();
+    Indexed = false;
+    Count = 0;
+    if (S == nullptr)
+        return;
     // Blocks handed back in random order would each cost a search of the free list; in
     // ascending order each one joins the block freed before it.
     struct TBlock {
@@ -385,12 +389,48 @@ void TVirtualStreamList::Seek(std::int64_t Pos) {
             Current = S;
             CurStart = Start;
         } else {
-            Current = Index.Find(Pos, CurStart);
+            Current = Locate(Pos, CurStart);
         }
     }
     if (Current == nullptr || Pos < CurStart || Pos > CurStart + Current->Size)
         RaiseInternalError("Internal Seek Error");
     Offset = Pos - CurStart;
+}
+
+void TVirtualStreamList::Linked(TStreamSegment* Seg) {
+    ++Count;
+    if (Indexed) {
+        Index.InsertAfter(Seg->Prev, Seg);
+    } else if (Count > IndexFrom) {
+        for (TStreamSegment* S = Head; S != nullptr; S = S->Next)
+            Index.InsertAfter(S->Prev, S);
+        Indexed = true;
+    }
+}
+
+void TVirtualStreamList::Unlinking(TStreamSegment* Seg) {
+    --Count;
+    if (Indexed)
+        Index.Remove(Seg);
+}
+
+void TVirtualStreamList::Resized(TStreamSegment* Seg, std::int64_t Delta) {
+    if (Indexed)
+        Index.Resized(Seg, Delta);
+}
+
+TStreamSegment* TVirtualStreamList::Locate(std::int64_t Pos, std::int64_t& SegStart) const {
+    if (Indexed)
+        return Index.Find(Pos, SegStart);
+    std::int64_t Start = 0;
+    for (TStreamSegment* S = Head; S != nullptr; S = S->Next) {
+        if (Pos < Start + S->Size) {
+            SegStart = Start;
+            return Pos >= Start ? S : nullptr;
+        }
+        Start += S->Size;
+    }
+    return nullptr;
 }
 
 void TVirtualStreamList::NormaliseBoundary() {
@@ -637,8 +677,12 @@ void TVirtualStreamList::InsertSegmentList(std::unique_ptr<TSegmentList> List) {
 }
 
 bool TVirtualStreamList::IsPositionConsistent() const {
-    if (!IsConsistent() || !Index.IsConsistent(Head))
+    if (!IsConsistent() || Count != SegmentCount() ||
+        !(Indexed ? Index.IsConsistent(Head) : Index.GetDepth() == 0 && Count <= IndexFrom))
         return false;
+    for (const TStreamSegment* S = Head; !Indexed && S != nullptr; S = S->Next)
+        if (S->IndexLeaf != nullptr)
+            return false;
     if (Head == nullptr)
         return Current == nullptr && CurStart == 0 && Offset == 0;
     std::int64_t Start = 0;

@@ -166,8 +166,9 @@ public:
 /// A segment list read as one continuous stream with a current position, CurStart + Offset.
 /// Current is the segment holding the position (nullptr when the list is empty); a position on
 /// a boundary is at the start of the later segment, except at the very end of the text, where
-/// Current is the last segment and Offset its size. Seeking steps from Current to a neighbour,
-/// and uses the position index for anything farther.
+/// Current is the last segment and Offset its size. Seeking steps from Current to a nearby
+/// position, and uses the position index (once the list has more than a few segments) for
+/// anything farther.
 class TVirtualStreamList : public TSegmentList {
 public:
     /// IndexFanout: entries per node of the position index (see TSegmentIndex).
@@ -201,9 +202,9 @@ public:
     const TSegmentIndex& GetIndex() const { return Index; }
 
 protected:
-    void Linked(TStreamSegment* Seg) override { Index.InsertAfter(Seg->Prev, Seg); }
-    void Unlinking(TStreamSegment* Seg) override { Index.Remove(Seg); }
-    void Resized(TStreamSegment* Seg, std::int64_t Delta) override { Index.Resized(Seg, Delta); }
+    void Linked(TStreamSegment* Seg) override;
+    void Unlinking(TStreamSegment* Seg) override;
+    void Resized(TStreamSegment* Seg, std::int64_t Delta) override;
 
 private:
     // Seek steps through up to NearbySteps segments to a position at most NearbyBytes from
@@ -219,6 +220,12 @@ private:
     static constexpr std::int64_t GatherSize = 64 * 1024;
     static constexpr std::int64_t DirectCopySize = 64 * 1024;
 
+    // A list of a few segments (an opened file, a few edits) is walked to find a position; the
+    // index is built when it grows past IndexFrom segments.
+    static constexpr std::int64_t IndexFrom = 16;
+
+    /// The segment holding Pos (0 <= Pos < Size) and the position of its first byte.
+    TStreamSegment* Locate(std::int64_t Pos, std::int64_t& SegStart) const;
     /// Steps to the next segment when the position sits at the end of Current and one follows.
     void NormaliseBoundary();
     /// Reads Count bytes at the position into Out and moves past them, joining nearby pieces of
@@ -229,7 +236,9 @@ private:
                             std::vector<std::uint8_t>& Scratch, std::int64_t LargePiece,
                             bool& Ended);
 
-    TSegmentIndex Index;
+    TSegmentIndex Index;    // holds every segment when Indexed; empty otherwise
+    bool Indexed = false;   // set when the list grows past IndexFrom segments, until Clear
+    std::int64_t Count = 0; // the number of segments
     std::vector<std::uint8_t> ReadScratch; // for Read; at most MaxSpan bytes
 
     TStreamSegment* Current = nullptr; // holds the position; nullptr only in an empty list
