@@ -183,9 +183,12 @@ public:
     void Seek(std::int64_t Pos);
     /// Reads Count bytes at the position and moves past them. Raises EReadError on an empty list
     /// or when fewer than Count bytes follow; returns fewer only when a segment's stream gives
-    /// fewer bytes than the segment claims (it shrank), stopping there.
+    /// fewer bytes than the segment claims (it shrank), stopping there. Pieces that lie close
+    /// together in one stream are read from it with one call.
     std::int64_t Read(void* Buffer, std::int64_t Count);
-    /// Writes Count bytes from the position to Stream, segment by segment.
+    /// Writes Count bytes from the position to Stream and moves past them: short pieces gathered
+    /// into large writes, long ones copied from their stream on their own. Raises EReadError
+    /// when a segment's stream gives fewer bytes than the segment claims.
     void CopyToStream(TStream* Stream, std::int64_t Count);
     /// Inserts Seg at the position and leaves the position just after it.
     void Insert(std::unique_ptr<TStreamSegment> Seg);
@@ -199,6 +202,7 @@ public:
     std::int64_t GetOffset() const { return Offset; }
     /// IsConsistent, and the position fields and the index agree with the list.
     bool IsPositionConsistent() const;
+    /// The position index, for tests and diagnostics (empty while the list is short).
     const TSegmentIndex& GetIndex() const { return Index; }
 
 protected:
