@@ -2,13 +2,13 @@
 #include "textbuff/segment_list.h"
 
 #include "host/exceptions.h"
+#include "host/scope_guard.h"
 #include "macros/macros.h"
 #include "textbuff/text_buffer.h"
 
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 namespace kestrel {
@@ -304,6 +304,47 @@ TMemoryBuffer::TMemoryBuffer() {
     Stream = std::make_unique<TMemoryStream>();
 }
 
+namespace {
+
+/// Destroys the segments of a chain linked through Next (without handing blocks back).
+void DeleteChain(TStreamSegment*& Chain) {
+    while (Chain != nullptr) {
+        const std::unique_ptr<TStreamSegment> Dead(Chain);
+        Chain = Chain->Next;
+    }
+}
+
+/// Sorts a chain linked through Next by Start (0 .. MaxStart), ascending: a radix sort, a few
+/// passes over the chain and no memory in proportion to it.
+TStreamSegment* SortByStart(TStreamSegment* Chain, std::int64_t MaxStart) {
+    constexpr int DigitBits = 11;
+    constexpr std::size_t Buckets = std::size_t{1} << DigitBits;
+    std::vector<TStreamSegment*> Heads(Buckets);
+    std::vector<TStreamSegment*> Tails(Buckets);
+    for (int Shift = 0; Shift == 0 || (Shift < 63 && (MaxStart >> Shift) > 0); Shift += DigitBits) {
+        std::fill(Heads.begin(), Heads.end(), nullptr);
+        std::fill(Tails.begin(), Tails.end(), nullptr);
+        while (Chain != nullptr) {
+            TStreamSegment* const Seg = Chain;
+            Chain = Seg->Next;
+            Seg->Next = nullptr;
+            const auto Digit = static_cast<std::size_t>(Seg->Start >> Shift) & (Buckets - 1);
+            (Tails[Digit] != nullptr ? Tails[Digit]->Next : Heads[Digit]) = Seg;
+            Tails[Digit] = Seg;
+        }
+        TStreamSegment* Last = nullptr;
+        for (std::size_t Digit = 0; Digit < Buckets; ++Digit) {
+            if (Heads[Digit] == nullptr)
+                continue;
+            (Last != nullptr ? Last->Next : Chain) = Heads[Digit];
+            Last = Tails[Digit];
+        }
+    }
+    return Chain;
+}
+
+} // namespace
+
 // --- TVirtualStreamList ---------------------------------------------------------------------
 
 TVirtualStreamList::~TVirtualStreamList() {
@@ -323,31 +364,51 @@ void TVirtualStreamList::Clear() {
     Count = 0;
     if (S == nullptr)
         return;
-    // Blocks handed back in random order would each cost a search of the free list; in
-    // ascending order each one joins the block freed before it.
-    struct TBlock {
+    // Blocks handed back in the order of the text, random in their store, would each cost a
+    // search of the free list. So the inserted-text segments are chained apart (through Next),
+    // one chain per free list, sorted by Start and handed back in ascending order, where each one
+    // joins the block freed before it. Segments of other streams go at once.
+    struct TChain {
         TFreeList* FreeList;
-        std::int64_t Start;
-        std::unique_ptr<TStreamSegment> Seg;
+        TStreamSegment* Head;
+        std::int64_t MaxStart;
     };
-    std::vector<TBlock> Blocks;
+    std::vector<TChain> Chains; // as many as free lists: one, in an edit stream
+    // What is left when something fails (the free list cannot grow) is destroyed without being
+    // handed back, rather than lost.
+    const TScopeFail DropRest([&] {
+        DeleteChain(S);
+        for (TChain& Chain : Chains)
+            DeleteChain(Chain.Head);
+    });
     while (S != nullptr) {
-        std::unique_ptr<TStreamSegment> Seg(S);
+        TStreamSegment* const Seg = S;
         S = S->Next;
         Seg->Prev = nullptr;
         Seg->Next = nullptr;
         Seg->IndexLeaf = nullptr;
-        if (const auto* Block = dynamic_cast<const TAllocatedSegment*>(Seg.get()))
-            Blocks.push_back({Block->FreeList, Block->Start, std::move(Seg)});
-        else
-            Dispose(std::move(Seg), this);
+        auto* const Block = dynamic_cast<TAllocatedSegment*>(Seg);
+        if (Block == nullptr) {
+            Dispose(std::unique_ptr<TStreamSegment>(Seg), this);
+            continue;
+        }
+        auto Chain = std::find_if(Chains.begin(), Chains.end(),
+                                  [&](const TChain& C) { return C.FreeList == Block->FreeList; });
+        if (Chain == Chains.end())
+            Chain = Chains.insert(Chains.end(), {Block->FreeList, nullptr, 0});
+        Seg->Next = Chain->Head;
+        Chain->Head = Seg;
+        Chain->MaxStart = max(Chain->MaxStart, Seg->Start);
     }
-    std::sort(Blocks.begin(), Blocks.end(), [](const TBlock& A, const TBlock& B) {
-        return std::less<>()(A.FreeList, B.FreeList) ||
-               (A.FreeList == B.FreeList && A.Start < B.Start);
-    });
-    for (TBlock& Block : Blocks)
-        Dispose(std::move(Block.Seg), this);
+    for (TChain& Chain : Chains) {
+        Chain.Head = SortByStart(Chain.Head, Chain.MaxStart);
+        while (Chain.Head != nullptr) {
+            TStreamSegment* const Seg = Chain.Head;
+            Chain.Head = Seg->Next;
+            Seg->Next = nullptr;
+            Dispose(std::unique_ptr<TStreamSegment>(Seg), this);
+        }
+    }
 }
 
 void TVirtualStreamList::Seek(std::int64_t Pos) {
