@@ -387,9 +387,10 @@ void TVirtualStreamList::Clear() {
         Seg->Prev = nullptr;
         Seg->Next = nullptr;
         Seg->IndexLeaf = nullptr;
+        std::unique_ptr<TStreamSegment> Owned(Seg); // until it is in a chain
         auto* const Block = dynamic_cast<TAllocatedSegment*>(Seg);
         if (Block == nullptr) {
-            Dispose(std::unique_ptr<TStreamSegment>(Seg), this);
+            Dispose(std::move(Owned), this);
             continue;
         }
         auto Chain = std::find_if(Chains.begin(), Chains.end(),
@@ -397,7 +398,7 @@ void TVirtualStreamList::Clear() {
         if (Chain == Chains.end())
             Chain = Chains.insert(Chains.end(), {Block->FreeList, nullptr, 0});
         Seg->Next = Chain->Head;
-        Chain->Head = Seg;
+        Chain->Head = Owned.release();
         Chain->MaxStart = max(Chain->MaxStart, Seg->Start);
     }
     for (TChain& Chain : Chains) {
