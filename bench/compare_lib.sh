@@ -59,3 +59,30 @@ ensure_file() {
   fi
   echo "$path"
 }
+
+# figure_in UNIT LABEL OURS PEER PEER_NAME [LIMIT]: as figure, for values in UNIT (ms, us, KB...).
+figure_in() {
+  local unit=$1 label=$2 ours=$3 peer=$4 peer_name=$5 limit=${6:-}
+  awk -v u="$unit" -v l="$label" -v o="$ours" -v p="$peer" -v n="$peer_name" -v lim="$limit" 'BEGIN {
+    r = (p > 0) ? o / p : 0
+    verdict = ""
+    if (lim != "") verdict = (r <= lim) ? sprintf("  (limit %sx: ok)", lim) : sprintf("  (limit %sx: OVER)", lim)
+    printf "  %-46s %9.3f %-2s  %-14s %9.3f %-2s  ratio %6.2f%s\n", l, o, u, n, p, u, r, verdict
+  }'
+}
+
+# within_limit LABEL VALUE UNIT LIMIT: a figure without a peer, against an absolute limit.
+within_limit() {
+  awk -v l="$1" -v v="$2" -v u="$3" -v lim="$4" 'BEGIN {
+    printf "  %-46s %9.3f %-2s  (limit %s %s: %s)\n", l, v, u, lim, u, (v <= lim) ? "ok" : "OVER" }'
+}
+
+# bench_counters PROGRAM FILTER: runs the microbenchmarks of PROGRAM matching FILTER (the
+# environment passes through) and prints "NAME VALUE" for each counter of the first one.
+bench_counters() {
+  "$1" --benchmark_filter="$2" --benchmark_format=json 2>/dev/null | awk '
+    /"benchmarks"/ { inside = 1 }
+    inside && /^    }/ { exit }
+    inside && /^      "[A-Za-z_0-9]+": -?[0-9.]+(e[-+]?[0-9]+)?,?$/ {
+      name = $1; gsub(/[":]/, "", name); value = $2; sub(/,$/, "", value); print name, value }'
+}

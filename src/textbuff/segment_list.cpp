@@ -2,10 +2,13 @@
 #include "textbuff/segment_list.h"
 
 #include "host/exceptions.h"
+#include "host/scope_guard.h"
 #include "macros/macros.h"
 #include "textbuff/text_buffer.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <vector>
 
 namespace kestrel {
@@ -301,134 +304,46 @@ TMemoryBuffer::TMemoryBuffer() {
     Stream = std::make_unique<TMemoryStream>();
 }
 
-// --- TSegmentIndex -------------------------------------------------------------------------
+namespace {
 
-void TSegmentIndex::ReplaceChild(TStreamSegment* Parent, TStreamSegment* Old, TStreamSegment* New) {
-    if (Parent == nullptr)
-        Root = New;
-    else if (Parent->Index.Left == Old)
-        Parent->Index.Left = New;
-    else
-        Parent->Index.Right = New;
-}
-
-void TSegmentIndex::RotateUp(TStreamSegment* Seg) {
-    TStreamSegment* const Parent = Seg->Index.Parent;
-    TStreamSegment* const Grand = Parent->Index.Parent;
-    if (Parent->Index.Left == Seg) {
-        Parent->Index.Left = Seg->Index.Right;
-        if (Seg->Index.Right != nullptr)
-            Seg->Index.Right->Index.Parent = Parent;
-        Seg->Index.Right = Parent;
-    } else {
-        Parent->Index.Right = Seg->Index.Left;
-        if (Seg->Index.Left != nullptr)
-            Seg->Index.Left->Index.Parent = Parent;
-        Seg->Index.Left = Parent;
+/// Destroys the segments of a chain linked through Next (without handing blocks back).
+void DeleteChain(TStreamSegment*& Chain) {
+    while (Chain != nullptr) {
+        const std::unique_ptr<TStreamSegment> Dead(Chain);
+        Chain = Chain->Next;
     }
-    Parent->Index.Parent = Seg;
-    Seg->Index.Parent = Grand;
-    ReplaceChild(Grand, Parent, Seg);
-    Parent->Index.Sum = SumOf(Parent->Index.Left) + Parent->Size + SumOf(Parent->Index.Right);
-    Seg->Index.Sum = SumOf(Seg->Index.Left) + Seg->Size + SumOf(Seg->Index.Right);
 }
 
-void TSegmentIndex::InsertAfter(TStreamSegment* After, TStreamSegment* Seg) {
-    Seed ^= Seed << 13;
-    Seed ^= Seed >> 17;
-    Seed ^= Seed << 5;
-    Seg->Index = {nullptr, nullptr, nullptr, Seg->Size, Seed};
-    if (Root == nullptr) {
-        Root = Seg;
-        return;
-    }
-    // The in-order successor's slot: After's right child, or the leftmost place below it.
-    TStreamSegment* Parent;
-    if (After == nullptr || After->Index.Right != nullptr) {
-        Parent = After == nullptr ? Root : After->Index.Right;
-        while (Parent->Index.Left != nullptr)
-            Parent = Parent->Index.Left;
-        Parent->Index.Left = Seg;
-    } else {
-        Parent = After;
-        Parent->Index.Right = Seg;
-    }
-    Seg->Index.Parent = Parent;
-    for (TStreamSegment* Up = Parent; Up != nullptr; Up = Up->Index.Parent)
-        Up->Index.Sum += Seg->Size;
-    while (Seg->Index.Parent != nullptr && Seg->Index.Parent->Index.Priority < Seg->Index.Priority)
-        RotateUp(Seg);
-}
-
-void TSegmentIndex::Remove(TStreamSegment* Seg) {
-    // Rotate it down until it has at most one child, then splice it out.
-    while (Seg->Index.Left != nullptr && Seg->Index.Right != nullptr) {
-        TStreamSegment* const Child =
-            Seg->Index.Left->Index.Priority > Seg->Index.Right->Index.Priority ? Seg->Index.Left
-                                                                               : Seg->Index.Right;
-        RotateUp(Child);
-    }
-    TStreamSegment* const Child = Seg->Index.Left != nullptr ? Seg->Index.Left : Seg->Index.Right;
-    TStreamSegment* const Parent = Seg->Index.Parent;
-    if (Child != nullptr)
-        Child->Index.Parent = Parent;
-    ReplaceChild(Parent, Seg, Child);
-    for (TStreamSegment* Up = Parent; Up != nullptr; Up = Up->Index.Parent)
-        Up->Index.Sum -= Seg->Size;
-    Seg->Index = {};
-}
-
-void TSegmentIndex::Resized(TStreamSegment* Seg, std::int64_t Delta) {
-    for (TStreamSegment* Up = Seg; Up != nullptr; Up = Up->Index.Parent)
-        Up->Index.Sum += Delta;
-}
-
-TStreamSegment* TSegmentIndex::Find(std::int64_t Pos, std::int64_t& SegStart) const {
-    std::int64_t Base = 0;
-    for (TStreamSegment* Node = Root; Node != nullptr;) {
-        const std::int64_t Left = SumOf(Node->Index.Left);
-        if (Pos < Base + Left) {
-            Node = Node->Index.Left;
-        } else if (Pos < Base + Left + Node->Size) {
-            SegStart = Base + Left;
-            return Node;
-        } else {
-            Base += Left + Node->Size;
-            Node = Node->Index.Right;
+/// Sorts a chain linked through Next by Start (0 .. MaxStart), ascending: a radix sort, a few
+/// passes over the chain and no memory in proportion to it.
+TStreamSegment* SortByStart(TStreamSegment* Chain, std::int64_t MaxStart) {
+    constexpr int DigitBits = 11;
+    constexpr std::size_t Buckets = std::size_t{1} << DigitBits;
+    std::vector<TStreamSegment*> Heads(Buckets);
+    std::vector<TStreamSegment*> Tails(Buckets);
+    for (int Shift = 0; Shift == 0 || (Shift < 63 && (MaxStart >> Shift) > 0); Shift += DigitBits) {
+        std::fill(Heads.begin(), Heads.end(), nullptr);
+        std::fill(Tails.begin(), Tails.end(), nullptr);
+        while (Chain != nullptr) {
+            TStreamSegment* const Seg = Chain;
+            Chain = Seg->Next;
+            Seg->Next = nullptr;
+            const auto Digit = static_cast<std::size_t>(Seg->Start >> Shift) & (Buckets - 1);
+            (Tails[Digit] != nullptr ? Tails[Digit]->Next : Heads[Digit]) = Seg;
+            Tails[Digit] = Seg;
+        }
+        TStreamSegment* Last = nullptr;
+        for (std::size_t Digit = 0; Digit < Buckets; ++Digit) {
+            if (Heads[Digit] == nullptr)
+                continue;
+            (Last != nullptr ? Last->Next : Chain) = Heads[Digit];
+            Last = Tails[Digit];
         }
     }
-    return nullptr;
+    return Chain;
 }
 
-bool TSegmentIndex::IsConsistent(const TStreamSegment* Head) const {
-    // Walk the tree in order next to the list.
-    const TStreamSegment* Expected = Head;
-    const TStreamSegment* Node = Root;
-    if (Node != nullptr && Node->Index.Parent != nullptr)
-        return false;
-    std::vector<const TStreamSegment*> Stack;
-    while (Node != nullptr || !Stack.empty()) {
-        while (Node != nullptr) {
-            const TStreamSegment* L = Node->Index.Left;
-            const TStreamSegment* R = Node->Index.Right;
-            if (Node->Index.Sum != SumOf(L) + Node->Size + SumOf(R) ||
-                (L != nullptr &&
-                 (L->Index.Parent != Node || L->Index.Priority > Node->Index.Priority)) ||
-                (R != nullptr &&
-                 (R->Index.Parent != Node || R->Index.Priority > Node->Index.Priority)))
-                return false;
-            Stack.push_back(Node);
-            Node = L;
-        }
-        Node = Stack.back();
-        Stack.pop_back();
-        if (Node != Expected)
-            return false;
-        Expected = Expected->Next;
-        Node = Node->Index.Right;
-    }
-    return Expected == nullptr;
-}
+} // namespace
 
 // --- TVirtualStreamList ---------------------------------------------------------------------
 
@@ -437,10 +352,64 @@ TVirtualStreamList::~TVirtualStreamList() {
 }
 
 void TVirtualStreamList::Clear() {
-    TSegmentList::Clear();
+    TStreamSegment* S = Head;
+    Head = nullptr;
+    Tail = nullptr;
+    Size = 0;
     Current = nullptr;
     CurStart = 0;
     Offset = 0;
+    Index.Clear();
+    Indexed = false;
+    Count = 0;
+    if (S == nullptr)
+        return;
+    // Blocks handed back in the order of the text, random in their store, would each cost a
+    // search of the free list. So the inserted-text segments are chained apart (through Next),
+    // one chain per free list, sorted by Start and handed back in ascending order, where each one
+    // joins the block freed before it. Segments of other streams go at once.
+    struct TChain {
+        TFreeList* FreeList;
+        TStreamSegment* Head;
+        std::int64_t MaxStart;
+    };
+    std::vector<TChain> Chains; // as many as free lists: one, in an edit stream
+    // What is left when something fails (the free list cannot grow) is destroyed without being
+    // handed back, rather than lost.
+    const TScopeFail DropRest([&] {
+        DeleteChain(S);
+        for (TChain& Chain : Chains)
+            DeleteChain(Chain.Head);
+    });
+    while (S != nullptr) {
+        TStreamSegment* const Seg = S;
+        S = S->Next;
+        Seg->Prev = nullptr;
+        Seg->Next = nullptr;
+        Seg->IndexLeaf = nullptr;
+        std::unique_ptr<TStreamSegment> Owned(Seg); // until it is in a chain
+        auto* const Block = dynamic_cast<TAllocatedSegment*>(Seg);
+        if (Block == nullptr) {
+            Dispose(std::move(Owned), this);
+            continue;
+        }
+        auto Chain = std::find_if(Chains.begin(), Chains.end(),
+                                  [&](const TChain& C) { return C.FreeList == Block->FreeList; });
+        if (Chain == Chains.end())
+            Chain = Chains.insert(Chains.end(), {Block->FreeList, nullptr, 0});
+        Seg->Next = Chain->Head;
+        Chain->Head = Owned.release();
+        Chain->MaxStart = max(Chain->MaxStart, Seg->Start);
+    }
+    for (TChain& Chain : Chains) {
+        Chain.Head = SortByStart(Chain.Head, Chain.MaxStart);
+        while (Chain.Head != nullptr) {
+            TStreamSegment* const Seg = Chain.Head;
+            Chain.Head = Seg->Next;
+            Seg->Next = nullptr;
+            Dispose(std::unique_ptr<TStreamSegment>(Seg), this);
+        }
+    }
 }
 
 void TVirtualStreamList::Seek(std::int64_t Pos) {
@@ -455,23 +424,75 @@ void TVirtualStreamList::Seek(std::int64_t Pos) {
     if (Pos < 0 || Pos > Size)
         RaiseInternalError("Internal Seek Error");
     assert(Current != nullptr && "a non-empty list always has a current segment");
-    // Nearby positions (reading on, a pending edit next to the window) step from Current.
-    if (Pos < CurStart && Current->Prev != nullptr && Pos >= CurStart - Current->Prev->Size) {
-        Current = Current->Prev;
-        CurStart -= Current->Size;
-    } else if (Pos >= CurStart + Current->Size && Current->Next != nullptr &&
-               Pos < CurStart + Current->Size + Current->Next->Size) {
-        CurStart += Current->Size;
-        Current = Current->Next;
-    } else if (Pos == Size) {
+    if (Pos == Size) {
         Current = Tail;
         CurStart = Size - Tail->Size;
-    } else if (Pos < CurStart || Pos >= CurStart + Current->Size) {
-        Current = Index.Find(Pos, CurStart);
+    } else {
+        // Nearby positions (reading on, a pending edit in the window just read) are a few steps
+        // from Current, through segments that are likely still in the processor's cache; far
+        // ones are found at once.
+        const bool Near =
+            Pos >= CurStart - NearbyBytes && Pos < CurStart + Current->Size + NearbyBytes;
+        TStreamSegment* S = Current;
+        std::int64_t Start = CurStart;
+        for (int Steps = 0; Near && S != nullptr && Steps < NearbySteps; ++Steps) {
+            if (Pos < Start) {
+                S = S->Prev;
+                if (S != nullptr)
+                    Start -= S->Size;
+            } else if (Pos >= Start + S->Size) {
+                Start += S->Size;
+                S = S->Next;
+            } else {
+                break;
+            }
+        }
+        if (S != nullptr && Pos >= Start && Pos < Start + S->Size) {
+            Current = S;
+            CurStart = Start;
+        } else {
+            Current = Locate(Pos, CurStart);
+        }
     }
     if (Current == nullptr || Pos < CurStart || Pos > CurStart + Current->Size)
         RaiseInternalError("Internal Seek Error");
     Offset = Pos - CurStart;
+}
+
+void TVirtualStreamList::Linked(TStreamSegment* Seg) {
+    ++Count;
+    if (Indexed) {
+        Index.InsertAfter(Seg->Prev, Seg);
+    } else if (Count > IndexFrom) {
+        for (TStreamSegment* S = Head; S != nullptr; S = S->Next)
+            Index.InsertAfter(S->Prev, S);
+        Indexed = true;
+    }
+}
+
+void TVirtualStreamList::Unlinking(TStreamSegment* Seg) {
+    --Count;
+    if (Indexed)
+        Index.Remove(Seg);
+}
+
+void TVirtualStreamList::Resized(TStreamSegment* Seg, std::int64_t Delta) {
+    if (Indexed)
+        Index.Resized(Seg, Delta);
+}
+
+TStreamSegment* TVirtualStreamList::Locate(std::int64_t Pos, std::int64_t& SegStart) const {
+    if (Indexed)
+        return Index.Find(Pos, SegStart);
+    std::int64_t Start = 0;
+    for (TStreamSegment* S = Head; S != nullptr; S = S->Next) {
+        if (Pos < Start + S->Size) {
+            SegStart = Start;
+            return Pos >= Start ? S : nullptr;
+        }
+        Start += S->Size;
+    }
+    return nullptr;
 }
 
 void TVirtualStreamList::NormaliseBoundary() {
@@ -482,6 +503,91 @@ void TVirtualStreamList::NormaliseBoundary() {
     }
 }
 
+std::int64_t TVirtualStreamList::ReadPieces(std::uint8_t* Out, std::int64_t Count,
+                                            std::vector<std::uint8_t>& Scratch,
+                                            std::int64_t LargePiece, bool& Ended) {
+    Ended = false;
+    std::int64_t Done = 0;
+    NormaliseBoundary();
+    Index.Prefetch(Current, Offset, min(Count, MaxSpan));
+    while (Done < Count) {
+        NormaliseBoundary();
+        const std::int64_t Wanted = Count - Done;
+        const std::int64_t First = min(Wanted, Current->Size - Offset);
+        if (LargePiece > 0 && Done > 0 && First >= LargePiece)
+            break;
+        // Plan one read of Current's stream that also covers the following pieces of that stream
+        // lying just after each other in it (an edited text is mostly the source in order, cut
+        // into pieces by small edits). Pieces of other streams in between are read on their own.
+        TStream* const Source = Current->Stream;
+        const std::int64_t SpanStart = Current->Start + Offset;
+        std::int64_t SpanEnd = SpanStart + First;
+        std::int64_t Planned = First; // bytes of the output the plan covers
+        std::int64_t Wasted = 0;      // bytes of the span that are not wanted
+        const std::int64_t WasteLimit = max(Wanted, MinWaste);
+        const TSegmentIndexLeaf* Leaf = Current->IndexLeaf;
+        for (const TStreamSegment* T = Current->Next; T != nullptr && Planned < Wanted;
+             T = T->Next) {
+            if (T->IndexLeaf != Leaf) { // fetch the segments of the next leaf all at once
+                Leaf = T->IndexLeaf;
+                Index.Prefetch(T, 0, Wanted - Planned);
+            }
+            const std::int64_t Take = min(Wanted - Planned, T->Size);
+            if (LargePiece > 0 && Take >= LargePiece)
+                break;
+            if (T->Stream == Source) {
+                const std::int64_t Gap = T->Start - SpanEnd;
+                if (Gap < 0 || Wasted + Gap > WasteLimit || T->Start + Take - SpanStart > MaxSpan)
+                    break;
+                Wasted += Gap;
+                SpanEnd = T->Start + Take;
+            }
+            Planned += Take;
+        }
+        if (SpanEnd - SpanStart == First) { // nothing joins: straight into the output
+            const std::int64_t Got = Current->Read(Out + Done, Offset, First);
+            Done += Got;
+            Offset += Got;
+            if (Got < First) {
+                Ended = true; // the segment's stream ended early: stop rather than ask again
+                break;
+            }
+            continue;
+        }
+        const std::int64_t Span = SpanEnd - SpanStart;
+        if (static_cast<std::int64_t>(Scratch.size()) < Span)
+            Scratch.resize(static_cast<std::size_t>(Span));
+        std::int64_t Got = 0;
+        while (Got < Span) {
+            const std::int64_t N =
+                Source->ReadAt(SpanStart + Got, Scratch.data() + Got, Span - Got);
+            if (N <= 0)
+                break;
+            Got += N;
+        }
+        for (std::int64_t Copied = 0; Copied < Planned && !Ended;) {
+            NormaliseBoundary();
+            const std::int64_t Take = min(Planned - Copied, Current->Size - Offset);
+            std::int64_t Have;
+            if (Current->Stream == Source) {
+                const std::int64_t At = Current->Start + Offset - SpanStart;
+                Have = max(0, min(Take, Got - At));
+                std::memcpy(Out + Done, Scratch.data() + At, static_cast<std::size_t>(Have));
+            } else {
+                Have = Current->Read(Out + Done, Offset, Take);
+            }
+            Done += Have;
+            Offset += Have;
+            Copied += Have;
+            Ended = Have < Take;
+        }
+        if (Ended)
+            break;
+    }
+    NormaliseBoundary();
+    return Done;
+}
+
 std::int64_t TVirtualStreamList::Read(void* Buffer, std::int64_t Count) {
     if (Count < 1)
         return 0;
@@ -489,21 +595,8 @@ std::int64_t TVirtualStreamList::Read(void* Buffer, std::int64_t Count) {
         throw EReadError("Attempted read of empty Virtual Stream");
     if (Size - GetPosition() < Count)
         throw EReadError("Read beyond End of Virtual Stream");
-    auto* Out = static_cast<std::uint8_t*>(Buffer);
-    std::int64_t Done = 0;
-    while (Done < Count) {
-        NormaliseBoundary();
-        const std::int64_t N = min(Count - Done, Current->Size - Offset);
-        if (N <= 0)
-            throw EReadError("Read beyond End of Virtual Stream");
-        const std::int64_t Got = Current->Read(Out + Done, Offset, N);
-        Done += Got;
-        Offset += Got;
-        if (Got < N)
-            break; // the segment's stream ended early: stop rather than ask again forever
-    }
-    NormaliseBoundary();
-    return Done;
+    bool Ended = false;
+    return ReadPieces(static_cast<std::uint8_t*>(Buffer), Count, ReadScratch, 0, Ended);
 }
 
 void TVirtualStreamList::CopyToStream(TStream* Stream, std::int64_t Count) {
@@ -511,14 +604,42 @@ void TVirtualStreamList::CopyToStream(TStream* Stream, std::int64_t Count) {
         return;
     if (Head == nullptr || Size - GetPosition() < Count)
         throw EReadError("Read beyond End of Virtual Stream");
+    // Small pieces are gathered into large writes, so that a text of many pieces costs a write
+    // call per GatherSize bytes rather than one per piece; large pieces go straight from their
+    // stream (between files, inside the operating system).
+    std::vector<std::uint8_t> Gather;
+    std::vector<std::uint8_t> Scratch;
+    std::int64_t Filled = 0;
+    const auto Flush = [&] {
+        if (Filled > 0)
+            Stream->WriteBuffer(Gather.data(), Filled);
+        Filled = 0;
+    };
     while (Count > 0) {
         NormaliseBoundary();
-        const std::int64_t N = min(Count, Current->Size - Offset);
-        Current->Stream->Seek(Current->Start + Offset, soFromBeginning);
-        Stream->CopyFrom(Current->Stream, N);
-        Offset += N;
-        Count -= N;
+        const std::int64_t Piece = min(Count, Current->Size - Offset);
+        if (Piece >= DirectCopySize) {
+            Flush();
+            Current->Stream->Seek(Current->Start + Offset, soFromBeginning);
+            Stream->CopyFrom(Current->Stream, Piece);
+            Offset += Piece;
+            Count -= Piece;
+            continue;
+        }
+        if (Gather.empty())
+            Gather.resize(static_cast<std::size_t>(min(Count, GatherSize)));
+        const std::int64_t Room = static_cast<std::int64_t>(Gather.size()) - Filled;
+        bool Ended = false;
+        const std::int64_t Got =
+            ReadPieces(Gather.data() + Filled, min(Count, Room), Scratch, DirectCopySize, Ended);
+        if (Ended)
+            throw EReadError("Stream read error");
+        Filled += Got;
+        Count -= Got;
+        if (Filled == static_cast<std::int64_t>(Gather.size()))
+            Flush();
     }
+    Flush();
     NormaliseBoundary();
 }
 
@@ -618,8 +739,12 @@ void TVirtualStreamList::InsertSegmentList(std::unique_ptr<TSegmentList> List) {
 }
 
 bool TVirtualStreamList::IsPositionConsistent() const {
-    if (!IsConsistent() || !Index.IsConsistent(Head))
+    if (!IsConsistent() || Count != SegmentCount() ||
+        !(Indexed ? Index.IsConsistent(Head) : Index.GetDepth() == 0 && Count <= IndexFrom))
         return false;
+    for (const TStreamSegment* S = Head; !Indexed && S != nullptr; S = S->Next)
+        if (S->IndexLeaf != nullptr)
+            return false;
     if (Head == nullptr)
         return Current == nullptr && CurStart == 0 && Offset == 0;
     std::int64_t Start = 0;

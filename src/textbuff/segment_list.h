@@ -4,10 +4,12 @@
 
 #include "host/object.h"
 #include "host/streams.h"
+#include "textbuff/segment_index.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace kestrel {
 
@@ -48,15 +50,8 @@ public:
     TStreamSegment* Prev = nullptr; // neighbours in the owning list; nullptr at the ends
     TStreamSegment* Next = nullptr;
 
-    /// The segment's node in a position index (used by TVirtualStreamList only): a tree whose
-    /// in-order sequence is the list and whose nodes carry the size of their subtree.
-    struct TIndexNode {
-        TStreamSegment* Left = nullptr;
-        TStreamSegment* Right = nullptr;
-        TStreamSegment* Parent = nullptr;
-        std::int64_t Sum = 0;       // Size of this segment and of both subtrees
-        std::uint32_t Priority = 0; // a parent's is never below its children's
-    } Index;
+    // The leaf of the position index that holds the segment while a TVirtualStreamList owns it.
+    TSegmentIndexLeaf* IndexLeaf = nullptr;
 };
 
 /// A segment of inserted bytes, carved from the memory stream of a free list.
@@ -168,50 +163,32 @@ public:
     TMemoryBuffer();
 };
 
-/// The positions of a list's segments: a treap over the segments' index nodes, ordered as the
-/// list, so that the segment holding any position is found in logarithmic time.
-class TSegmentIndex {
-public:
-    void Clear() { Root = nullptr; }
-    /// Adds Seg right after After in the order (first when After is nullptr).
-    void InsertAfter(TStreamSegment* After, TStreamSegment* Seg);
-    void Remove(TStreamSegment* Seg);
-    /// Seg's size has changed by Delta.
-    void Resized(TStreamSegment* Seg, std::int64_t Delta);
-    /// The segment holding Pos (0 <= Pos < the total size) and the position of its first byte.
-    TStreamSegment* Find(std::int64_t Pos, std::int64_t& SegStart) const;
-    /// The tree holds exactly the list from Head, in order, with the right sums.
-    bool IsConsistent(const TStreamSegment* Head) const;
-
-private:
-    static std::int64_t SumOf(const TStreamSegment* Seg) { return Seg ? Seg->Index.Sum : 0; }
-    /// Puts New where Old was below Parent (the root when Parent is nullptr).
-    void ReplaceChild(TStreamSegment* Parent, TStreamSegment* Old, TStreamSegment* New);
-    /// Rotates Seg above its parent.
-    void RotateUp(TStreamSegment* Seg);
-
-    TStreamSegment* Root = nullptr;
-    std::uint32_t Seed = 2463534242u; // xorshift state for the priorities
-};
-
 /// A segment list read as one continuous stream with a current position, CurStart + Offset.
 /// Current is the segment holding the position (nullptr when the list is empty); a position on
 /// a boundary is at the start of the later segment, except at the very end of the text, where
-/// Current is the last segment and Offset its size. Seeking steps from Current to a neighbour,
-/// and uses the position index for anything farther.
+/// Current is the last segment and Offset its size. Seeking steps from Current to a nearby
+/// position, and uses the position index (once the list has more than a few segments) for
+/// anything farther.
 class TVirtualStreamList : public TSegmentList {
 public:
+    /// IndexFanout: entries per node of the position index (see TSegmentIndex).
+    explicit TVirtualStreamList(int IndexFanout = TSegmentIndex::MaxFanout) : Index(IndexFanout) {}
     ~TVirtualStreamList() override;
 
+    /// Disposes of every segment; inserted-text blocks go back to their free list in the order of
+    /// their place in it, which keeps that cheap however many there are.
     void Clear() override;
 
     /// Moves the position to Pos (0 .. Size); raises EInternalError outside.
     void Seek(std::int64_t Pos);
     /// Reads Count bytes at the position and moves past them. Raises EReadError on an empty list
     /// or when fewer than Count bytes follow; returns fewer only when a segment's stream gives
-    /// fewer bytes than the segment claims (it shrank), stopping there.
+    /// fewer bytes than the segment claims (it shrank), stopping there. Pieces that lie close
+    /// together in one stream are read from it with one call.
     std::int64_t Read(void* Buffer, std::int64_t Count);
-    /// Writes Count bytes from the position to Stream, segment by segment.
+    /// Writes Count bytes from the position to Stream and moves past them: short pieces gathered
+    /// into large writes, long ones copied from their stream on their own. Raises EReadError
+    /// when a segment's stream gives fewer bytes than the segment claims.
     void CopyToStream(TStream* Stream, std::int64_t Count);
     /// Inserts Seg at the position and leaves the position just after it.
     void Insert(std::unique_ptr<TStreamSegment> Seg);
@@ -225,17 +202,48 @@ public:
     std::int64_t GetOffset() const { return Offset; }
     /// IsConsistent, and the position fields and the index agree with the list.
     bool IsPositionConsistent() const;
+    /// The position index, for tests and diagnostics (empty while the list is short).
+    const TSegmentIndex& GetIndex() const { return Index; }
 
 protected:
-    void Linked(TStreamSegment* Seg) override { Index.InsertAfter(Seg->Prev, Seg); }
-    void Unlinking(TStreamSegment* Seg) override { Index.Remove(Seg); }
-    void Resized(TStreamSegment* Seg, std::int64_t Delta) override { Index.Resized(Seg, Delta); }
+    void Linked(TStreamSegment* Seg) override;
+    void Unlinking(TStreamSegment* Seg) override;
+    void Resized(TStreamSegment* Seg, std::int64_t Delta) override;
 
 private:
+    // Seek steps through up to NearbySteps segments to a position at most NearbyBytes from
+    // Current before it asks the index.
+    static constexpr int NearbySteps = 8;
+    static constexpr std::int64_t NearbyBytes = 16 * 1024;
+    // Reads join pieces of one stream into one read of that stream while the bytes read and not
+    // wanted stay below max(bytes wanted, MinWaste) and the read below MaxSpan.
+    static constexpr std::int64_t MinWaste = 4096;
+    static constexpr std::int64_t MaxSpan = 64 * 1024;
+    // CopyToStream writes GatherSize bytes at a time; pieces of DirectCopySize bytes or more are
+    // copied on their own.
+    static constexpr std::int64_t GatherSize = 64 * 1024;
+    static constexpr std::int64_t DirectCopySize = 64 * 1024;
+
+    // A list of a few segments (an opened file, a few edits) is walked to find a position; the
+    // index is built when it grows past IndexFrom segments.
+    static constexpr std::int64_t IndexFrom = 16;
+
+    /// The segment holding Pos (0 <= Pos < Size) and the position of its first byte.
+    TStreamSegment* Locate(std::int64_t Pos, std::int64_t& SegStart) const;
     /// Steps to the next segment when the position sits at the end of Current and one follows.
     void NormaliseBoundary();
+    /// Reads Count bytes at the position into Out and moves past them, joining nearby pieces of
+    /// one stream into one read (through Scratch). With LargePiece > 0, stops before a piece of
+    /// that many bytes or more once something is read. Returns the bytes read; sets Ended when a
+    /// stream gave fewer bytes than its segment claims (and stops there).
+    std::int64_t ReadPieces(std::uint8_t* Out, std::int64_t Count,
+                            std::vector<std::uint8_t>& Scratch, std::int64_t LargePiece,
+                            bool& Ended);
 
-    TSegmentIndex Index;
+    TSegmentIndex Index;    // holds every segment when Indexed; empty otherwise
+    bool Indexed = false;   // set when the list grows past IndexFrom segments, until Clear
+    std::int64_t Count = 0; // the number of segments
+    std::vector<std::uint8_t> ReadScratch; // for Read; at most MaxSpan bytes
 
     TStreamSegment* Current = nullptr; // holds the position; nullptr only in an empty list
     std::int64_t CurStart = 0;         // text position of Current's first byte
