@@ -6,6 +6,7 @@
 #include "textbuff/edit_stream.h"
 #include "uuencode/uu_encoder.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace kestrel::kxtool {
@@ -21,7 +22,7 @@ int RunUUEncode(const std::vector<std::string>& Raw) {
         throw TUsageError("--sections must be 1 or more");
     const std::string& File = Args.Positional[0];
     const std::string Name = Args.Value("--name", ExtractFileName(File));
-    if (!std::filesystem::is_regular_file(File))
+    if (std::filesystem::exists(File) && !std::filesystem::is_regular_file(File))
         throw TUsageError("FILE must be a regular file, not '" + File + "'");
 
     TEditStream Text(nullptr);
@@ -33,7 +34,8 @@ int RunUUEncode(const std::vector<std::string>& Raw) {
     const auto Size = static_cast<std::int64_t>(std::filesystem::file_size(File, Unknown));
     if (!Unknown && Size > 0) {
         TMemoryStream* Store = Text.GetInsertedText().GetStream();
-        Store->SetSize((Size + 44) / 45 * 63 + 4096 * Sections);
+        const std::int64_t Lines = (Size + 44) / 45; // no section is without a line
+        Store->SetSize(Lines * 63 + 4096 * std::min(Sections, Lines));
         Store->SetSize(0);
     }
     TUUEncoder Encoder(nullptr);
