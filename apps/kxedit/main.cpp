@@ -60,6 +60,15 @@ int Batch(kxedit::TMainWindow& Window, qt::TQtPlatformScope& Platform,
     return Failed ? 1 : 0;
 }
 
+/// Qt's notes that do not concern a batch run (the offscreen platform cannot size a window
+/// to hints; a root session has no runtime folder) are left out of its output.
+void QuietMessages(QtMsgType Type, const QMessageLogContext& Context, const QString& Message) {
+    if (Message.contains(QStringLiteral("propagateSizeHints")) ||
+        Message.startsWith(QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    std::cerr << qPrintable(qFormatLogMessage(Type, Context, Message)) << '\n';
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -73,8 +82,11 @@ int main(int argc, char** argv) {
         return *E.what() != '\0' ? 2 : 0;
     }
     // A batch run needs no display.
-    if (Options.Batch() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (Options.Batch()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(QuietMessages);
+    }
     QApplication App(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kxedit"));
     QApplication::setOrganizationName(QStringLiteral("Kestrel"));

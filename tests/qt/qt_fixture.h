@@ -56,9 +56,11 @@ protected:
         QCoreApplication::processEvents(); // widgets retired by the windows go
     }
 
-    /// A focused stream viewer of Rows lines, 480 pixels wide, showing Text.
-    void MakeViewer(const std::string& Text, int Rows = 10) {
+    /// A focused stream viewer of Rows lines, 480 pixels wide, showing Text; AutoIdle: the
+    /// line count runs in idle time while it has the focus.
+    void MakeViewer(const std::string& Text, int Rows = 10, bool AutoIdle = false) {
         V = std::make_unique<TStreamViewer>(nullptr);
+        V->SetAutoIdle(AutoIdle);
         V->GetFont()->SetName("DejaVu Sans Mono");
         V->GetFont()->SetSize(10);
         V->SetBounds(20, 20, 480, 200);
