@@ -19,8 +19,12 @@ done
 
 out=$(QT_QPA_PLATFORM=offscreen "$BENCH_BIN/bench_qt_viewer" "$huge" 20)
 echo "$out"
-open_ms=$(echo "$out" | awk '/open the file/ { print $(NF-10) }')
-page_ms=$(echo "$out" | awk '/scroll a page/ { print $(NF-6) }')
+# after_word WORD PATTERN: the number after WORD on the line of the output matching PATTERN.
+after_word() {
+  echo "$out" | awk -v w="$1" -v p="$2" '$0 ~ p { for (i = 1; i < NF; i++) if ($i == w) print $(i + 1) }'
+}
+open_ms=$(after_word fastest "open the file")
+page_ms=$(after_word median "scroll a page")
 awk -v o="$open_ms" -v p="$best_head" -v pg="$page_ms" 'BEGIN {
   printf "  %-44s %8.3f ms   head -n 50 %8.3f ms   ratio %5.2f  (limit 50 ms: %s)\n", "first screen (fastest, in process)", o, p, (p > 0) ? o / p : 0, (o <= 50) ? "ok" : "OVER"
   printf "  %-44s %8.3f ms   (limit 5 ms: %s)\n", "scroll a page (median)", pg, (pg <= 5) ? "ok" : "OVER"

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QWidget>
 
 #include <algorithm>
 #include <chrono>
