@@ -31,11 +31,12 @@ TEST_F(QtGraphicsTest, AMissingFamilyFallsBackToAMonospacedFaceWithEveryByteMeas
     const TFontDesc Old = DC->SelectFont(TFontDesc{"Kestrel No Such Family", -13, {}, fpDefault});
     int Widths[256];
     ASSERT_TRUE(DC->GetCharWidth32(0, 255, Widths));
+    const auto W = [&](char C) { return Widths[static_cast<unsigned char>(C)]; };
     TTextMetric M;
     DC->GetTextMetrics(M);
     EXPECT_TRUE(M.tmFixedPitch);
-    EXPECT_EQ(Widths['i'], Widths['W']);
-    EXPECT_EQ(Widths[0x80], Widths['a']) << "the euro sign has a glyph of the same width";
+    EXPECT_EQ(W('i'), W('W'));
+    EXPECT_EQ(Widths[0x80], W('a')) << "the euro sign has a glyph of the same width";
     for (int B = 0; B < 256; ++B)
         EXPECT_GT(Widths[B], 0) << "byte " << B;
     EXPECT_GE(M.tmHeight, 13);
@@ -43,10 +44,10 @@ TEST_F(QtGraphicsTest, AMissingFamilyFallsBackToAMonospacedFaceWithEveryByteMeas
 
     // Tabs go to the stops given, then to multiples of eight average widths.
     const int Stops[] = {100};
-    EXPECT_EQ(DC->GetTabbedTextExtent("a\tb", 3, 1, Stops).cx, 100 + Widths['b']);
+    EXPECT_EQ(DC->GetTabbedTextExtent("a\tb", 3, 1, Stops).cx, 100 + W('b'));
     EXPECT_EQ(DC->GetTabbedTextExtent("a\tb\tc", 5, 1, Stops).cx,
-              (100 + Widths['b']) / (8 * M.tmAveCharWidth) * (8 * M.tmAveCharWidth) +
-                  8 * M.tmAveCharWidth + Widths['c']);
+              (100 + W('b')) / (8 * M.tmAveCharWidth) * (8 * M.tmAveCharWidth) +
+                  8 * M.tmAveCharWidth + W('c'));
     DC->SelectFont(Old);
 }
 
