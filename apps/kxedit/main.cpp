@@ -33,6 +33,8 @@ int Batch(kxedit::TMainWindow& Window, qt::TQtPlatformScope& Platform,
     if (!Options.Keys.empty())
         Window.TypeKeys(Options.Keys);
     Window.Settle();
+    if (Options.Exact)
+        Window.WaitForCount();
     if (!Options.Screenshot.empty()) {
         QImage Image;
         if (Options.GrabScreen) {

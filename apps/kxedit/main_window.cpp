@@ -11,6 +11,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -28,10 +29,12 @@ namespace kestrel::kxedit {
 
 namespace {
 
+/// N with its digits in groups of three ("14 237 461").
 QString Thousands(std::int64_t N) {
-    return QLocale::c()
-        .toString(static_cast<qlonglong>(N))
-        .replace(QLatin1Char(','), QLatin1Char(' '));
+    QString Digits = QString::number(static_cast<qlonglong>(N < 0 ? -N : N));
+    for (qsizetype I = Digits.size() - 3; I > 0; I -= 3)
+        Digits.insert(I, QLatin1Char(' '));
+    return N < 0 ? QLatin1Char('-') + Digits : Digits;
 }
 
 /// The text a key types when pressed alone (or with Shift).
@@ -403,6 +406,18 @@ void TMainWindow::Settle() {
         FPlatform.Queue().Run();
     }
     RefreshStatus();
+}
+
+void TMainWindow::WaitForCount() {
+    QEventLoop Loop;
+    QTimer Poll;
+    QObject::connect(&Poll, &QTimer::timeout, &Loop, [&] {
+        if (FViewer->GetCountComplete() && !FViewer->GetLineNumbersPending())
+            Loop.quit();
+    });
+    Poll.start(20);
+    Loop.exec();
+    Settle();
 }
 
 void TMainWindow::TypeKeys(const std::string& Script) {

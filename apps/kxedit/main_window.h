@@ -40,6 +40,8 @@ public:
     bool PrintToPdf(const std::string& FileName, std::int64_t From, std::int64_t To);
     /// Serves every message waiting, and paints.
     void Settle();
+    /// Runs Qt's loop until the line count is complete and every number exact.
+    void WaitForCount();
     TFileViewer& Viewer() { return *FViewer; }
     /// The status bar's texts, as shown.
     QString StatusText() const;

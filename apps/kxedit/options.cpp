@@ -21,14 +21,15 @@ std::int64_t Number(const std::string& Option, const std::string& Text) {
 const char* Usage() {
     return "usage: kxedit [--view] [FILE] [--wrap none|window|printer|N] [--font FAMILY]\n"
            "              [--font-size POINTS]\n"
-           "       kxedit FILE --screenshot OUT.png [--goto LINE] [--keys SCRIPT]\n"
+           "       kxedit FILE --screenshot OUT.png [--goto LINE] [--keys SCRIPT] [--exact]\n"
            "              [--size WxH] [--grab-screen] [--print OUT.pdf [--pages A-B]]\n"
            "\n"
            "Shows FILE in a viewer window (--view: read-only). --screenshot renders the window\n"
            "offscreen (unless QT_QPA_PLATFORM names another platform), writes it as PNG and\n"
            "exits; --grab-screen takes the whole screen instead. --goto puts the caret on a\n"
            "line, --keys types a script of keys first: names as in menus, separated by spaces\n"
-           "(\"Down Down Shift+End Ctrl+End PgUp\"). --print writes pages to a PDF file.\n";
+           "(\"Down Down Shift+End Ctrl+End PgUp\"). --exact lets the line count run to its end\n"
+           "in idle time first. --print writes pages to a PDF file.\n";
 }
 
 TOptions ParseOptions(int Argc, char** Argv) {
@@ -59,6 +60,8 @@ TOptions ParseOptions(int Argc, char** Argv) {
             O.GotoLine = Number(A, Value());
             if (*O.GotoLine < 1)
                 throw std::invalid_argument("--goto counts lines from 1");
+        } else if (A == "--exact") {
+            O.Exact = true;
         } else if (A == "--keys") {
             O.Keys = Value();
         } else if (A == "--size") {

@@ -18,7 +18,8 @@ struct TOptions {
     std::int64_t ToPage = 0;
     std::optional<std::int64_t> GotoLine; ///< --goto LINE (from 1)
     std::string Keys;                     ///< --keys SCRIPT
-    int Width = 900;                      ///< --size WxH
+    bool Exact = false; ///< --exact: the line count runs to its end (in idle time) first
+    int Width = 900;    ///< --size WxH
     int Height = 600;
     std::string Wrap = "window"; ///< --wrap none|window|printer|N
     std::string Font;            ///< --font FAMILY
