@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <algorithm>
@@ -82,7 +83,9 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
     const auto AppMade = Clock::now();
-    auto Platform = std::make_unique<qt::TQtPlatformScope>("/dev/null");
+    const QTemporaryDir Settings; // nothing is written there; it goes with the run
+    auto Platform =
+        std::make_unique<qt::TQtPlatformScope>(Settings.filePath("settings.conf").toStdString());
     {
         // The first window and font: Qt's font database is read once per process.
         auto Warm = NewViewer();
