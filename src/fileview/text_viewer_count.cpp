@@ -1,0 +1,321 @@
+// TTextViewer: the background count of lines and pages in idle time, and the idle handler.
+#include "fileview/text_viewer.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kestrel {
+
+namespace {
+
+constexpr std::uint8_t FormFeed = 12;
+
+// Leaves a counter decremented on every way out of a scope.
+class TDepthGuard {
+public:
+    explicit TDepthGuard(int& Depth) : FDepth(Depth) { ++FDepth; }
+    ~TDepthGuard() { --FDepth; }
+    TDepthGuard(const TDepthGuard&) = delete;
+    TDepthGuard& operator=(const TDepthGuard&) = delete;
+
+private:
+    int& FDepth;
+};
+
+// Index of the last entry of the ascending list that is <= Line; -1 when none.
+std::int64_t LastAtOrBefore(const std::vector<std::int64_t>& List, std::int64_t Line) {
+    const auto It = std::upper_bound(List.begin(), List.end(), Line);
+    return static_cast<std::int64_t>(It - List.begin()) - 1;
+}
+
+} // namespace
+
+// ---- Background count ---------------------------------------------------------------------
+
+void TTextViewer::PageStep() {
+    ++ScanPageCount;
+    // At least 1: an estimated jump divides by it, and a leading form feed gives 0 / 2.
+    AverageLinesPerPage = std::max<std::int64_t>(1, ScanLine / ScanPageCount);
+    if (TopLine <= ScanLine && ScanLine < TopLine + LinesPerPage)
+        Redraw(); // a page break may have appeared on the screen
+}
+
+void TTextViewer::CountPassesLine(std::int64_t Len) {
+    if (ScanOffset == CaretLineStart) {
+        PageNumber = ScanPageCount;
+        LineNumber = ScanLine;
+    }
+    if (ScanOffset == LineStart) {
+        MapLine = ScanLine;
+        MapPage = ScanPageCount;
+        MapBoundary = ScanBoundary;
+        HardBreakIndex = static_cast<std::int64_t>(HardBreaks.size()) - 1;
+    }
+    // A selection end belongs to the line whose start plus its character index gives its
+    // offset (the end of a wrapped line is also the start of the next one).
+    if (ScanOffset + std::clamp<std::int64_t>(SelStart.X, 0, Len) == SelStartOffset &&
+        SelStart.Y != ScanLine) {
+        if (SelAnchor.Y == SelStart.Y)
+            SelAnchor.Y = ScanLine;
+        SelStart.Y = ScanLine;
+    }
+    if (ScanOffset + std::clamp<std::int64_t>(SelEnd.X, 0, Len) == SelEndOffset &&
+        SelEnd.Y != ScanLine) {
+        if (SelAnchor.Y == SelEnd.Y)
+            SelAnchor.Y = ScanLine;
+        SelEnd.Y = ScanLine;
+    }
+}
+
+void TTextViewer::NumbersSettled() {
+    LineNumbersPending = false;
+    ReportedLine = -1; // the next idle pass reports the caret
+    Redraw();
+}
+
+void TTextViewer::EstimateNumLines() {
+    if (EstimateDepth > 0 || !Buffer)
+        return;
+    const TDepthGuard Guard(EstimateDepth);
+    if (CountComplete) {
+        // Nothing left to count; numbers still marked provisional cannot get better.
+        if (LineNumbersPending)
+            NumbersSettled();
+        return;
+    }
+    const std::int64_t Size = GetTextSize();
+    if (ScanOffset == 0 && HardBreaks.empty() && ByteAt(0) == FormFeed) {
+        // The first line is a hard break, counted once when the count starts.
+        HardBreaks.push_back(0);
+        if (MapLine >= ScanLine)
+            HardBreakIndex = 0;
+        PageStep();
+        ScanBoundary = pbHardPageBreak;
+    }
+    std::int64_t N = ScanOffset;
+    std::int64_t W = 0;
+    std::int64_t Len = 0;
+    Buffer->GetNextLine(N, W, Len);
+    if (W > LongestLine)
+        SetLongestLine(W);
+    if (State.Contains(vsMouseDown) || State.Contains(vsDragging))
+        return; // the count waits while a mouse button is held
+
+    // The lines after the first come in runs of plain lines where the buffer can give them,
+    // each exactly as GetNextLine would; the rest one by one.
+    std::array<TLineSpan, CountStepLines> Run;
+    std::int64_t RunAt = 0;
+    std::int64_t RunLength = 0;
+    std::int64_t NoRunFor = 0; // after a line that began no run, a few go one by one
+    // Lines since the last page boundary, modulo the page: soft boundaries without a division
+    // a line (hard breaks only ever lie at or before ScanLine).
+    const std::int64_t PerPage = std::max<std::int64_t>(1, LinesPerPage);
+    std::int64_t Phase = (ScanLine - (HardBreaks.empty() ? 0 : HardBreaks.back())) % PerPage;
+    for (std::int64_t K = 0; K < CountStepLines;) {
+        CountPassesLine(Len);
+        if (ScanOffset == TopLineStart && TopLineStartLine == TopLine) {
+            TopLine = ScanLine;
+            TopLineStartLine = ScanLine;
+            VertScrollBar->SetPosition(ScanLine);
+            K -= LinesOnScreen; // the lines on the screen get their numbers in this step
+        }
+        if (LineNumbersPending && ScanOffset >= LineStart && ScanOffset >= CaretLineStart &&
+            ScanOffset + Len >= SelEndOffset)
+            NumbersSettled();
+        if (!(ScanOffset == 0 && N == Size && Len == N)) {
+            ++ScanLine;
+            if (++Phase == PerPage)
+                Phase = 0;
+        }
+        ScanOffset = N;
+        // Inside a run the next line is known to begin with no form feed.
+        const bool InRun = RunAt < RunLength;
+        if (!InRun && ByteAt(N) == FormFeed) {
+            HardBreaks.push_back(ScanLine);
+            Phase = 0;
+            PageStep();
+            ScanBoundary = pbHardPageBreak;
+        } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
+            // AtSoftPageBreak(ScanLine, the last hard break), counted instead of divided.
+            PageStep();
+            ScanBoundary = pbSoftPageBreak;
+        } else {
+            ScanBoundary = pbNone;
+        }
+        if (RunAt == RunLength && NoRunFor > 0) {
+            --NoRunFor;
+        } else if (RunAt == RunLength) {
+            RunAt = 0;
+            // Lines no wider than the widest seen need not be measured (their width is -1).
+            RunLength = Buffer->ScanPlainLines(
+                N, std::clamp<std::int64_t>(CountStepLines - K, 1, CountStepLines), Run.data(),
+                LongestLine);
+            if (RunLength == 0)
+                NoRunFor = 8; // wrapped or unusual lines: no second try at every line
+        }
+        bool More = true;
+        if (RunAt < RunLength) {
+            const TLineSpan& L = Run[static_cast<std::size_t>(RunAt++)];
+            N = L.Next;
+            W = L.Width;
+            Len = L.Count;
+        } else {
+            More = Buffer->GetNextLine(N, W, Len);
+        }
+        if (!More) {
+            // The end of the text: the line at ScanOffset is the last one.
+            SetLastLine(ScanLine);
+            CountComplete = true;
+            PageCount = ScanPageCount;
+            if (W > LongestLine)
+                SetLongestLine(W);
+            CountPassesLine(Len);
+            if (ScanOffset == TopLineStart && TopLineStartLine == TopLine) {
+                TopLine = ScanLine;
+                TopLineStartLine = ScanLine;
+                VertScrollBar->SetPosition(ScanLine);
+            }
+            VertScrollBar->SetPosition(TopLine);
+            // Whatever was still provisional lies at or beyond the end and is now as exact as
+            // it can be: the step never waits for an offset the text does not have.
+            if (LineNumbersPending)
+                NumbersSettled();
+            break;
+        }
+        if (W > LongestLine)
+            SetLongestLine(W);
+        ++K;
+    }
+}
+
+void TTextViewer::EstimateLastLine() {
+    if (CountComplete || !Buffer)
+        return;
+    const std::int64_t Size = GetTextSize();
+    if (Size == 0) {
+        SetLastLine(0);
+        CountComplete = true;
+        LineNumbersPending = false;
+        PageCount = 1;
+        return;
+    }
+    EstimateNumLines();
+    if (!CountComplete && ScanOffset != 0) {
+        const auto L = static_cast<std::int64_t>(
+            static_cast<double>(ScanLine) *
+            (static_cast<double>(Size) / static_cast<double>(ScanOffset)));
+        // The estimate never falls below the caret line.
+        SetLastLine(std::max(L, LineNumber));
+        PageCount = LastLine / std::max<std::int64_t>(1, LinesPerPage) + 1;
+    }
+}
+
+void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
+    if (EstimateDepth != 0 || Offset >= ScanOffset)
+        return;
+    bool Restart = true;
+    if (!LineNumbersPending && CaretLineStart > 0 && Offset >= CaretLineStart) {
+        ScanPageCount = CaretPage;
+        ScanOffset = CaretLineStart;
+        ScanLine = LineNumber;
+        Restart = false;
+    } else if (!LineNumbersPending && Offset >= PrevLineStart && PrevLineStart > 0) {
+        // (At offset 0 the count starts over, so that a leading form feed is counted.)
+        ScanOffset = PrevLineStart;
+        ScanLine = std::max<std::int64_t>(0, MapLine - 1);
+        ScanPageCount = MapBoundary != pbNone ? MapPage - 1 : MapPage;
+        Restart = false;
+    }
+    if (Restart) {
+        ScanOffset = 0;
+        ScanLine = 0;
+        ScanBoundary = pbNone;
+        ScanPageCount = 1;
+        HardBreaks.clear();
+        HardBreakIndex = -1;
+    } else {
+        HardBreakIndex = LastAtOrBefore(HardBreaks, ScanLine);
+        HardBreaks.resize(static_cast<std::size_t>(HardBreakIndex + 1));
+        if (AtHardPageBreak(ScanLine, HardBreakIndex))
+            ScanBoundary = pbHardPageBreak;
+        else if (AtSoftPageBreak(ScanLine, HardBreakIndex))
+            ScanBoundary = pbSoftPageBreak;
+        else
+            ScanBoundary = pbNone;
+    }
+    const std::int64_t Size = GetTextSize();
+    CountComplete = Size == 0;
+    LineNumbersPending = Size > 0;
+}
+
+bool TTextViewer::CompleteCount() {
+    if (!Buffer)
+        return true;
+    while (!CountComplete || LineNumbersPending)
+        if (!CountStep())
+            return CountComplete;
+    return true;
+}
+
+bool TTextViewer::CountStep() {
+    const std::int64_t Offset = ScanOffset;
+    const std::int64_t Line = ScanLine;
+    const bool Complete = CountComplete;
+    const bool Pending = LineNumbersPending;
+    EstimateNumLines();
+    return ScanOffset != Offset || ScanLine != Line || CountComplete != Complete ||
+           LineNumbersPending != Pending;
+}
+
+void TTextViewer::HandleOnIdle(TObject* Sender, bool& Done) {
+    if (!LineNumbersPending && CountComplete) {
+        Done = true;
+    } else {
+        const bool Progress = CountStep();
+        if (!LineNumbersPending && CountComplete)
+            DoOnCaretMove();
+        // Asking to be called again at once only makes sense when the step got somewhere;
+        // a paused count (mouse held) waits for the next message instead of spinning.
+        Done = !Progress && !CountComplete;
+    }
+    if (CharNumber != ReportedPos || LineNumber != ReportedLine) {
+        ReportedPos = CharNumber;
+        ReportedLine = LineNumber;
+        DoOnCaretMove();
+    }
+    if (SavedOnIdle) {
+        bool SavedDone = true;
+        SavedOnIdle(Sender, SavedDone);
+        Done = Done && SavedDone;
+    }
+}
+
+void TTextViewer::DoSetFocus() {
+    TLinesViewer::DoSetFocus();
+    if (AutoIdle && !IdleHooked) {
+        SavedOnIdle = Application->GetOnIdle();
+        Application->SetOnIdle([this](TObject* Sender, bool& Done) { HandleOnIdle(Sender, Done); });
+        IdleHooked = true;
+    }
+    if (OnCaretMoved)
+        OnCaretMoved(this);
+}
+
+void TTextViewer::DoKillFocus() {
+    TLinesViewer::DoKillFocus();
+    if (IdleHooked) {
+        Application->SetOnIdle(SavedOnIdle);
+        SavedOnIdle = nullptr;
+        IdleHooked = false;
+    }
+}
+
+void TTextViewer::SetLongestLine(std::int64_t W) {
+    if (W <= LongestLine)
+        return;
+    LongestLine = W;
+    if (WrapMode != opWrapScreenWidth)
+        HorzScrollBar->SetLimit(W + LeftMargin + CharWidth);
+}
+
+} // namespace kestrel
