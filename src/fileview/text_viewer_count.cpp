@@ -8,8 +8,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::uint8_t FormFeed = 12;
-
 // Leaves a counter decremented on every way out of a scope.
 class TDepthGuard {
 public:
@@ -84,7 +82,7 @@ void TTextViewer::EstimateNumLines() {
         return;
     }
     const std::int64_t Size = GetTextSize();
-    if (ScanOffset == 0 && HardBreaks.empty() && ByteAt(0) == FormFeed) {
+    if (ScanOffset == 0 && HardBreaks.empty() && ByteAt(0) == FF) {
         // The first line is a hard break, counted once when the count starts.
         HardBreaks.push_back(0);
         if (MapLine >= ScanLine)
@@ -130,7 +128,7 @@ void TTextViewer::EstimateNumLines() {
         ScanOffset = N;
         // Inside a run the next line is known to begin with no form feed.
         const bool InRun = RunAt < RunLength;
-        if (!InRun && ByteAt(N) == FormFeed) {
+        if (!InRun && ByteAt(N) == FF) {
             HardBreaks.push_back(ScanLine);
             Phase = 0;
             PageStep();

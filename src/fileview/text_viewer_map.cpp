@@ -9,7 +9,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::uint8_t FormFeed = 12;
 // An anchor this close (in bytes) to an estimated offset is walked from instead of jumping.
 constexpr std::int64_t AnchorReach = 4096;
 // A target farther than this (in lines) from every anchor may be reached by an estimated jump.
@@ -44,7 +43,7 @@ void TTextViewer::GotoFirstLine() {
     LineStart = 0;
     NextLineStart = 0;
     MapLine = 0;
-    if (ByteAt(0) == FormFeed) {
+    if (ByteAt(0) == FF) {
         HardBreakIndex = 0;
         MapPage = 2;
         MapBoundary = pbHardPageBreak;
@@ -58,7 +57,7 @@ void TTextViewer::GotoFirstLine() {
 
 bool TTextViewer::AtEndOfText() {
     return NextLineStart >= GetTextSize() && LineStart + MapLineLength == NextLineStart &&
-           ByteAt(LineStart) != FormFeed;
+           ByteAt(LineStart) != FF;
 }
 
 bool TTextViewer::GotoNextLine() {
@@ -345,7 +344,7 @@ void TTextViewer::GotoPosition(std::int64_t Offset) {
     }
     // The offset of a form feed that ends the text of the line before it (no line break in
     // between) is the end of that line, from either direction.
-    const bool AtFormFeed = ByteAt(Offset) == FormFeed;
+    const bool AtFormFeed = ByteAt(Offset) == FF;
     while (Offset < LineStart && GotoPrevLine()) {
     }
     while (Offset >= NextLineStart &&

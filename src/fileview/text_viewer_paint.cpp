@@ -10,8 +10,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::uint8_t FormFeed = 12;
-
 int Pixel(std::int64_t V) {
     return static_cast<int>(std::clamp<std::int64_t>(V, -1000000000, 1000000000));
 }
@@ -49,7 +47,7 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     for (std::int64_t I = 0; I < Count; ++I) {
         // The row's background first: the off-screen bitmap starts out blank.
         C->FillRect(Rect(0, Pixel(Y), ClientW, Pixel(Y + CharHeight)));
-        const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FormFeed;
+        const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FF;
         if (HardBreak) {
             DrawPageBreak(Y);
         } else {
@@ -127,7 +125,7 @@ void TTextViewer::DrawEOLChar(std::int64_t Y) {
             // no mark.
             if (LineStart < NextLineStart)
                 Mark = static_cast<char>(EndOfTextGlyph);
-        } else if (TextEnd != NextLineStart && ByteAt(TextEnd) != FormFeed) {
+        } else if (TextEnd != NextLineStart && ByteAt(TextEnd) != FF) {
             Mark = static_cast<char>(LineBreakGlyph);
         }
         if (Mark != 0)

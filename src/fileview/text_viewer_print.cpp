@@ -111,7 +111,7 @@ void TTextViewer::PrintLine(std::int64_t X, std::int64_t Y, std::int64_t Line, T
     PageBreak = AtHardPageBreak(MapLine + 1, HardBreakIndex + 1);
     // A line past the end of the text (the map stopped short of it) and a form-feed line (the
     // break itself, at the top of a page) print nothing.
-    if (MapLine != Line || AtHardPageBreak(MapLine, HardBreakIndex) || ByteAt(LineStart) == 12)
+    if (MapLine != Line || AtHardPageBreak(MapLine, HardBreakIndex) || ByteAt(LineStart) == FF)
         return;
     std::int64_t Start = 0;
     std::int64_t Count = MapLineLength;

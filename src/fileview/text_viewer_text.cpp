@@ -19,8 +19,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::uint8_t TAB = 9, FF = 12, SPACE = 32;
-constexpr char CrLf[2] = {13, 10};
 // A match farther than this from the map line is reached by an estimated jump.
 constexpr std::int64_t FarMatch = 4096;
 // Lines written between two progress reports of a line-break save.

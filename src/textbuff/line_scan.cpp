@@ -3,6 +3,7 @@
 #include "textbuff/line_scan.h"
 
 #include "textbuff/byte_scan.h"
+#include "textbuff/text_types.h"
 
 #include <algorithm>
 #include <bit>
@@ -12,8 +13,6 @@
 namespace kestrel {
 
 namespace {
-
-constexpr std::uint8_t TAB = 9, LF = 10, FF = 12, CR = 13;
 
 bool IsBreakChar(std::uint8_t B) {
     return B == ' ' || B == '-';
@@ -666,8 +665,8 @@ CountUniformEvents(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxW
             if (X >= N)
                 break;
             const std::uint8_t B = Buffer[X];
-            const bool CrLf = B == CR && X + 1 == Next && Next < N && Buffer[Next] == LF;
-            if (X == Next || CrLf) {
+            const bool PairedCr = B == CR && X + 1 == Next && Next < N && Buffer[Next] == LF;
+            if (X == Next || PairedCr) {
                 if (Buffer[Next] == LF) {
                     ++Lines;
                     S = Q = Taken = Next + 1;

@@ -16,7 +16,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::uint8_t TAB = 9, LF = 10, FF = 12, CR = 13;
 constexpr TLinesBufferStates AllStates{lbCanvasAvailable, lbFontDataAvailable, lbTabDataAvailable};
 constexpr const char* FontInfoMessage = "Unable to access Font Information when required";
 constexpr const char* TabRangeMessage =

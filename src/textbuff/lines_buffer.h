@@ -7,6 +7,7 @@
 #include "host/set.h"
 #include "textbuff/line_scan.h"
 #include "textbuff/text_buffer.h"
+#include "textbuff/text_types.h"
 
 #include <array>
 #include <cstdint>
@@ -123,7 +124,7 @@ public:
     /// Display width of Ch, at least 1; 1 when no font information can be had.
     std::int64_t WidthOf(std::uint8_t Ch);
     /// Width of a form feed.
-    std::int64_t GetPageBreakWidth() { return WidthOf(12); }
+    std::int64_t GetPageBreakWidth() { return WidthOf(FF); }
     /// Average character widths; EInternalError when no font information can be had.
     std::int64_t GetDisplayCharWidth();
     std::int64_t GetPrinterCharWidth();
@@ -200,7 +201,7 @@ protected:
     TOutputDevice OutputDevice = odDisplay;
 
 private:
-    std::uint8_t CrLfPair[2] = {13, 10}; // a CR that ends a window, scanned with its LF
+    std::uint8_t CrLfPair[2] = {CR, LF}; // a CR that ends a window, scanned with its LF
     void EstablishState(TLinesBufferStates Flags);
     TScanMetrics ActualMetrics() const {
         return TScanMetrics{ActualWidths.data(), ActualUniform, ActualDefaultTab, TabCount,

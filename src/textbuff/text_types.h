@@ -1,10 +1,17 @@
-// Types shared by the text units: character positions, selection modes and the word characters.
+// Types shared by the text units: the bytes the layout gives a meaning, character positions,
+// selection modes and the word characters.
 #pragma once
 
 #include <compare>
 #include <cstdint>
 
 namespace kestrel {
+
+/// The bytes that lay text out: a tab advances to the next tab stop, a line ends at LF or CR LF,
+/// and a form feed is a line of its own that breaks the page.
+inline constexpr std::uint8_t TAB = 9, LF = 10, FF = 12, CR = 13, SPACE = 32;
+/// The line break the library writes.
+inline constexpr char CrLf[2] = {CR, LF};
 
 /// A character position (X = character index in a display line, Y = display line) or a caret
 /// point (X = pixel offset in the line). Ordered by Y, then X.
