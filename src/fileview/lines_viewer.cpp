@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <limits>
 
 namespace kestrel {
 
@@ -77,7 +76,7 @@ TLinesViewer::~TLinesViewer() {
 }
 
 void TLinesViewer::ReadDoubleClickTime() {
-    DoubleClickTime = 500;
+    DoubleClickTime = DefaultDoubleClickTime;
     try {
         TRegistry Reg;
         Reg.SetRootKey(HKEY_CURRENT_USER);
@@ -263,12 +262,9 @@ void TLinesViewer::SetCaretPos() {
         --X;
     X += LeftMargin;
     const std::int64_t Y = (LineNumber - TopLine) * CharHeight;
-    // Far-off positions only need to stay off the window.
-    constexpr std::int64_t Far = std::numeric_limits<std::int32_t>::max() / 2;
     const HWND Wnd = GetHandle();
     HideCaret(Wnd);
-    kestrel::SetCaretPos(static_cast<int>(std::clamp(X, -Far, Far)),
-                         static_cast<int>(std::clamp(Y, -Far, Far)));
+    kestrel::SetCaretPos(ClampToInt(X), ClampToInt(Y));
     ShowCaret(Wnd);
 }
 

@@ -68,7 +68,7 @@ void TLinesViewer::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
         return;
     SetCapture(Wnd);
     if (AutoScroll)
-        SetTimer(Wnd, AutoScrollTimer, 100);
+        SetTimer(Wnd, AutoScrollTimer, AutoScrollInterval);
     if (MouseState.Contains(msMarginBoundary)) {
         DrawMarginLine(X);
         MarginDragging = true;
@@ -200,7 +200,7 @@ void TLinesViewer::WMTimer(TMessage& Message) {
         const int Height = GetClientHeight();
         // How far the pointer is outside the client area.
         const int D = std::max({0, P.X - Width, P.Y - Height, -P.X, -P.Y});
-        SetTimer(Wnd, AutoScrollTimer, static_cast<UINT>(100 / (D / 20 + 1)));
+        SetTimer(Wnd, AutoScrollTimer, AutoScrollInterval / (D / AutoScrollSpeedUp + 1));
         break;
     }
     case ClickResetTimer:

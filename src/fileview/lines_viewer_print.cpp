@@ -10,16 +10,11 @@
 
 namespace kestrel {
 
-namespace {
+// ---- Printing -----------------------------------------------------------------------------
 
-// Rounds halves to even, as the platform's rounding of metrics does.
-std::int64_t RoundMetric(double V) {
+std::int64_t TLinesViewer::RoundMetric(double V) {
     return static_cast<std::int64_t>(std::nearbyint(V));
 }
-
-} // namespace
-
-// ---- Printing -----------------------------------------------------------------------------
 
 float TLinesViewer::GetPrinterMetric(int Index) const {
     if (Index < 1 || Index > 6)
@@ -58,7 +53,7 @@ void TLinesViewer::UpdatePrinterMetrics() {
     } catch (const EPrinter&) {
         PrintLineHeight = CharHeight;
         ResX = ResY = 0;
-        LinesPerPage = 66;
+        LinesPerPage = DefaultLinesPerPage;
     }
     auto Metric = [this](int Index) { return static_cast<double>(PrinterMetrics[Index - 1]); };
     PrintMargins = TRect{static_cast<int>(RoundMetric(Metric(1) * ResX)),
@@ -69,7 +64,7 @@ void TLinesViewer::UpdatePrinterMetrics() {
     FooterOffset = RoundMetric(Metric(6) * ResY);
     if (PrinterRead) {
         if (PrintLineHeight == 0)
-            LinesPerPage = 66;
+            LinesPerPage = DefaultLinesPerPage;
         else // large margins must not leave a page without lines
             LinesPerPage = std::max<std::int64_t>(
                 1, (PageHeight - PrintMargins.Top - PrintMargins.Bottom) / PrintLineHeight);

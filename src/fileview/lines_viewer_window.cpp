@@ -2,26 +2,9 @@
 #include "fileview/lines_viewer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 
 namespace kestrel {
-
-namespace {
-
-// Rounds halves to even, as the platform's rounding of metrics does.
-std::int64_t RoundMetric(double V) {
-    return static_cast<std::int64_t>(std::nearbyint(V));
-}
-
-int ToClientCoordinate(std::int64_t V) {
-    return static_cast<int>(std::clamp<std::int64_t>(V, -1000000000, 1000000000));
-}
-
-// Largest font size zooming in may reach, in points.
-constexpr std::int64_t MaxZoomedFontSize = 4096;
-
-} // namespace
 
 // ---- Window ------------------------------------------------------------------------------
 
@@ -55,8 +38,8 @@ void TLinesViewer::redrawLines(std::int64_t A, std::int64_t B) {
     // Rows wholly off the window need no repaint.
     if (Last < 0 || First * CharHeight >= Height)
         return;
-    const TRect R{0, ToClientCoordinate(std::max<std::int64_t>(0, First) * CharHeight),
-                  GetClientWidth(), ToClientCoordinate(std::min(Height, (Last + 1) * CharHeight))};
+    const TRect R{0, ClampToInt(std::max<std::int64_t>(0, First) * CharHeight), GetClientWidth(),
+                  ClampToInt(std::min(Height, (Last + 1) * CharHeight))};
     InvalidateRect(GetHandle(), &R, false);
 }
 
@@ -112,7 +95,7 @@ void TLinesViewer::SetDeltaY(std::int64_t V) {
         if (std::abs(Y - TopLine) < LinesOnScreen) {
             // Paint what is pending first, so that no stale area is moved.
             Update();
-            ScrollWindowEx(GetHandle(), 0, ToClientCoordinate((TopLine - Y) * CharHeight),
+            ScrollWindowEx(GetHandle(), 0, ClampToInt((TopLine - Y) * CharHeight),
                            SW_INVALIDATE | SW_ERASE);
         } else {
             Redraw();
@@ -182,8 +165,8 @@ void TLinesViewer::HandleHorzSBChange(TObject*) {
 
 void TLinesViewer::WMMouseWheel(TMessage& Message) {
     const std::int64_t Delta = TWMMouseWheel(Message).WheelDelta();
-    const std::int64_t Target =
-        std::max<std::int64_t>(0, std::min(TopLine - Delta / 120, LastLine - LinesOnScreen + 1));
+    const std::int64_t Target = std::max<std::int64_t>(
+        0, std::min(TopLine - Delta / WheelNotch, LastLine - LinesOnScreen + 1));
     SetDeltaY(Target);
     Message.Result = 0;
 }
@@ -214,11 +197,9 @@ void TLinesViewer::HandleFontChange(TObject*) {
     const std::int64_t Location = MarkLocation();
     TFont Zoomed;
     Zoomed.Assign(GetFont());
-    std::int64_t Size = Zoomed.GetSize();
+    std::int64_t Size = ZoomShift(Zoomed.GetSize(), ZoomFactor);
     if (ZoomFactor > 0)
-        Size = std::min(MaxZoomedFontSize, Size << std::min<std::int64_t>(ZoomFactor, 16));
-    else if (ZoomFactor < 0)
-        Size >>= std::min<std::int64_t>(-ZoomFactor, 62);
+        Size = std::min(MaxZoomedFontSize, Size);
     Zoomed.SetSize(static_cast<int>(Size));
     TCanvas* C = GetCanvas();
     C->SetFont(&Zoomed);

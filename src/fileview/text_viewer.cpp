@@ -10,19 +10,6 @@
 
 namespace kestrel {
 
-namespace {
-
-// Scales a width by the zoom factor as the font is scaled (a power of two either way).
-std::int64_t Zoomed(std::int64_t W, std::int64_t ZoomFactor) {
-    if (ZoomFactor > 0)
-        return W << std::min<std::int64_t>(ZoomFactor, 16);
-    if (ZoomFactor < 0)
-        return W >> std::min<std::int64_t>(-ZoomFactor, 62);
-    return W;
-}
-
-} // namespace
-
 TTextViewer::TTextViewer(TComponent* AOwner) : TLinesViewer(AOwner) {
     CountComplete = true;
     SaveMode = smPrompt;
@@ -282,7 +269,8 @@ void TTextViewer::SetMaxLineLength(std::int64_t N) {
         LongestLine = 0; // it grows as lines are seen
         break;
     case opWrapScreenWidth: {
-        const std::int64_t W = Zoomed(GetClientWidth() - 1 - LeftMargin - RightMargin, ZoomFactor);
+        const std::int64_t W =
+            ZoomShift(GetClientWidth() - 1 - LeftMargin - RightMargin, ZoomFactor);
         LongestLine = std::max<std::int64_t>(1, W); // a sliver of a window still wraps
         Buffer->SetMaxWidth(LongestLine);
         break;
@@ -300,7 +288,7 @@ void TTextViewer::SetMaxLineLength(std::int64_t N) {
         } catch (const EPrinter&) {
             W = 0; // no printer: nothing to wrap to
         }
-        W = std::max<std::int64_t>(0, Zoomed(W, ZoomFactor));
+        W = std::max<std::int64_t>(0, ZoomShift(W, ZoomFactor));
         Buffer->SetMaxWidth(W);
         LongestLine = 0;
         if (W > 0 && Buffer->GetState().Contains(lbCanvasAvailable)) {

@@ -8,14 +8,6 @@
 
 namespace kestrel {
 
-namespace {
-
-int Pixel(std::int64_t V) {
-    return static_cast<int>(std::clamp<std::int64_t>(V, -1000000000, 1000000000));
-}
-
-} // namespace
-
 void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_t Count) {
     if (!Buffer)
         return;
@@ -35,10 +27,10 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     const int ClientW = GetClientWidth();
     const int ClientH = GetClientHeight();
     if (WrapMode == opWrapScreenWidth && RightMargin > 0)
-        C->FillRect(Rect(Pixel(ClientW - RightMargin), 0, ClientW, ClientH));
+        C->FillRect(Rect(ClampToInt(ClientW - RightMargin), 0, ClientW, ClientH));
     const std::int64_t M = std::max<std::int64_t>(0, LeftMargin - DeltaX);
     if (M > 0)
-        C->FillRect(Rect(0, 0, Pixel(M), ClientH));
+        C->FillRect(Rect(0, 0, ClampToInt(M), ClientH));
     if (Count <= 0)
         return;
     const std::int64_t X0 = LeftMargin - DeltaX;
@@ -46,7 +38,7 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     const bool Stream = SelMode == smDouble || SelMode == smExtend;
     for (std::int64_t I = 0; I < Count; ++I) {
         // The row's background first: the off-screen bitmap starts out blank.
-        C->FillRect(Rect(0, Pixel(Y), ClientW, Pixel(Y + CharHeight)));
+        C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Y + CharHeight)));
         const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FF;
         if (HardBreak) {
             DrawPageBreak(Y);
@@ -64,7 +56,7 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
             DrawEOLChar(Y);
         }
         if (SelMode != smNone && SelStart.Y <= MapLine) {
-            TRect R{0, Pixel(Y), 0, Pixel(Y)};
+            TRect R{0, ClampToInt(Y), 0, ClampToInt(Y)};
             std::int64_t Left = 0;
             if (Stream && SelStart.Y < MapLine) {
                 Left = X0;
@@ -77,7 +69,7 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
             }
             std::int64_t Right = Left;
             if (SelEnd.Y >= MapLine) {
-                R.Bottom = Pixel(Y + CharHeight);
+                R.Bottom = ClampToInt(Y + CharHeight);
                 if (Stream && SelEnd.Y > MapLine) {
                     if (HardBreak) {
                         Right = ClientW;
@@ -94,8 +86,8 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
                     Right = X + X0;
                 }
             }
-            R.Left = Pixel(Left);
-            R.Right = Pixel(Right);
+            R.Left = ClampToInt(Left);
+            R.Right = ClampToInt(Right);
             if (R.Bottom > R.Top)
                 C->GetHandle()->InvertRect(R);
         }
@@ -105,7 +97,7 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         GotoNextLine();
     }
     if (Y < Bottom) // rows below the end of the text
-        C->FillRect(Rect(0, Pixel(Y), ClientW, Pixel(Bottom)));
+        C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Bottom)));
 }
 
 void TTextViewer::LocateTopLine() {
@@ -117,7 +109,7 @@ void TTextViewer::LocateTopLine() {
 void TTextViewer::DrawEOLChar(std::int64_t Y) {
     TCanvas* C = GetCanvas();
     if (ShowLineBreaks) {
-        const int X = Pixel(LeftMargin + MapLineWidth - DeltaX);
+        const int X = ClampToInt(LeftMargin + MapLineWidth - DeltaX);
         const std::int64_t TextEnd = LineStart + MapLineLength;
         char Mark = 0;
         if (NextLineStart == GetTextSize() && TextEnd == NextLineStart) {
@@ -129,15 +121,15 @@ void TTextViewer::DrawEOLChar(std::int64_t Y) {
             Mark = static_cast<char>(LineBreakGlyph);
         }
         if (Mark != 0)
-            C->GetHandle()->TextOut(X, Pixel(Y), &Mark, 1);
+            C->GetHandle()->TextOut(X, ClampToInt(Y), &Mark, 1);
     }
     if (MapBoundary == pbSoftPageBreak &&
         (ShowPageBreaks == pbAlways || (ShowPageBreaks == pbWYSIWYG && WrapMode == opPrinter))) {
         TPen* Pen = C->GetPen();
         const TPenStyle Previous = Pen->GetStyle();
-        C->MoveTo(0, Pixel(Y));
+        C->MoveTo(0, ClampToInt(Y));
         Pen->SetStyle(SoftPageBreakStyle);
-        C->LineTo(GetClientWidth(), Pixel(Y));
+        C->LineTo(GetClientWidth(), ClampToInt(Y));
         Pen->SetStyle(Previous);
     }
 }
@@ -145,7 +137,7 @@ void TTextViewer::DrawEOLChar(std::int64_t Y) {
 void TTextViewer::DrawPageBreak(std::int64_t Y) {
     TCanvas* C = GetCanvas();
     const int ClientW = GetClientWidth();
-    const int Middle = Pixel(Y + CharHeight / 2);
+    const int Middle = ClampToInt(Y + CharHeight / 2);
     TPen* Pen = C->GetPen();
     const TPenStyle PreviousStyle = Pen->GetStyle();
     C->MoveTo(0, Middle);
@@ -156,7 +148,7 @@ void TTextViewer::DrawPageBreak(std::int64_t Y) {
     const TFontDesc PreviousFont = DC->SelectFont(PageBreakFont->GetDesc());
     try {
         DC->SetTextAlign(TA_CENTER);
-        C->TextOut(ClientW / 2, Pixel(Y), "Page Break");
+        C->TextOut(ClientW / 2, ClampToInt(Y), "Page Break");
         DC->SetTextAlign(TA_LEFT | TA_TOP);
     } catch (...) {
         DC->SetTextAlign(TA_LEFT | TA_TOP);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <utility>
 
@@ -77,11 +76,6 @@ bool MeasureWidths(HDC DC, std::array<std::int64_t, 256>& Widths, std::int64_t& 
 
 std::int64_t DefaultTabOf(HDC DC) {
     return std::max<std::int64_t>(1, DC->GetTabbedTextExtent("\t", 1, 0, nullptr).cx);
-}
-
-int ToInt(std::int64_t V) {
-    return static_cast<int>(std::clamp<std::int64_t>(V, std::numeric_limits<int>::min() / 2,
-                                                     std::numeric_limits<int>::max() / 2));
 }
 
 // Runs Action, then gives back the context a control's canvas obtained for it (also when Action
@@ -529,13 +523,13 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
                             std::int64_t TabOrigin) {
     int TabPixels[MaxTabStops];
     for (std::size_t I = 0; I < MaxTabStops; ++I)
-        TabPixels[I] = ToInt(Tabs[I]);
+        TabPixels[I] = ClampToInt(Tabs[I]);
     const int Stops = static_cast<int>(TabCount);
     TRect Clip;
     if (!DC->GetClipBox(Clip))
-        Clip = Rect(std::numeric_limits<int>::min() / 2, 0, std::numeric_limits<int>::max() / 2, 0);
+        Clip = Rect(ClampToInt(-CoordinateLimit), 0, ClampToInt(CoordinateLimit), 0);
     Count = std::min(Count, TextSize - Pos);
-    const std::int64_t FarLeft = std::numeric_limits<int>::min() / 2;
+    const std::int64_t FarLeft = -CoordinateLimit;
     while (Count > 0 && X < Clip.Right) {
         const std::uint8_t* P = GetText(Pos);
         const std::int64_t N = std::min<std::int64_t>({Count, ValidEnd - P + 1, 0xFFFF});
@@ -546,8 +540,8 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
             // Tab stops count from the line's origin in every run. A run too far left for the
             // platform's coordinates is measured, not drawn.
             if (X >= FarLeft)
-                Advance = DC->TabbedTextOut(static_cast<int>(X), ToInt(Y), Text, Len, Stops,
-                                            Stops > 0 ? TabPixels : nullptr, ToInt(TabOrigin))
+                Advance = DC->TabbedTextOut(static_cast<int>(X), ClampToInt(Y), Text, Len, Stops,
+                                            Stops > 0 ? TabPixels : nullptr, ClampToInt(TabOrigin))
                               .cx;
             else
                 Advance = GetDistanceBetween(Pos, Pos + N);
@@ -556,7 +550,7 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
             DC->GetTextExtentPoint32(Text, Len, Size);
             Advance = Size.cx;
             if (X + Advance > Clip.Left)
-                DC->TextOut(ToInt(X), ToInt(Y), Text, Len);
+                DC->TextOut(ClampToInt(X), ClampToInt(Y), Text, Len);
         }
         X += Advance;
         Pos += N;
@@ -597,7 +591,7 @@ void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::i
         if (W <= 0 || CharHeight <= 0 || !DC->GetClipBox(Clip) || X >= Clip.Right ||
             X + W <= Clip.Left)
             return; // nothing to show
-        const int Width = static_cast<int>(W), Height = ToInt(CharHeight);
+        const int Width = static_cast<int>(W), Height = ClampToInt(CharHeight);
         auto Mem = CreateCompatibleDC(DC);
         auto Bitmap = CreateCompatibleBitmap(DC, Width, Height);
         HBITMAP Old = Mem->SelectBitmap(Bitmap.get());
@@ -609,7 +603,7 @@ void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::i
             Mem->SetBkColor(Back);
             Mem->FillRect(Rect(0, 0, Width, Height), TBrushDesc{bsSolid, Back});
             DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
-            DC->BitBlt(ToInt(X), ToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
+            DC->BitBlt(ClampToInt(X), ClampToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
         } catch (...) {
             Mem->SelectBitmap(Old);
             throw;

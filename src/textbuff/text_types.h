@@ -2,8 +2,10 @@
 // selection modes and the word characters.
 #pragma once
 
+#include <algorithm>
 #include <compare>
 #include <cstdint>
+#include <limits>
 
 namespace kestrel {
 
@@ -35,6 +37,16 @@ constexpr TLongPoint LongPoint(std::int64_t X, std::int64_t Y) {
 
 /// The point (0, 0).
 inline constexpr TLongPoint ZeroPoint{0, 0};
+
+/// The farthest from the origin a 64-bit position or width is drawn: the platform's coordinates
+/// are int, and half their range keeps the sum of two in range.
+inline constexpr std::int64_t CoordinateLimit = std::numeric_limits<int>::max() / 2;
+
+/// V as a platform coordinate, clamped to +-CoordinateLimit (positions far off the window only
+/// need to stay off it).
+constexpr int ClampToInt(std::int64_t V) {
+    return static_cast<int>(std::clamp(V, -CoordinateLimit, CoordinateLimit));
+}
 
 /// The selection mode.
 enum TSelModes : std::uint8_t { smNone, smDouble, smExtend, smColumn };
