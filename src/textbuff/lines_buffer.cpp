@@ -306,36 +306,56 @@ bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int6
     return ScanLineAcrossWindows(Pos, Width, Count);
 }
 
+template <typename F>
+bool TLinesBuffer::ScanWindows(std::int64_t Pos, std::int64_t End, std::int64_t MaxWidth,
+                               bool WordWrap, const TScanMetrics& M, F&& Visit) {
+    TWindowScan S;
+    for (bool First = true;; First = false) {
+        S.Size = ScanRange(Pos, End - Pos, S.Buffer);
+        if (S.Size == 0)
+            return false;
+        if (!First && S.Buffer[0] == FF) // the form-feed line follows this one
+            return true;
+        S.Index = S.Chars = S.BreakCount = 0;
+        S.BreakWidth = 0;
+        S.Ended = ScanForEol(S.Buffer, S.Index, static_cast<std::uint16_t>(S.Size - 1), MaxWidth,
+                             WordWrap, S.Chars, S.Width, M, S.BreakWidth, S.BreakCount, S.Overflow);
+        Visit(std::as_const(S));
+        if (S.Ended)
+            return false;
+        Pos += S.Size;
+    }
+}
+
 bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
                                          std::int64_t& Count) {
     const TScanMetrics M = ActualMetrics();
     const std::int64_t Start = Pos;
     std::int64_t BreakPos = -1, BreakWidth = 0; // the last break opportunity of earlier windows
     bool Result = false;
-    for (;;) {
-        const std::uint8_t* Buffer = nullptr;
-        const std::int64_t N = ScanRange(Pos, TextSize - Pos, Buffer);
-        if (N == 0)
-            break;
-        if (Count > 0 && Buffer[0] == FF) { // the form-feed line follows this one
+    const bool AtFormFeed =
+        ScanWindows(Pos, TextSize, MaxWidth, true, M, [&](const TWindowScan& S) {
+            if (!S.Ended) {
+                Count += S.Chars;
+                Width = S.Width;
+                if (S.BreakCount > 0) {
+                    BreakPos = Pos + S.BreakCount;
+                    BreakWidth = S.BreakWidth;
+                }
+                Pos += S.Size;
+                return;
+            }
             Result = true;
-            break;
-        }
-        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
-        std::int64_t W = Width, BW = 0;
-        bool Overflow = false;
-        if (ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), MaxWidth, true, Chunk, W,
-                       M, BW, BreakCount, Overflow)) {
-            if (Overflow && Count > 0 && BreakPos >= 0) {
+            if (S.Overflow && Count > 0 && BreakPos >= 0) {
                 // The word began in an earlier window: break after that window's last space.
                 Count = BreakPos - Start;
                 Width = BreakWidth;
                 Pos = BreakPos;
-            } else if (Overflow && Count == 0 && Chunk == 0) {
+            } else if (S.Overflow && Count == 0 && S.Chars == 0) {
                 // Not even the first character fits: the line takes it anyway, so that every
                 // line moves on.
                 Count = 1;
-                Width = Buffer[0] == TAB ? FirstTabAdvance(M) : M.CharWidths[Buffer[0]];
+                Width = S.Buffer[0] == TAB ? FirstTabAdvance(M) : M.CharWidths[S.Buffer[0]];
                 Pos += 1;
                 // A line break right after it ends this line, as it would a line that fits.
                 if (Pos < TextSize && ByteAt(Pos) == LF)
@@ -343,25 +363,15 @@ bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
                 else if (Pos + 1 < TextSize && ByteAt(Pos) == CR && ByteAt(Pos + 1) == LF)
                     Pos += 2;
                 else if (Pos >= TextSize)
-                    break; // the text's unterminated last line
+                    Result = false; // the text's unterminated last line
             } else {
-                Count += Chunk;
-                Width = W;
-                Pos += Index;
+                Count += S.Chars;
+                Width = S.Width;
+                Pos += S.Index;
             }
-            Result = true;
-            break;
-        }
-        Count += Chunk;
-        Width = W;
-        if (BreakCount > 0) {
-            BreakPos = Pos + BreakCount;
-            BreakWidth = BW;
-        }
-        Pos += N;
-        if (Pos >= TextSize)
-            break;
-    }
+        });
+    if (AtFormFeed)
+        Result = true;
     if (DisplayAveCharWidth != ActualAveCharWidth)
         Width = GetDistanceBetween(Start, Start + Count); // report display pixels
     return Result;
@@ -429,25 +439,12 @@ bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Wi
     if (Pos < 0 || Pos >= TextSize)
         return false;
     DemandState(AllStates);
-    const TScanMetrics M = DisplayMetrics();
-    std::int64_t P = Pos, Total = 0, W = 0;
-    for (;;) {
-        const std::uint8_t* Buffer = nullptr;
-        const std::int64_t N = ScanRange(P, TextSize - P, Buffer);
-        if (N == 0)
-            break;
-        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
-        std::int64_t BW = 0;
-        bool Overflow = false;
-        const bool Ended = ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), X, false,
-                                      Chunk, W, M, BW, BreakCount, Overflow);
-        Total += Chunk;
-        if (Ended)
-            break;
-        P += N;
-    }
+    std::int64_t Total = 0;
+    ScanWindows(Pos, TextSize, X, false, DisplayMetrics(), [&](const TWindowScan& S) {
+        Total += S.Chars;
+        Width = S.Width;
+    });
     Pos += Total;
-    Width = W;
     return true;
 }
 
@@ -458,20 +455,8 @@ std::int64_t TLinesBuffer::GetDistanceBetween(std::int64_t From, std::int64_t To
     if (From >= To)
         return 0;
     DemandState(AllStates);
-    const TScanMetrics M = DisplayMetrics();
-    while (From < To) {
-        const std::uint8_t* Buffer = nullptr;
-        const std::int64_t N = ScanRange(From, To - From, Buffer);
-        if (N == 0)
-            break;
-        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
-        std::int64_t BW = 0;
-        bool Overflow = false;
-        if (ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), NoWrapWidth, false, Chunk,
-                       W, M, BW, BreakCount, Overflow))
-            break;
-        From += N;
-    }
+    ScanWindows(From, To, NoWrapWidth, false, DisplayMetrics(),
+                [&](const TWindowScan& S) { W = S.Width; });
     return W;
 }
 

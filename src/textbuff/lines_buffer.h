@@ -213,6 +213,25 @@ private:
     }
     // GetNextLine for a line at Pos < TextSize with the state established, window by window.
     bool ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
+    // What ScanForEol gave for one range of a scan that goes on window by window.
+    struct TWindowScan {
+        const std::uint8_t* Buffer = nullptr; // the range's bytes
+        std::int64_t Size = 0;                // their number
+        std::int64_t Width = 0;               // the line's width so far
+        std::uint16_t Index = 0;              // where the scan stopped in the range
+        std::uint16_t Chars = 0;              // characters passed in the range
+        std::uint16_t BreakCount = 0;         // characters to its last break opportunity
+        std::int64_t BreakWidth = 0;          // the line's width there
+        bool Ended = false;                   // the line ended in the range
+        bool Overflow = false;                // it ended at a word too long for the width
+    };
+    // Scans the line at Pos through the ranges of [Pos, End) one after the other, with ScanForEol
+    // at MaxWidth (and WordWrap) from width 0, giving each range's result to Visit, until the
+    // line ends or the ranges do. A form feed that begins a later range ends the line before it:
+    // the scan stops there and returns true.
+    template <typename F>
+    bool ScanWindows(std::int64_t Pos, std::int64_t End, std::int64_t MaxWidth, bool WordWrap,
+                     const TScanMetrics& M, F&& Visit);
     // One scan range of the window at Pos, up to Limit bytes: Buffer is the byte at Pos, the
     // result the number of bytes (at most 65535, and never ending in a CR that another byte
     // follows, so that CR LF is scanned whole). 0 at the end of the text.
