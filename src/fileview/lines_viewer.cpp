@@ -1,6 +1,7 @@
 // TLinesViewer: construction, key table, state, caret, selection, navigation and search entry.
 #include "fileview/lines_viewer.h"
 
+#include "fileview/viewer_scopes.h"
 #include "host/registry.h"
 #include "host/sysutils.h"
 #include "textbuff/text_buffer.h" // the unit's exception classes
@@ -629,22 +630,12 @@ bool TLinesViewer::FindNext(TFindDialog* Dialog) {
         Beep();
         return false;
     }
-    SetState(vsSearching, true);
     bool Found = false;
-    try {
-        EnterBusyMode(GetTextSize());
-        try {
-            Found = Search(FindStr, FindOptions);
-        } catch (...) {
-            ExitBusyMode();
-            throw;
-        }
-        ExitBusyMode();
-    } catch (...) {
-        SetState(vsSearching, false);
-        throw;
+    {
+        const TStateFlagScope Searching(*this, vsSearching);
+        const TBusyModeScope Busy(*this, GetTextSize());
+        Found = Search(FindStr, FindOptions);
     }
-    SetState(vsSearching, false);
 
     if (Found && Dialog != nullptr && Dialog->GetHandle() != 0 &&
         WindowPlatform().IsWindowVisible(Dialog->GetHandle())) {

@@ -546,6 +546,19 @@ private:
     void ReadDoubleClickTime();
     /// Ends a drag of a margin (mouse release).
     void EndMarginDrag();
+    /// The display lines and pages a print of Range covers.
+    struct TPrintSpan {
+        std::int64_t FirstLine = 0;
+        std::int64_t LastLine = 0;
+        std::int64_t FirstPage = 1;
+        std::int64_t LastPage = 1;
+    };
+    TPrintSpan PrintSpan(TPrintRange Range, std::int64_t FromPage, std::int64_t ToPage);
+    /// Prints page Page of Pages: the header, the lines from Line (which moves past them) up to
+    /// LastPrinted, the page's end or a page break, and the page number.
+    void PrintPage(const std::string& Header, bool PageNumbers, TPrintRange Range,
+                   std::int64_t Page, std::int64_t Pages, std::int64_t LastPrinted,
+                   std::int64_t& Line);
 
     bool MarginDragging = false; // a margin drag runs (vsDragging set by the viewer itself)
 };

@@ -2,21 +2,16 @@
 // stored-text save.
 #include "fileview/lines_viewer.h"
 
+#include "fileview/viewer_scopes.h"
 #include "host/safe_save.h"
 #include "textbuff/text_buffer.h" // the unit's exception classes
 
 namespace kestrel {
 
 void TLinesViewer::SaveAs(const std::string& FileName) {
-    EnterBusyMode(GetTextSize());
-    try {
-        // Never truncates the target: the text goes to a flushed temporary file first.
-        SaveFileSafely(FileName, [this](TStream* Stream) { CopyToStream(Stream); });
-    } catch (...) {
-        ExitBusyMode();
-        throw;
-    }
-    ExitBusyMode();
+    const TBusyModeScope Busy(*this, GetTextSize());
+    // Never truncates the target: the text goes to a flushed temporary file first.
+    SaveFileSafely(FileName, [this](TStream* Stream) { CopyToStream(Stream); });
 }
 
 // ---- Busy mode ----------------------------------------------------------------------------

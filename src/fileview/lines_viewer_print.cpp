@@ -2,6 +2,7 @@
 // numbers.
 #include "fileview/lines_viewer.h"
 
+#include "fileview/viewer_scopes.h"
 #include "host/printers.h"
 #include "host/sysutils.h"
 
@@ -87,112 +88,95 @@ void TLinesViewer::Print(const std::string& Header, const std::string& Title, bo
         return;
     SetState(vsPrinting, true);
     const std::int64_t SavedZoom = ZoomFactor;
-    bool Busy = false;
-    bool Begun = false;
-    // Restores what printing changed; Busy and Begun say how far it got.
-    auto Finish = [&] {
-        if (Busy) {
-            Busy = false;
-            if (CanFocus())
-                SetFocus();
-            ExitBusyMode();
-        }
-        if (Begun) {
-            Begun = false;
-            EndPrinting();
-        }
-    };
-    auto Restore = [&] {
+    // What printing changed is put back however it ends.
+    const TLeaveScope Restore([&] {
         SetZoomFactor(SavedZoom);
         SetState(vsPrinting, false);
         Redraw();
-    };
-    try {
-        try {
-            TPrinter* P = Printer();
-            P->SetTitle(Title);
-            SetZoomFactor(0);
-            UpdatePrinterMetrics();
-            BeginPrinting(Flag);
-            Begun = true;
-
-            std::int64_t FirstLine = 0;
-            std::int64_t LastPrinted = 0;
-            std::int64_t FirstPage = 1;
-            std::int64_t LastPage = 1;
-            switch (Range) {
-            case prAllPages:
-                FirstLine = 0;
-                LastPrinted = LastLine;
-                FirstPage = 1;
-                LastPage = PageCount;
-                break;
-            case prSelection:
-                FirstLine = SelStart.Y;
-                LastPrinted = SelEnd.Y;
-                FirstPage = GetPageNumber(FirstLine);
-                LastPage = GetPageNumber(LastPrinted);
-                break;
-            case prPageNums:
-                FirstLine = GetLineAtTopOfPage(FromPage);
-                // The page after the last does not exist: its "top" is the last line, which
-                // belongs to the range.
-                LastPrinted = ToPage >= PageCount ? LastLine : GetLineAtTopOfPage(ToPage + 1) - 1;
-                FirstPage = FromPage;
-                LastPage = ToPage;
-                break;
-            default:
-                throw Exception("PrintRange undefined in call to Print");
-            }
-            const std::int64_t N = LastPage - FirstPage + 1;
-            EnterBusyMode(N);
-            Busy = true;
-
-            TCanvas* C = P->GetCanvas();
-            const int PageWidth = P->GetPageWidth();
-            const int PageHeight = P->GetPageHeight();
-            std::int64_t Line = FirstLine;
-            // An empty page range prints no page.
-            for (std::int64_t I = 1; N >= 1; ++I) {
-                if (!ReportProgress(I))
-                    break;
-                // The next sheet starts only once the job goes on, so that an abort leaves
-                // no blank page behind.
-                if (I > 1)
-                    P->NewPage();
-                if (OnPagePrint)
-                    OnPagePrint(this, I, N);
-                C->GetHandle()->SetTextAlign(TA_CENTER | TA_TOP);
-                C->TextOut(PageWidth / 2, static_cast<int>(HeaderOffset), Header);
-                C->GetHandle()->SetTextAlign(TA_LEFT | TA_TOP);
-                std::int64_t Y = PrintMargins.Top;
-                std::int64_t OnPage = 0;
-                bool PageBreak = false;
-                while (OnPage < LinesPerPage && !PageBreak && Line <= LastPrinted) {
-                    PrintLine(PrintMargins.Left, Y, Line, Range, PageBreak);
-                    Y += PrintLineHeight;
-                    Line += PageBreak ? 2 : 1;
-                    ++OnPage;
-                }
-                if (PageNumbers) {
-                    C->GetHandle()->SetTextAlign(TA_CENTER | TA_BOTTOM);
-                    C->TextOut(PageWidth / 2, PageHeight - static_cast<int>(FooterOffset),
-                               "Page " + IntToStr(I));
-                    C->GetHandle()->SetTextAlign(TA_LEFT | TA_TOP);
-                }
-                if (I >= N)
-                    break;
-            }
-        } catch (...) {
-            Finish();
-            throw;
-        }
-        Finish();
-    } catch (...) {
-        Restore();
-        throw;
+    });
+    TPrinter* P = Printer();
+    P->SetTitle(Title);
+    SetZoomFactor(0);
+    UpdatePrinterMetrics();
+    BeginPrinting(Flag);
+    const TLeaveScope End([this] { EndPrinting(); });
+    const TPrintSpan Span = PrintSpan(Range, FromPage, ToPage);
+    const std::int64_t Pages = Span.LastPage - Span.FirstPage + 1;
+    const TBusyModeScope Busy(*this, Pages);
+    const TLeaveScope Refocus([this] {
+        if (CanFocus())
+            SetFocus();
+    });
+    std::int64_t Line = Span.FirstLine;
+    // An empty page range prints no page.
+    for (std::int64_t Page = 1; Page <= Pages; ++Page) {
+        if (!ReportProgress(Page))
+            break;
+        PrintPage(Header, PageNumbers, Range, Page, Pages, Span.LastLine, Line);
     }
-    Restore();
+}
+
+TLinesViewer::TPrintSpan TLinesViewer::PrintSpan(TPrintRange Range, std::int64_t FromPage,
+                                                 std::int64_t ToPage) {
+    TPrintSpan Span;
+    switch (Range) {
+    case prAllPages:
+        Span.FirstLine = 0;
+        Span.LastLine = LastLine;
+        Span.FirstPage = 1;
+        Span.LastPage = PageCount;
+        break;
+    case prSelection:
+        Span.FirstLine = SelStart.Y;
+        Span.LastLine = SelEnd.Y;
+        Span.FirstPage = GetPageNumber(Span.FirstLine);
+        Span.LastPage = GetPageNumber(Span.LastLine);
+        break;
+    case prPageNums:
+        Span.FirstLine = GetLineAtTopOfPage(FromPage);
+        // The page after the last does not exist: its "top" is the last line, which belongs to
+        // the range.
+        Span.LastLine = ToPage >= PageCount ? LastLine : GetLineAtTopOfPage(ToPage + 1) - 1;
+        Span.FirstPage = FromPage;
+        Span.LastPage = ToPage;
+        break;
+    default:
+        throw Exception("PrintRange undefined in call to Print");
+    }
+    return Span;
+}
+
+void TLinesViewer::PrintPage(const std::string& Header, bool PageNumbers, TPrintRange Range,
+                             std::int64_t Page, std::int64_t Pages, std::int64_t LastPrinted,
+                             std::int64_t& Line) {
+    TPrinter* P = Printer();
+    TCanvas* C = P->GetCanvas();
+    const int PageWidth = P->GetPageWidth();
+    const int PageHeight = P->GetPageHeight();
+    // The next sheet starts only once the job goes on, so that an abort leaves no blank page
+    // behind.
+    if (Page > 1)
+        P->NewPage();
+    if (OnPagePrint)
+        OnPagePrint(this, Page, Pages);
+    C->GetHandle()->SetTextAlign(TA_CENTER | TA_TOP);
+    C->TextOut(PageWidth / 2, static_cast<int>(HeaderOffset), Header);
+    C->GetHandle()->SetTextAlign(TA_LEFT | TA_TOP);
+    std::int64_t Y = PrintMargins.Top;
+    std::int64_t OnPage = 0;
+    bool PageBreak = false;
+    while (OnPage < LinesPerPage && !PageBreak && Line <= LastPrinted) {
+        PrintLine(PrintMargins.Left, Y, Line, Range, PageBreak);
+        Y += PrintLineHeight;
+        Line += PageBreak ? 2 : 1;
+        ++OnPage;
+    }
+    if (PageNumbers) {
+        C->GetHandle()->SetTextAlign(TA_CENTER | TA_BOTTOM);
+        C->TextOut(PageWidth / 2, PageHeight - static_cast<int>(FooterOffset),
+                   "Page " + IntToStr(Page));
+        C->GetHandle()->SetTextAlign(TA_LEFT | TA_TOP);
+    }
 }
 
 void TLinesViewer::SetPageNumber(std::int64_t Page) {

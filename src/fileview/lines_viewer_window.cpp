@@ -1,6 +1,8 @@
 // TLinesViewer: window creation, scrolling, the painting entry, margins and zoom, and focus.
 #include "fileview/lines_viewer.h"
 
+#include "host/scope_guard.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -50,13 +52,8 @@ void TLinesViewer::PaintWindowRect(const TRect& R) {
     const std::int64_t Count = R.Bottom / CharHeight + 1 - First;
     const HWND Wnd = GetHandle();
     HideCaret(Wnd);
-    try {
-        PaintLines(First * CharHeight, TopLine + First, Count);
-    } catch (...) {
-        ShowCaret(Wnd);
-        throw;
-    }
-    ShowCaret(Wnd);
+    const TScopeExit Show([Wnd] { ShowCaret(Wnd); });
+    PaintLines(First * CharHeight, TopLine + First, Count);
 }
 
 void TLinesViewer::DrawMarginLine(int X) {

@@ -2,6 +2,7 @@
 // positions, and the wrap modes.
 #include "fileview/text_viewer.h"
 
+#include "fileview/viewer_scopes.h"
 #include "host/printers.h"
 
 #include <algorithm>
@@ -240,18 +241,14 @@ void TTextViewer::GotoLineNumber(std::int64_t N) {
         return;
     }
     N = N - 1;
-    SetState(vsGotoLine, true);
-    try {
+    {
+        const TStateFlagScope GotoLine(*this, vsGotoLine);
         LocateLine(N, false);
         // Step over the hard-break lines at or before the target.
         while (HardBreakIndex + N + 1 > MapLine && GotoNextLine()) {
         }
         SetLineNumber(MapLine);
-    } catch (...) {
-        SetState(vsGotoLine, false);
-        throw;
     }
-    SetState(vsGotoLine, false);
     SetCharNumber(0);
 }
 

@@ -1,24 +1,14 @@
 // TTextViewer: the background count of lines and pages in idle time, and the idle handler.
 #include "fileview/text_viewer.h"
 
+#include "host/scope_guard.h"
+
 #include <algorithm>
 #include <array>
 
 namespace kestrel {
 
 namespace {
-
-// Leaves a counter decremented on every way out of a scope.
-class TDepthGuard {
-public:
-    explicit TDepthGuard(int& Depth) : FDepth(Depth) { ++FDepth; }
-    ~TDepthGuard() { --FDepth; }
-    TDepthGuard(const TDepthGuard&) = delete;
-    TDepthGuard& operator=(const TDepthGuard&) = delete;
-
-private:
-    int& FDepth;
-};
 
 // Index of the last entry of the ascending list that is <= Line; -1 when none.
 std::int64_t LastAtOrBefore(const std::vector<std::int64_t>& List, std::int64_t Line) {
@@ -74,7 +64,7 @@ void TTextViewer::NumbersSettled() {
 void TTextViewer::EstimateNumLines() {
     if (EstimateDepth > 0 || !Buffer)
         return;
-    const TDepthGuard Guard(EstimateDepth);
+    const TCounterGuard Depth(EstimateDepth);
     if (CountComplete) {
         // Nothing left to count; numbers still marked provisional cannot get better.
         if (LineNumbersPending)

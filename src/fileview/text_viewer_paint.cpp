@@ -3,6 +3,7 @@
 #include "fileview/text_viewer.h"
 
 #include "host/printers.h"
+#include "host/scope_guard.h"
 
 #include <algorithm>
 
@@ -146,16 +147,12 @@ void TTextViewer::DrawPageBreak(std::int64_t Y) {
     Pen->SetStyle(PreviousStyle);
     const HDC DC = C->GetHandle();
     const TFontDesc PreviousFont = DC->SelectFont(PageBreakFont->GetDesc());
-    try {
-        DC->SetTextAlign(TA_CENTER);
-        C->TextOut(ClientW / 2, ClampToInt(Y), "Page Break");
-        DC->SetTextAlign(TA_LEFT | TA_TOP);
-    } catch (...) {
+    const TScopeExit Restore([&] {
         DC->SetTextAlign(TA_LEFT | TA_TOP);
         DC->SelectFont(PreviousFont);
-        throw;
-    }
-    DC->SelectFont(PreviousFont);
+    });
+    DC->SetTextAlign(TA_CENTER);
+    C->TextOut(ClientW / 2, ClampToInt(Y), "Page Break");
 }
 
 void TTextViewer::UpdateMouseCursor(int X, int Y) {

@@ -4,6 +4,7 @@
 #include "host/device_context.h"
 #include "host/exceptions.h"
 #include "host/printers.h"
+#include "host/scope_guard.h"
 #include "textbuff/byte_scan.h"
 
 #include <algorithm>
@@ -81,13 +82,8 @@ std::int64_t DefaultTabOf(HDC DC) {
 // Runs Action, then gives back the context a control's canvas obtained for it (also when Action
 // raises), so that no screen context stays held between calls.
 template <typename F> void ReleasingCanvas(TCanvas* Canvas, F Action) {
-    try {
-        Action();
-    } catch (...) {
-        Canvas->ReleaseHandle();
-        throw;
-    }
-    Canvas->ReleaseHandle();
+    const TScopeExit Release([Canvas] { Canvas->ReleaseHandle(); });
+    Action();
 }
 
 // The advance of a tab that starts a line.
@@ -580,20 +576,15 @@ void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::i
         auto Mem = CreateCompatibleDC(DC);
         auto Bitmap = CreateCompatibleBitmap(DC, Width, Height);
         HBITMAP Old = Mem->SelectBitmap(Bitmap.get());
-        try {
-            TFont* Font = Canvas->GetFont();
-            Mem->SelectFont(Font->GetDesc());
-            Mem->SetTextColor(ColorToRGB(Font->GetColor()));
-            const TColor Back = DC->GetBkColor();
-            Mem->SetBkColor(Back);
-            Mem->FillRect(Rect(0, 0, Width, Height), TBrushDesc{bsSolid, Back});
-            DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
-            DC->BitBlt(ClampToInt(X), ClampToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
-        } catch (...) {
-            Mem->SelectBitmap(Old);
-            throw;
-        }
-        Mem->SelectBitmap(Old);
+        const TScopeExit Restore([&] { Mem->SelectBitmap(Old); });
+        TFont* Font = Canvas->GetFont();
+        Mem->SelectFont(Font->GetDesc());
+        Mem->SetTextColor(ColorToRGB(Font->GetColor()));
+        const TColor Back = DC->GetBkColor();
+        Mem->SetBkColor(Back);
+        Mem->FillRect(Rect(0, 0, Width, Height), TBrushDesc{bsSolid, Back});
+        DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
+        DC->BitBlt(ClampToInt(X), ClampToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
     });
 }
 
