@@ -134,6 +134,11 @@ public:
     std::int64_t GetColumnRight() const { return ColumnRight; }
     bool AtHardPageBreak(std::int64_t Line, std::int64_t Index) const;
     bool AtSoftPageBreak(std::int64_t Line, std::int64_t Index) const;
+    /// How display line Line begins, HardBreaks[Index] being the last hard break at or before it:
+    /// a hard break, a soft one (a page's worth of lines after the last hard break), or neither.
+    TPageBoundaries PageBoundaryAt(std::int64_t Line, std::int64_t Index) const;
+    /// Index in HardBreaks of the last hard break at or before Line; -1 when none.
+    std::int64_t LastHardBreakAtOrBefore(std::int64_t Line) const;
 
     // ---- Painting options
     bool GetShowLineBreaks() const { return ShowLineBreaks; }
@@ -237,6 +242,21 @@ protected:
     void ColumnSpan(std::int64_t& A, std::int64_t& B);
 
     // ---- Line map and count steps
+    /// Where a long move of the map starts: the start of the text, the map line where it is, the
+    /// caret line, or an end of the selection.
+    enum TMapAnchor : std::uint8_t { maStart, maMap, maCaret, maSelStart, maSelEnd };
+    /// The anchor nearest a target at these distances (all in lines or all in bytes) from the
+    /// start of the text, the map line, the caret line and the selection's ends. The start only
+    /// when strictly nearest (its number is the one never provisional); otherwise ties go to the
+    /// caret, then the selection's start, then its end, and the map stays when it is nearer than
+    /// all three.
+    static TMapAnchor NearestAnchor(std::int64_t DStart, std::int64_t DMap, std::int64_t DCaret,
+                                    std::int64_t DSelStart, std::int64_t DSelEnd);
+    /// Puts the map on anchor A, numbered as the anchor is.
+    void GotoAnchor(TMapAnchor A);
+    /// The estimated jump: maps the display line holding Offset and numbers it Line for now; the
+    /// count corrects the number when it gets there.
+    void JumpTo(std::int64_t Offset, std::int64_t Line);
     /// HardBreakIndex and MapBoundary for the present MapLine.
     void SyncMapBoundary();
     /// MapBoundary of MapLine from AtHardPageBreak / AtSoftPageBreak at HardBreakIndex.

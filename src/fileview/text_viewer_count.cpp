@@ -8,15 +8,7 @@
 
 namespace kestrel {
 
-namespace {
-
-// Index of the last entry of the ascending list that is <= Line; -1 when none.
-std::int64_t LastAtOrBefore(const std::vector<std::int64_t>& List, std::int64_t Line) {
-    const auto It = std::upper_bound(List.begin(), List.end(), Line);
-    return static_cast<std::int64_t>(It - List.begin()) - 1;
-}
-
-} // namespace
+namespace {} // namespace
 
 // ---- Background count ---------------------------------------------------------------------
 
@@ -222,14 +214,9 @@ void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
         HardBreaks.clear();
         HardBreakIndex = -1;
     } else {
-        HardBreakIndex = LastAtOrBefore(HardBreaks, ScanLine);
+        HardBreakIndex = LastHardBreakAtOrBefore(ScanLine);
         HardBreaks.resize(static_cast<std::size_t>(HardBreakIndex + 1));
-        if (AtHardPageBreak(ScanLine, HardBreakIndex))
-            ScanBoundary = pbHardPageBreak;
-        else if (AtSoftPageBreak(ScanLine, HardBreakIndex))
-            ScanBoundary = pbSoftPageBreak;
-        else
-            ScanBoundary = pbNone;
+        ScanBoundary = PageBoundaryAt(ScanLine, HardBreakIndex);
     }
     const std::int64_t Size = GetTextSize();
     CountComplete = Size == 0;

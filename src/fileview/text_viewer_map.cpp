@@ -14,12 +14,6 @@ constexpr std::int64_t AnchorReach = 4096;
 // A target farther than this (in lines) from every anchor may be reached by an estimated jump.
 constexpr std::int64_t JumpDistance = 100;
 
-// Index of the last entry of the ascending list that is <= Line; -1 when none.
-std::int64_t LastAtOrBefore(const std::vector<std::int64_t>& List, std::int64_t Line) {
-    const auto It = std::upper_bound(List.begin(), List.end(), Line);
-    return static_cast<std::int64_t>(It - List.begin()) - 1;
-}
-
 } // namespace
 
 bool TTextViewer::AtHardPageBreak(std::int64_t Line, std::int64_t Index) const {
@@ -34,6 +28,19 @@ bool TTextViewer::AtSoftPageBreak(std::int64_t Line, std::int64_t Index) const {
     const std::int64_t Last = static_cast<std::int64_t>(HardBreaks.size()) - 1;
     const std::int64_t H = HardBreaks[static_cast<std::size_t>(std::min(Index, Last))];
     return Line != H && (Line - H) % PerPage == 0;
+}
+
+TPageBoundaries TTextViewer::PageBoundaryAt(std::int64_t Line, std::int64_t Index) const {
+    if (AtHardPageBreak(Line, Index))
+        return pbHardPageBreak;
+    if (AtSoftPageBreak(Line, Index))
+        return pbSoftPageBreak;
+    return pbNone;
+}
+
+std::int64_t TTextViewer::LastHardBreakAtOrBefore(std::int64_t Line) const {
+    const auto It = std::upper_bound(HardBreaks.begin(), HardBreaks.end(), Line);
+    return static_cast<std::int64_t>(It - HardBreaks.begin()) - 1;
 }
 
 // ---- Line map -----------------------------------------------------------------------------
@@ -69,16 +76,12 @@ bool TTextViewer::GotoNextLine() {
     ++MapLine;
     if (CountComplete && MapLine > LastLine)
         CountComplete = false; // more lines than counted: idle counting resumes
-    if (AtHardPageBreak(MapLine, HardBreakIndex + 1)) {
-        ++MapPage;
+    // The next hard break recorded may be this line; every boundary begins a page.
+    if (AtHardPageBreak(MapLine, HardBreakIndex + 1))
         ++HardBreakIndex;
-        MapBoundary = pbHardPageBreak;
-    } else if (AtSoftPageBreak(MapLine, HardBreakIndex)) {
+    ClassifyMapBoundary();
+    if (MapBoundary != pbNone)
         ++MapPage;
-        MapBoundary = pbSoftPageBreak;
-    } else {
-        MapBoundary = pbNone;
-    }
     CalibrateAtCount();
     return true;
 }
@@ -211,17 +214,12 @@ void TTextViewer::NoteLineStart(std::int64_t Start) {
 }
 
 void TTextViewer::SyncMapBoundary() {
-    HardBreakIndex = LastAtOrBefore(HardBreaks, MapLine);
+    HardBreakIndex = LastHardBreakAtOrBefore(MapLine);
     ClassifyMapBoundary();
 }
 
 void TTextViewer::ClassifyMapBoundary() {
-    if (AtHardPageBreak(MapLine, HardBreakIndex))
-        MapBoundary = pbHardPageBreak;
-    else if (AtSoftPageBreak(MapLine, HardBreakIndex))
-        MapBoundary = pbSoftPageBreak;
-    else
-        MapBoundary = pbNone;
+    MapBoundary = PageBoundaryAt(MapLine, HardBreakIndex);
 }
 
 void TTextViewer::SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int64_t Page,
@@ -244,6 +242,48 @@ void TTextViewer::SetMapAnchor(std::int64_t Offset, std::int64_t Line, std::int6
     CalibrateAtCount();
 }
 
+TTextViewer::TMapAnchor TTextViewer::NearestAnchor(std::int64_t DStart, std::int64_t DMap,
+                                                   std::int64_t DCaret, std::int64_t DSelStart,
+                                                   std::int64_t DSelEnd) {
+    if (DStart < DMap && DStart < DCaret && DStart < DSelStart && DStart < DSelEnd)
+        return maStart;
+    if (DCaret <= DMap && DCaret <= DSelStart && DCaret <= DSelEnd)
+        return maCaret;
+    if (DSelStart <= DMap && DSelStart <= DCaret && DSelStart <= DSelEnd)
+        return maSelStart;
+    if (DSelEnd <= DMap && DSelEnd <= DCaret && DSelEnd <= DSelStart)
+        return maSelEnd;
+    return maMap;
+}
+
+void TTextViewer::GotoAnchor(TMapAnchor A) {
+    switch (A) {
+    case maStart:
+        GotoFirstLine();
+        break;
+    case maMap:
+        break;
+    case maCaret:
+        if (CaretLineStart != LineStart)
+            SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
+        break;
+    case maSelStart:
+        SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage, SelStart.X);
+        break;
+    case maSelEnd:
+        SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage, SelEnd.X);
+        break;
+    }
+}
+
+void TTextViewer::JumpTo(std::int64_t Offset, std::int64_t Line) {
+    MapLine = Line;
+    MapPage = Line / std::max<std::int64_t>(1, AverageLinesPerPage) + 1;
+    PositiontextAt(Offset);
+    LineNumbersPending = true;
+    ReEstimateFrom(LineStart);
+}
+
 void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
     if (Line == MapLine)
         return;
@@ -256,50 +296,30 @@ void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
     const std::int64_t DC = std::abs(Line - LineNumber);
     const std::int64_t DS = std::abs(Line - SelStart.Y);
     const std::int64_t DE = std::abs(Line - SelEnd.Y);
+    const TMapAnchor Nearest = NearestAnchor(Line, D0, DC, DS, DE);
     bool Placed = false;
-    // Line 0 is an anchor too, and the only one whose number is never provisional.
-    if (Line < D0 && Line < DC && Line < DS && Line < DE) {
-        GotoFirstLine();
-        Placed = true;
-    } else if (Estimate && LastLine > 0) {
+    if (Nearest != maStart && Estimate && LastLine > 0) {
+        // A far target: an anchor near its estimated offset, the end, or the estimated jump.
         const auto E =
             static_cast<std::int64_t>(static_cast<double>(Size) *
                                       (static_cast<double>(Line) / static_cast<double>(LastLine)));
-        if (std::abs(SelStartOffset - E) <= AnchorReach) {
-            SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage, SelStart.X);
-            Placed = true;
-        } else if (std::abs(SelEndOffset - E) <= AnchorReach) {
-            SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage, SelEnd.X);
-            Placed = true;
-        } else if (D0 > JumpDistance && DC > JumpDistance && DS > JumpDistance &&
-                   DE > JumpDistance) {
-            if (Line + 2 * LinesOnScreen >= LastLine) {
-                GotoEndOftext();
-            } else {
-                // The estimated jump: the requested number is provisional until the count
-                // gets there.
-                MapLine = Line;
-                MapPage = Line / std::max<std::int64_t>(1, AverageLinesPerPage) + 1;
-                PositiontextAt(E);
-                LineNumbersPending = true;
-                ReEstimateFrom(LineStart);
-            }
-            Placed = true;
-        }
+        Placed = true;
+        if (std::abs(SelStartOffset - E) <= AnchorReach)
+            GotoAnchor(maSelStart);
+        else if (std::abs(SelEndOffset - E) <= AnchorReach)
+            GotoAnchor(maSelEnd);
+        else if (std::min({D0, DC, DS, DE}) <= JumpDistance)
+            Placed = false;
+        else if (Line + 2 * LinesOnScreen >= LastLine)
+            GotoEndOftext();
+        else
+            JumpTo(E, Line);
     }
-    // Otherwise walk from the nearest anchor, ties going to the caret, then the selection start,
-    // then its end. (A near target is never walked to from a far map line.)
-    if (!Placed) {
-        if (DC <= D0 && DC <= DS && DC <= DE) {
-            if (CaretLineStart != LineStart)
-                SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
-        } else if (DS <= D0 && DS <= DC && DS <= DE) {
-            SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage, SelStart.X);
-        } else if (DE <= D0 && DE <= DC && DE <= DS) {
-            SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage, SelEnd.X);
-        }
-    }
-    HardBreakIndex = LastAtOrBefore(HardBreaks, MapLine);
+    // Otherwise the walk starts from the nearest anchor. (A near target is never walked to from a
+    // far map line.)
+    if (!Placed)
+        GotoAnchor(Nearest);
+    HardBreakIndex = LastHardBreakAtOrBefore(MapLine);
     // A walk that meets the count's position may be renumbered there; it then walks on.
     for (int Pass = 0; Pass < 3 && Line != MapLine; ++Pass) {
         while (Line > MapLine && GotoNextLine()) {
@@ -328,20 +348,9 @@ void TTextViewer::GotoPosition(std::int64_t Offset) {
         return;
     }
     Offset = std::min(Offset, Size);
-    const std::int64_t DL = std::abs(Offset - LineStart);
-    const std::int64_t DC = std::abs(Offset - CaretLineStart);
-    const std::int64_t DS = std::abs(Offset - SelStartOffset);
-    const std::int64_t DE = std::abs(Offset - SelEndOffset);
-    if (Offset < DL && Offset < DC && Offset < DS && Offset < DE) {
-        GotoFirstLine(); // nearest to the start, whose number is exact
-    } else if (DC <= DL && DC <= DS && DC <= DE) {
-        if (CaretLineStart != LineStart)
-            SetMapAnchor(CaretLineStart, LineNumber, PageNumber);
-    } else if (DS <= DL && DS <= DC && DS <= DE) {
-        SetMapAnchor(SelStartOffset, SelStart.Y, SelStartPage, SelStart.X);
-    } else if (DE <= DL && DE <= DC && DE <= DS) {
-        SetMapAnchor(SelEndOffset, SelEnd.Y, SelEndPage, SelEnd.X);
-    }
+    GotoAnchor(NearestAnchor(Offset, std::abs(Offset - LineStart),
+                             std::abs(Offset - CaretLineStart), std::abs(Offset - SelStartOffset),
+                             std::abs(Offset - SelEndOffset)));
     // The offset of a form feed that ends the text of the line before it (no line break in
     // between) is the end of that line, from either direction.
     const bool AtFormFeed = ByteAt(Offset) == FF;

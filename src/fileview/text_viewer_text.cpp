@@ -355,12 +355,8 @@ bool TTextViewer::Search(const std::string& Text, TFindOptions Options) {
     const std::int64_t Size = Buffer->GetTextSize();
     if (std::abs(O - LineStart) > FarMatch && Size > 0) {
         // Far away: show it at once with a provisional number that the count corrects later.
-        MapLine = static_cast<std::int64_t>(static_cast<double>(LastLine) *
-                                            (static_cast<double>(O) / static_cast<double>(Size)));
-        MapPage = MapLine / std::max<std::int64_t>(1, AverageLinesPerPage) + 1;
-        PositiontextAt(O);
-        LineNumbersPending = true;
-        ReEstimateFrom(O);
+        JumpTo(O, static_cast<std::int64_t>(static_cast<double>(LastLine) *
+                                            (static_cast<double>(O) / static_cast<double>(Size))));
     }
     const std::int64_t End = O + static_cast<std::int64_t>(Text.size());
     SelAnchor = OffsetToPoint(O);
