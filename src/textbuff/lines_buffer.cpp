@@ -179,6 +179,7 @@ bool TLinesBuffer::UpdateFontInfo(HDC DC, TFont* Font) {
     DisplayUniform = UniformWidthOf(DisplayWidths.data());
     ActualUniform = UniformWidthOf(ActualWidths.data());
     State.Include(lbFontDataAvailable);
+    ++LayoutGeneration;
     return true;
 }
 
@@ -208,6 +209,7 @@ bool TLinesBuffer::UpdateTabs(HDC DC) {
     ActualTabPositions = Printing ? PrinterTabPositions : DisplayTabPositions;
     ActualDefaultTab = Printing ? PrinterDefaultTab : DisplayDefaultTab;
     State.Include(lbTabDataAvailable);
+    ++LayoutGeneration;
     return true;
 }
 
@@ -586,6 +588,13 @@ void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::i
         DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
         DC->BitBlt(ClampToInt(X), ClampToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
     });
+}
+
+// ---- changes
+
+void TLinesBuffer::DoOnChange() {
+    ++LayoutGeneration;
+    TTextBuffer::DoOnChange();
 }
 
 // ---- search status

@@ -89,7 +89,16 @@ public:
 
     /// Wrap width of the line-breaking device in its pixels; 0 or NoWrapWidth do not wrap.
     std::int64_t GetMaxWidth() const { return MaxWidth; }
-    void SetMaxWidth(std::int64_t Value) { MaxWidth = Value; }
+    void SetMaxWidth(std::int64_t Value) {
+        if (Value != MaxWidth)
+            ++LayoutGeneration;
+        MaxWidth = Value;
+    }
+    /// Changes whenever the display lines may have changed: with the text (OnChange), the wrap
+    /// width, and each measuring of the character widths or the tab positions (after any change
+    /// of the font, the mode, the output device, the tab stops or the source). A holder of line
+    /// starts can tell by it whether they were found in the present layout.
+    std::uint64_t GetLayoutGeneration() const { return LayoutGeneration; }
 
     // ---- metrics, tab stops and output
 
@@ -165,6 +174,8 @@ public:
     bool Search(std::int64_t& Pos, const std::string& S, TFindOptions Options);
     /// Fires OnSearchStatus; returns whether the handler cancelled.
     virtual bool DoSearchStatus(std::int64_t Done);
+    /// A new layout generation, then OnChange.
+    void DoOnChange() override;
     const TSearchStatus& GetOnSearchStatus() const { return OnSearchStatus; }
     void SetOnSearchStatus(TSearchStatus Value) { OnSearchStatus = std::move(Value); }
 
@@ -199,6 +210,7 @@ protected:
     std::int64_t MaxCharWidth = 0;
     TSearchStatus OnSearchStatus;
     TOutputDevice OutputDevice = odDisplay;
+    std::uint64_t LayoutGeneration = 0;
 
 private:
     std::uint8_t CrLfPair[2] = {CR, LF}; // a CR that ends a window, scanned with its LF
