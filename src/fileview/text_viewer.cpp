@@ -409,6 +409,7 @@ void TTextViewer::ReInitialise() {
     HardBreakIndex = -1;
     MapBoundary = pbNone;
     RecentLineStarts.clear();
+    MapLayout = CountLayout = NoLayout;
     if (Buffer)
         Buffer->Reset();
     TLinesViewer::ReInitialise();

@@ -8,7 +8,58 @@
 
 namespace kestrel {
 
-namespace {} // namespace
+namespace {
+
+// The map's invariants are checked after each count step in debug builds only.
+#ifdef NDEBUG
+constexpr bool MapChecks = false;
+#else
+constexpr bool MapChecks = true;
+#endif
+
+// The lines a count step takes after its first: runs of plain lines where the buffer can give
+// them, each exactly as GetNextLine would, and the rest one by one.
+class TCountedLines {
+public:
+    explicit TCountedLines(TLinesBuffer& Buffer) : Buffer(Buffer) {}
+
+    // The line at the position last reached is the next of a run, so known to begin with no
+    // form feed.
+    bool InRun() const { return At < Length; }
+
+    // The line at N: N becomes the start of the line after it, W its width (-1 when it cannot be
+    // wider than Known) and Len its characters. False at the end of the text, W and Len then
+    // describing its last line. Budget: the lines the step may still take.
+    bool Next(std::int64_t& N, std::int64_t& W, std::int64_t& Len, std::int64_t Budget,
+              std::int64_t Known) {
+        if (At == Length && NoRunFor > 0) {
+            --NoRunFor;
+        } else if (At == Length) {
+            At = 0;
+            Length = Buffer.ScanPlainLines(N, std::clamp<std::int64_t>(Budget, 1, CountStepLines),
+                                           Lines.data(), Known);
+            if (Length == 0)
+                NoRunFor = 8; // wrapped or unusual lines: no second try at every line
+        }
+        if (At < Length) {
+            const TLineSpan& L = Lines[static_cast<std::size_t>(At++)];
+            N = L.Next;
+            W = L.Width;
+            Len = L.Count;
+            return true;
+        }
+        return Buffer.GetNextLine(N, W, Len);
+    }
+
+private:
+    TLinesBuffer& Buffer;
+    std::array<TLineSpan, CountStepLines> Lines;
+    std::int64_t At = 0;
+    std::int64_t Length = 0;
+    std::int64_t NoRunFor = 0; // after a line that began no run, a few go one by one
+};
+
+} // namespace
 
 // ---- Background count ---------------------------------------------------------------------
 
@@ -20,9 +71,12 @@ void TTextViewer::PageStep() {
         Redraw(); // a page break may have appeared on the screen
 }
 
-void TTextViewer::CountPassesLine(std::int64_t Len) {
+bool TTextViewer::CountPassesLine(std::int64_t Len) {
+    // Each anchor passed takes the count's page as well as its number: a count that resumes from
+    // an anchor goes on from its page.
     if (ScanOffset == CaretLineStart) {
         PageNumber = ScanPageCount;
+        CaretPage = ScanPageCount;
         LineNumber = ScanLine;
     }
     if (ScanOffset == LineStart) {
@@ -33,18 +87,28 @@ void TTextViewer::CountPassesLine(std::int64_t Len) {
     }
     // A selection end belongs to the line whose start plus its character index gives its
     // offset (the end of a wrapped line is also the start of the next one).
-    if (ScanOffset + std::clamp<std::int64_t>(SelStart.X, 0, Len) == SelStartOffset &&
-        SelStart.Y != ScanLine) {
-        if (SelAnchor.Y == SelStart.Y)
-            SelAnchor.Y = ScanLine;
-        SelStart.Y = ScanLine;
+    if (ScanOffset + std::clamp<std::int64_t>(SelStart.X, 0, Len) == SelStartOffset) {
+        SelStartPage = ScanPageCount;
+        if (SelStart.Y != ScanLine) {
+            if (SelAnchor.Y == SelStart.Y)
+                SelAnchor.Y = ScanLine;
+            SelStart.Y = ScanLine;
+        }
     }
-    if (ScanOffset + std::clamp<std::int64_t>(SelEnd.X, 0, Len) == SelEndOffset &&
-        SelEnd.Y != ScanLine) {
-        if (SelAnchor.Y == SelEnd.Y)
-            SelAnchor.Y = ScanLine;
-        SelEnd.Y = ScanLine;
+    if (ScanOffset + std::clamp<std::int64_t>(SelEnd.X, 0, Len) == SelEndOffset) {
+        SelEndPage = ScanPageCount;
+        if (SelEnd.Y != ScanLine) {
+            if (SelAnchor.Y == SelEnd.Y)
+                SelAnchor.Y = ScanLine;
+            SelEnd.Y = ScanLine;
+        }
     }
+    if (ScanOffset != TopLineStart || TopLineStartLine != TopLine)
+        return false;
+    TopLine = ScanLine;
+    TopLineStartLine = ScanLine;
+    VertScrollBar->SetPosition(ScanLine);
+    return true;
 }
 
 void TTextViewer::NumbersSettled() {
@@ -53,25 +117,53 @@ void TTextViewer::NumbersSettled() {
     Redraw();
 }
 
-void TTextViewer::EstimateNumLines() {
-    if (EstimateDepth > 0 || !Buffer)
-        return;
-    const TCounterGuard Depth(EstimateDepth);
-    if (CountComplete) {
-        // Nothing left to count; numbers still marked provisional cannot get better.
-        if (LineNumbersPending)
-            NumbersSettled();
-        return;
+void TTextViewer::RecordHardBreak() {
+    HardBreaks.push_back(ScanLine);
+    // A map line at or past the break is past it too.
+    if (MapLine >= ScanLine)
+        HardBreakIndex = static_cast<std::int64_t>(HardBreaks.size()) - 1;
+    PageStep();
+    ScanBoundary = pbHardPageBreak;
+}
+
+void TTextViewer::CountMovesOn(std::int64_t N, std::int64_t Len, bool Plain, std::int64_t& Phase,
+                               std::int64_t PerPage) {
+    // A text that is one unterminated line has only line 0.
+    if (!(ScanOffset == 0 && N == GetTextSize() && Len == N)) {
+        ++ScanLine;
+        if (++Phase == PerPage)
+            Phase = 0;
     }
-    const std::int64_t Size = GetTextSize();
-    if (ScanOffset == 0 && HardBreaks.empty() && ByteAt(0) == FF) {
-        // The first line is a hard break, counted once when the count starts.
-        HardBreaks.push_back(0);
-        if (MapLine >= ScanLine)
-            HardBreakIndex = 0;
+    ScanOffset = N;
+    if (!Plain && ByteAt(N) == FF) {
+        RecordHardBreak();
+        Phase = 0;
+    } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
+        // AtSoftPageBreak(ScanLine, the last hard break), counted instead of divided.
         PageStep();
-        ScanBoundary = pbHardPageBreak;
+        ScanBoundary = pbSoftPageBreak;
+    } else {
+        ScanBoundary = pbNone;
     }
+}
+
+void TTextViewer::CountReachesEnd(std::int64_t W, std::int64_t Len) {
+    SetLastLine(ScanLine);
+    CountComplete = true;
+    PageCount = ScanPageCount;
+    if (W > LongestLine)
+        SetLongestLine(W);
+    CountPassesLine(Len);
+    VertScrollBar->SetPosition(TopLine);
+    // Whatever was still provisional lies at or beyond the end and is now as exact as it can
+    // be: the step never waits for an offset the text does not have.
+    if (LineNumbersPending)
+        NumbersSettled();
+}
+
+void TTextViewer::CountFromScanOffset() {
+    if (ScanOffset == 0 && HardBreaks.empty() && ByteAt(0) == FF)
+        RecordHardBreak(); // the first line is a hard break, counted once when the count starts
     std::int64_t N = ScanOffset;
     std::int64_t W = 0;
     std::int64_t Len = 0;
@@ -81,91 +173,40 @@ void TTextViewer::EstimateNumLines() {
     if (State.Contains(vsMouseDown) || State.Contains(vsDragging))
         return; // the count waits while a mouse button is held
 
-    // The lines after the first come in runs of plain lines where the buffer can give them,
-    // each exactly as GetNextLine would; the rest one by one.
-    std::array<TLineSpan, CountStepLines> Run;
-    std::int64_t RunAt = 0;
-    std::int64_t RunLength = 0;
-    std::int64_t NoRunFor = 0; // after a line that began no run, a few go one by one
+    TCountedLines Lines(*Buffer);
     // Lines since the last page boundary, modulo the page: soft boundaries without a division
     // a line (hard breaks only ever lie at or before ScanLine).
     const std::int64_t PerPage = std::max<std::int64_t>(1, LinesPerPage);
     std::int64_t Phase = (ScanLine - (HardBreaks.empty() ? 0 : HardBreaks.back())) % PerPage;
     for (std::int64_t K = 0; K < CountStepLines;) {
-        CountPassesLine(Len);
-        if (ScanOffset == TopLineStart && TopLineStartLine == TopLine) {
-            TopLine = ScanLine;
-            TopLineStartLine = ScanLine;
-            VertScrollBar->SetPosition(ScanLine);
+        if (CountPassesLine(Len))
             K -= LinesOnScreen; // the lines on the screen get their numbers in this step
-        }
         if (LineNumbersPending && ScanOffset >= LineStart && ScanOffset >= CaretLineStart &&
             ScanOffset + Len >= SelEndOffset)
             NumbersSettled();
-        if (!(ScanOffset == 0 && N == Size && Len == N)) {
-            ++ScanLine;
-            if (++Phase == PerPage)
-                Phase = 0;
-        }
-        ScanOffset = N;
-        // Inside a run the next line is known to begin with no form feed.
-        const bool InRun = RunAt < RunLength;
-        if (!InRun && ByteAt(N) == FF) {
-            HardBreaks.push_back(ScanLine);
-            Phase = 0;
-            PageStep();
-            ScanBoundary = pbHardPageBreak;
-        } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
-            // AtSoftPageBreak(ScanLine, the last hard break), counted instead of divided.
-            PageStep();
-            ScanBoundary = pbSoftPageBreak;
-        } else {
-            ScanBoundary = pbNone;
-        }
-        if (RunAt == RunLength && NoRunFor > 0) {
-            --NoRunFor;
-        } else if (RunAt == RunLength) {
-            RunAt = 0;
-            // Lines no wider than the widest seen need not be measured (their width is -1).
-            RunLength = Buffer->ScanPlainLines(
-                N, std::clamp<std::int64_t>(CountStepLines - K, 1, CountStepLines), Run.data(),
-                LongestLine);
-            if (RunLength == 0)
-                NoRunFor = 8; // wrapped or unusual lines: no second try at every line
-        }
-        bool More = true;
-        if (RunAt < RunLength) {
-            const TLineSpan& L = Run[static_cast<std::size_t>(RunAt++)];
-            N = L.Next;
-            W = L.Width;
-            Len = L.Count;
-        } else {
-            More = Buffer->GetNextLine(N, W, Len);
-        }
-        if (!More) {
-            // The end of the text: the line at ScanOffset is the last one.
-            SetLastLine(ScanLine);
-            CountComplete = true;
-            PageCount = ScanPageCount;
-            if (W > LongestLine)
-                SetLongestLine(W);
-            CountPassesLine(Len);
-            if (ScanOffset == TopLineStart && TopLineStartLine == TopLine) {
-                TopLine = ScanLine;
-                TopLineStartLine = ScanLine;
-                VertScrollBar->SetPosition(ScanLine);
-            }
-            VertScrollBar->SetPosition(TopLine);
-            // Whatever was still provisional lies at or beyond the end and is now as exact as
-            // it can be: the step never waits for an offset the text does not have.
-            if (LineNumbersPending)
-                NumbersSettled();
+        CountMovesOn(N, Len, Lines.InRun(), Phase, PerPage);
+        if (!Lines.Next(N, W, Len, CountStepLines - K, LongestLine)) {
+            CountReachesEnd(W, Len);
             break;
         }
         if (W > LongestLine)
             SetLongestLine(W);
         ++K;
     }
+}
+
+void TTextViewer::EstimateNumLines() {
+    if (EstimateDepth > 0 || !Buffer)
+        return;
+    {
+        const TCounterGuard Depth(EstimateDepth);
+        if (!CountComplete)
+            CountFromScanOffset();
+        else if (LineNumbersPending)
+            NumbersSettled(); // nothing left to count: provisional numbers cannot get better
+    }
+    if constexpr (MapChecks)
+        CheckMapInvariants();
 }
 
 void TTextViewer::EstimateLastLine() {
@@ -198,12 +239,14 @@ void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
         ScanPageCount = CaretPage;
         ScanOffset = CaretLineStart;
         ScanLine = LineNumber;
+        CountLayout = NoLayout; // the caret line may have been found in another layout
         Restart = false;
     } else if (!LineNumbersPending && Offset >= PrevLineStart && PrevLineStart > 0) {
         // (At offset 0 the count starts over, so that a leading form feed is counted.)
         ScanOffset = PrevLineStart;
         ScanLine = std::max<std::int64_t>(0, MapLine - 1);
         ScanPageCount = MapBoundary != pbNone ? MapPage - 1 : MapPage;
+        CountLayout = MapLayout;
         Restart = false;
     }
     if (Restart) {
@@ -213,10 +256,14 @@ void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
         ScanPageCount = 1;
         HardBreaks.clear();
         HardBreakIndex = -1;
+        CountLayout = PresentLayout();
     } else {
-        HardBreakIndex = LastHardBreakAtOrBefore(ScanLine);
-        HardBreaks.resize(static_cast<std::size_t>(HardBreakIndex + 1));
-        ScanBoundary = PageBoundaryAt(ScanLine, HardBreakIndex);
+        // The breaks after the line the count resumes at are recorded again as it passes them;
+        // the map keeps the index of its own line among those left.
+        const std::int64_t Kept = LastHardBreakAtOrBefore(ScanLine);
+        HardBreaks.resize(static_cast<std::size_t>(Kept + 1));
+        ScanBoundary = PageBoundaryAt(ScanLine, Kept);
+        HardBreakIndex = LastHardBreakAtOrBefore(MapLine);
     }
     const std::int64_t Size = GetTextSize();
     CountComplete = Size == 0;

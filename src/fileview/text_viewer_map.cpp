@@ -13,6 +13,12 @@ namespace {
 constexpr std::int64_t AnchorReach = 4096;
 // A target farther than this (in lines) from every anchor may be reached by an estimated jump.
 constexpr std::int64_t JumpDistance = 100;
+// The map's invariants are checked after the map operations in debug builds only.
+#ifdef NDEBUG
+constexpr bool MapChecks = false;
+#else
+constexpr bool MapChecks = true;
+#endif
 
 } // namespace
 
@@ -60,6 +66,10 @@ void TTextViewer::GotoFirstLine() {
         MapBoundary = pbNone;
     }
     Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+    if constexpr (MapChecks) {
+        MapLayout = PresentLayout();
+        CheckMapInvariants(true, false);
+    }
 }
 
 bool TTextViewer::AtEndOfText() {
@@ -83,6 +93,8 @@ bool TTextViewer::GotoNextLine() {
     if (MapBoundary != pbNone)
         ++MapPage;
     CalibrateAtCount();
+    if constexpr (MapChecks)
+        CheckMapInvariants(true, false);
     return true;
 }
 
@@ -133,13 +145,17 @@ bool TTextViewer::GotoPrevLine() {
     // The line left behind began a page: the map is back on the page before. Then the new
     // line's own boundary (two form feeds in a row are both hard breaks).
     if (AtHardPageBreak(MapLine + 1, HardBreakIndex)) {
-        --MapPage;
         --HardBreakIndex;
+        --MapPage;
     } else if (AtSoftPageBreak(MapLine + 1, HardBreakIndex)) {
         --MapPage;
     }
+    // A provisional page may run out walking back, as a provisional number may: no page is 0.
+    MapPage = std::max<std::int64_t>(1, MapPage);
     ClassifyMapBoundary();
     CalibrateAtCount();
+    if constexpr (MapChecks)
+        CheckMapInvariants(true, false);
     return true;
 }
 
@@ -170,6 +186,10 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
             LineStart = *(It - 1);
             NextLineStart = T;
             SyncMapBoundary();
+            if constexpr (MapChecks) {
+                MapLayout = PresentLayout();
+                CheckMapInvariants(false, false);
+            }
             return;
         }
         RecentLineStarts.clear();
@@ -200,6 +220,10 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
         }
     }
     SyncMapBoundary();
+    if constexpr (MapChecks) {
+        MapLayout = PresentLayout();
+        CheckMapInvariants(false, false);
+    }
 }
 
 void TTextViewer::NoteLineStart(std::int64_t Start) {
@@ -280,6 +304,8 @@ void TTextViewer::JumpTo(std::int64_t Offset, std::int64_t Line) {
     MapLine = Line;
     MapPage = Line / std::max<std::int64_t>(1, AverageLinesPerPage) + 1;
     PositiontextAt(Offset);
+    if (LineStart == 0)
+        GotoFirstLine(); // the first line is line 0, the number never provisional
     LineNumbersPending = true;
     ReEstimateFrom(LineStart);
 }
@@ -330,7 +356,10 @@ void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
     if (MapLine > ScanLine && !LineNumbersPending && CountComplete) {
         ScanLine = MapLine;
         ScanOffset = LineStart;
+        CountLayout = MapLayout;
     }
+    if constexpr (MapChecks)
+        CheckMapInvariants(true, false);
 }
 
 void TTextViewer::GotoLine(std::int64_t Line, std::int64_t& Width, std::int64_t& Length) {
@@ -390,6 +419,10 @@ void TTextViewer::GotoEndOftext() {
     MapLine = LastLine;
     PositiontextAt(GetTextSize());
     MapPage = PageCount;
+    if (LineStart == 0)
+        GotoFirstLine(); // a last line that is the first is line 0, whatever the estimate
+    if constexpr (MapChecks)
+        CheckMapInvariants(true, false);
 }
 
 } // namespace kestrel

@@ -208,6 +208,7 @@ void TTextViewer::SetOEMConvert(bool Value) {
         return;
     Buffer->SetOEMConvert(Value);
     RecentLineStarts.clear();
+    MapLayout = CountLayout = NoLayout; // the widths of the bytes may have changed
     Redraw();
 }
 

@@ -263,6 +263,7 @@ bool TTextViewer::WriteLineBreakText(TStream* Stream) {
         K = (K + 1) % SaveReportLines;
     }
     if (RemapOnSave) {
+        MapLayout = CountLayout = NoLayout; // the offsets address the file written
         for (TRemap& R : Remaps) {
             if (R.Moved)
                 *R.Field = R.Value;
