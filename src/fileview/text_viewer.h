@@ -214,6 +214,13 @@ protected:
 
     /// The buffer's change event.
     void HandleOnChange(TObject* Sender);
+    /// The backgrounds of the margins.
+    void PaintMargins();
+    /// The text of the map line drawn at pixel row Y, with its marks.
+    void PaintMapLine(std::int64_t Y);
+    /// The selection's part of the map line drawn at row Y, inverted (HardBreak: a form-feed
+    /// line, whose selection reaches across the window).
+    void InvertSelectionOnMapLine(std::int64_t Y, bool HardBreak);
     /// The line-end mark and soft page boundary of the map line drawn at Y.
     void DrawEOLChar(std::int64_t Y);
     /// The form-feed line drawn at Y.

@@ -24,6 +24,32 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         TopLineStart = LineStart;
         TopLineStartLine = MapLine; // short of TopLine when the text ended first
     }
+    PaintMargins();
+    if (Count <= 0)
+        return;
+    TCanvas* C = GetCanvas();
+    const int ClientW = GetClientWidth();
+    const std::int64_t Bottom = Y + Count * CharHeight;
+    for (std::int64_t I = 0; I < Count; ++I) {
+        // The row's background first: the off-screen bitmap starts out blank.
+        C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Y + CharHeight)));
+        const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FF;
+        if (HardBreak)
+            DrawPageBreak(Y);
+        else
+            PaintMapLine(Y);
+        if (SelMode != smNone && SelStart.Y <= MapLine)
+            InvertSelectionOnMapLine(Y, HardBreak);
+        Y += CharHeight;
+        if (AtEndOfText())
+            break;
+        GotoNextLine();
+    }
+    if (Y < Bottom) // rows below the end of the text
+        C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Bottom)));
+}
+
+void TTextViewer::PaintMargins() {
     TCanvas* C = GetCanvas();
     const int ClientW = GetClientWidth();
     const int ClientH = GetClientHeight();
@@ -32,73 +58,58 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     const std::int64_t M = std::max<std::int64_t>(0, LeftMargin - DeltaX);
     if (M > 0)
         C->FillRect(Rect(0, 0, ClampToInt(M), ClientH));
-    if (Count <= 0)
-        return;
+}
+
+void TTextViewer::PaintMapLine(std::int64_t Y) {
     const std::int64_t X0 = LeftMargin - DeltaX;
-    const std::int64_t Bottom = Y + Count * CharHeight;
-    const bool Stream = SelMode == smDouble || SelMode == smExtend;
-    for (std::int64_t I = 0; I < Count; ++I) {
-        // The row's background first: the off-screen bitmap starts out blank.
-        C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Y + CharHeight)));
-        const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FF;
-        if (HardBreak) {
-            DrawPageBreak(Y);
-        } else {
-            // The characters left of the window are skipped, not drawn off-screen: a long
-            // line scrolled far to the right would cost a glyph each.
-            std::int64_t Skip = 0;
-            std::int64_t Passed = 0;
-            if (DeltaX > LeftMargin && MapLineWidth > DeltaX - LeftMargin) {
-                std::int64_t P = LineStart;
-                Buffer->GetCharAt(P, DeltaX - LeftMargin, Passed);
-                Skip = std::clamp<std::int64_t>(P - LineStart, 0, MapLineLength);
-            }
-            Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, MapLineLength - Skip, X0);
-            DrawEOLChar(Y);
-        }
-        if (SelMode != smNone && SelStart.Y <= MapLine) {
-            TRect R{0, ClampToInt(Y), 0, ClampToInt(Y)};
-            std::int64_t Left = 0;
-            if (Stream && SelStart.Y < MapLine) {
-                Left = X0;
-            } else {
-                const std::int64_t X =
-                    SelMode == smColumn
-                        ? ColumnLeft
-                        : Buffer->GetDistanceBetween(LineStart, LineStart + SelStart.X);
-                Left = X + X0;
-            }
-            std::int64_t Right = Left;
-            if (SelEnd.Y >= MapLine) {
-                R.Bottom = ClampToInt(Y + CharHeight);
-                if (Stream && SelEnd.Y > MapLine) {
-                    if (HardBreak) {
-                        Right = ClientW;
-                    } else {
-                        Right = MapLineWidth + X0;
-                        if (ShowLineBreaks && LineStart + MapLineLength != NextLineStart)
-                            Right += Buffer->WidthOf(LineBreakGlyph);
-                    }
-                } else {
-                    const std::int64_t X =
-                        SelMode == smColumn
-                            ? ColumnRight
-                            : Buffer->GetDistanceBetween(LineStart, LineStart + SelEnd.X);
-                    Right = X + X0;
-                }
-            }
-            R.Left = ClampToInt(Left);
-            R.Right = ClampToInt(Right);
-            if (R.Bottom > R.Top)
-                C->GetHandle()->InvertRect(R);
-        }
-        Y += CharHeight;
-        if (AtEndOfText())
-            break;
-        GotoNextLine();
+    // The characters left of the window are skipped, not drawn off-screen: a long line
+    // scrolled far to the right would cost a glyph each.
+    std::int64_t Skip = 0;
+    std::int64_t Passed = 0;
+    if (DeltaX > LeftMargin && MapLineWidth > DeltaX - LeftMargin) {
+        std::int64_t P = LineStart;
+        Buffer->GetCharAt(P, DeltaX - LeftMargin, Passed);
+        Skip = std::clamp<std::int64_t>(P - LineStart, 0, MapLineLength);
     }
-    if (Y < Bottom) // rows below the end of the text
-        C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Bottom)));
+    Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, MapLineLength - Skip, X0);
+    DrawEOLChar(Y);
+}
+
+void TTextViewer::InvertSelectionOnMapLine(std::int64_t Y, bool HardBreak) {
+    const std::int64_t X0 = LeftMargin - DeltaX;
+    const bool Stream = SelMode == smDouble || SelMode == smExtend;
+    TRect R{0, ClampToInt(Y), 0, ClampToInt(Y)};
+    std::int64_t Left = 0;
+    if (Stream && SelStart.Y < MapLine) {
+        Left = X0;
+    } else {
+        const std::int64_t X = SelMode == smColumn
+                                   ? ColumnLeft
+                                   : Buffer->GetDistanceBetween(LineStart, LineStart + SelStart.X);
+        Left = X + X0;
+    }
+    std::int64_t Right = Left;
+    if (SelEnd.Y >= MapLine) {
+        R.Bottom = ClampToInt(Y + CharHeight);
+        if (Stream && SelEnd.Y > MapLine) {
+            if (HardBreak) {
+                Right = GetClientWidth();
+            } else {
+                Right = MapLineWidth + X0;
+                if (ShowLineBreaks && LineStart + MapLineLength != NextLineStart)
+                    Right += Buffer->WidthOf(LineBreakGlyph);
+            }
+        } else {
+            const std::int64_t X =
+                SelMode == smColumn ? ColumnRight
+                                    : Buffer->GetDistanceBetween(LineStart, LineStart + SelEnd.X);
+            Right = X + X0;
+        }
+    }
+    R.Left = ClampToInt(Left);
+    R.Right = ClampToInt(Right);
+    if (R.Bottom > R.Top)
+        GetCanvas()->GetHandle()->InvertRect(R);
 }
 
 void TTextViewer::LocateTopLine() {
