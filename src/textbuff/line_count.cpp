@@ -225,39 +225,66 @@ constexpr int BlockRouteBlocks = (BlockRouteBytes + 63) / 64;
 // first groups are smaller, so that a count of a few lines reads little more than they take.
 constexpr int GroupBlocks = 64, FirstGroupBlocks = 4;
 
-// The wrapped count with uniform widths by blocks, with the block kernels K. The bytes are
-// classified 64 at a time (line feeds, tabs, form feeds) and the line feeds listed; a
-// paragraph (the bytes up to a line feed) is one display line without a look at its bytes when
-// its length with every tab at its widest fits the limit. The others are laid out display line by
-// display line: the cut found by division, the tabs before it taken in order from the marks, the
-// spaces and hyphens past it skipped and the last one before it searched backwards. A range with
-// a form feed, or longer than BlockRouteBytes, goes to the route by events.
-template <typename K>
-[[gnu::always_inline]] inline std::int64_t
-CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
-                      const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken) {
-    const std::int64_t U = M.UniformWidth;
-    const std::int64_t Limit = MaxWidth != 0 ? MaxWidth : NoWrapWidth;
-    const std::int64_t TabMax = TabAdvanceBound(M);
-    constexpr std::int64_t Large = std::int64_t{1} << 31; // bounds below cannot overflow
-    if (Limit < 0 || N > BlockRouteBytes || U > Large || TabMax > Large)
-        return CountUniformEvents<K>(Buffer, N, MaxWidth, M, MaxLines, Taken);
-    Taken = 0;
-    if (N <= 0 || MaxLines <= 0)
-        return 0;
-    const std::int64_t TabExtra = TabMax - U; // a tab's advance is at most U + TabExtra
-    const int Blocks = static_cast<int>((N + 63) / 64);
+// The wrapped count with uniform widths by blocks, with the block kernels K: the classification
+// of the blocks of a group and the layout of the paragraphs that end in it (see
+// CountUniformLinesWith). Lines counted so far end before Start().
+template <typename K> class TBlockCount {
+public:
+    TBlockCount(const std::uint8_t* Buffer, std::int64_t N, std::int64_t Limit,
+                const TScanMetrics& M, std::int64_t MaxLines, std::int64_t TabExtra)
+        : Buffer(Buffer), N(N), Limit(Limit), U(M.UniformWidth), TabExtra(TabExtra),
+          MaxLines(MaxLines), M(M) {
+        TabsBefore[0] = 0;
+    }
 
-    // Per block: marks of tabs, and the tabs of the blocks before. The three blocks after those
-    // classified so far hold a tab mark at every byte, beyond any line end the lines look for.
-    std::uint64_t Tabs[BlockRouteBlocks + 3];
-    std::int32_t TabsBefore[BlockRouteBlocks + 1];
-    std::uint16_t Feeds[GroupBlocks * 64 + 4]; // positions of the line feeds of a group
-    TabsBefore[0] = 0;
+    std::int64_t Lines() const { return Counted; }
+    std::int64_t Start() const { return S; }
 
+    // Classifies the blocks [Group, End) (End may be the last, short one). False when they hold
+    // a form feed, which the route by events takes from Start().
+    [[gnu::always_inline]] bool ClassifyGroup(int Group, int End) {
+        const int Whole = static_cast<int>(std::min<std::int64_t>(End, N / 64));
+        Found = 0;
+        Forms = 0;
+        for (int B = Group; B < Whole; ++B)
+            Classify(B, Buffer + std::int64_t{B} * 64);
+        if (Whole < End) { // the last bytes, from a copy with zeros after them
+            std::uint8_t Tail[64] = {};
+            std::memcpy(Tail, Buffer + std::int64_t{Whole} * 64,
+                        static_cast<std::size_t>(N - std::int64_t{Whole} * 64));
+            Classify(Whole, Tail);
+        }
+        Tabs[End] = Tabs[End + 1] = Tabs[End + 2] = ~std::uint64_t{0};
+        return Forms == 0;
+    }
+
+    // Counts the paragraphs that end at the line feeds of the group classified last. False when
+    // the count stops before the group's end.
+    [[gnu::always_inline]] bool CountGroup() {
+        for (int I = 0; I < Found; ++I) {
+            if (Counted >= MaxLines)
+                return false;
+            const std::int64_t P = Feeds[I];
+            const std::int64_t TabsAtP = TabsTo(P);
+            // The paragraph's widest width: every byte ordinary, every tab at its widest.
+            if ((P - S) * U + (TabsAtP - TabsAtS) * TabExtra <= Limit) {
+                ++Counted;
+                S = P + 1;
+            } else if (!Paragraph(P, true)) {
+                return false;
+            }
+            TabsAtS = TabsAtP;
+        }
+        return true;
+    }
+
+    // The lines of the last paragraph that end in the range.
+    [[gnu::always_inline]] void LastParagraph() { Paragraph(N, false); }
+
+private:
     // The first tab in [From, From + 127], or From + 128 when there is none there: one look at
     // the marks, whatever the distance, so that the processor has nothing to predict.
-    auto NearTab = [&](std::int64_t From) __attribute__((always_inline)) {
+    [[gnu::always_inline]] std::int64_t NearTab(std::int64_t From) const {
         const std::int64_t B = From >> 6;
         const auto Shift = static_cast<int>(From & 63);
         const std::uint64_t Near = Tabs[B] >> Shift | (Tabs[B + 1] << 1) << (63 - Shift);
@@ -265,22 +292,21 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
         // Without a branch: Far counts only when Near has no mark (its count is then 64).
         const int InNear = std::countr_zero(Near);
         return From + InNear + (InNear >> 6) * std::countr_zero(Far);
-    };
-    auto IsTab = [&](std::int64_t P) __attribute__((always_inline)) {
+    }
+    [[gnu::always_inline]] bool IsTab(std::int64_t P) const {
         return (Tabs[P >> 6] >> (P & 63) & 1) != 0;
-    };
+    }
     // The tabs before P.
-    auto TabsTo = [&](std::int64_t P) __attribute__((always_inline)) {
+    [[gnu::always_inline]] std::int64_t TabsTo(std::int64_t P) const {
         return TabsBefore[P >> 6] + K::Count(Tabs[P >> 6] & ((std::uint64_t{1} << (P & 63)) - 1));
-    };
+    }
 
-    std::int64_t S = 0, Lines = 0;
     // The display lines from S of the paragraph that ends at a line feed at E (Closed) or goes on
     // beyond the range (E = N). True when the paragraph was counted whole: S is after its line
     // feed; false when the count stops, S being the start of the first line not counted.
-    auto Paragraph = [&](std::int64_t E, bool Closed) __attribute__((always_inline)) {
+    [[gnu::always_inline]] bool Paragraph(std::int64_t E, bool Closed) {
         for (;;) {
-            if (Lines >= MaxLines)
+            if (Counted >= MaxLines)
                 return false;
             std::int64_t Q = S, W0 = 0, X;
             std::int64_t T = NearTab(S); // the next tab, or a bound below it
@@ -309,7 +335,7 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
                     // Everything up to the line feed fits, or only spaces and hyphens pass.
                     if (!Closed)
                         return false;
-                    ++Lines;
+                    ++Counted;
                     S = E + 1;
                     return true;
                 }
@@ -321,17 +347,15 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
             if (X == S)
                 return false; // not even its first character fits: left to the general scan
             const std::uint8_t* Break = bytescan::FindEitherBack(Buffer + S, Buffer + X, ' ', '-');
-            ++Lines;
+            ++Counted;
             S = Break != nullptr ? Break + 1 - Buffer : X;
         }
-    };
+    }
 
     // Classifies block B from the 64 bytes at P: its tab marks and count, the form feeds in Forms,
     // the positions of its line feeds at Feeds + Found.
-    static constexpr std::uint8_t Classes[] = {LF, TAB, FF};
-    int Found = 0;
-    std::uint64_t Forms = 0;
-    auto Classify = [&](int B, const std::uint8_t* P) __attribute__((always_inline)) {
+    [[gnu::always_inline]] void Classify(int B, const std::uint8_t* P) {
+        static constexpr std::uint8_t Classes[] = {LF, TAB, FF};
         std::uint64_t Marks[3];
         K::EqualEach(P, Classes, Marks);
         Tabs[B] = Marks[1];
@@ -349,52 +373,69 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
         for (int I = 4; I < Count; ++I, F &= F - 1)
             Out[I] = static_cast<std::uint16_t>(At + std::countr_zero(F));
         Found += Count;
-    };
+    }
 
-    std::int64_t TabsAtS = 0;
+    const std::uint8_t* Buffer;
+    std::int64_t N;
+    std::int64_t Limit;
+    std::int64_t U;
+    std::int64_t TabExtra; // a tab's advance is at most U + TabExtra
+    std::int64_t MaxLines;
+    const TScanMetrics& M;
+    std::int64_t S = 0;       // start of the first line not counted
+    std::int64_t Counted = 0; // display lines counted
+    std::int64_t TabsAtS = 0; // tabs before S, as far as the paragraphs counted whole go
+    // Per block: marks of tabs, and the tabs of the blocks before. The three blocks after those
+    // classified so far hold a tab mark at every byte, beyond any line end the lines look for.
+    std::uint64_t Tabs[BlockRouteBlocks + 3];
+    std::int32_t TabsBefore[BlockRouteBlocks + 1];
+    std::uint16_t Feeds[GroupBlocks * 64 + 4]; // positions of the line feeds of a group
+    int Found = 0;                             // line feeds in Feeds
+    std::uint64_t Forms = 0;                   // form feeds of the group
+};
+
+// The wrapped count with uniform widths by blocks, with the block kernels K. The bytes are
+// classified 64 at a time (line feeds, tabs, form feeds) and the line feeds listed; a
+// paragraph (the bytes up to a line feed) is one display line without a look at its bytes when
+// its length with every tab at its widest fits the limit. The others are laid out display line by
+// display line: the cut found by division, the tabs before it taken in order from the marks, the
+// spaces and hyphens past it skipped and the last one before it searched backwards. A range with
+// a form feed, or longer than BlockRouteBytes, goes to the route by events.
+template <typename K>
+[[gnu::always_inline]] inline std::int64_t
+CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
+                      const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken) {
+    const std::int64_t U = M.UniformWidth;
+    const std::int64_t Limit = MaxWidth != 0 ? MaxWidth : NoWrapWidth;
+    const std::int64_t TabMax = TabAdvanceBound(M);
+    constexpr std::int64_t Large = std::int64_t{1} << 31; // bounds below cannot overflow
+    if (Limit < 0 || N > BlockRouteBytes || U > Large || TabMax > Large)
+        return CountUniformEvents<K>(Buffer, N, MaxWidth, M, MaxLines, Taken);
+    Taken = 0;
+    if (N <= 0 || MaxLines <= 0)
+        return 0;
+    TBlockCount<K> Count(Buffer, N, Limit, M, MaxLines, TabMax - U);
+    const int Blocks = static_cast<int>((N + 63) / 64);
     for (int Group = 0, Size = FirstGroupBlocks; Group < Blocks;
          Group += Size, Size = std::min(2 * Size, GroupBlocks)) {
-        const int End = std::min(Blocks, Group + Size);
-        const int Whole = static_cast<int>(std::min<std::int64_t>(End, N / 64));
-        Found = 0;
-        Forms = 0;
-        for (int B = Group; B < Whole; ++B)
-            Classify(B, Buffer + std::int64_t{B} * 64);
-        if (Whole < End) { // the last bytes, from a copy with zeros after them
-            std::uint8_t Tail[64] = {};
-            std::memcpy(Tail, Buffer + std::int64_t{Whole} * 64,
-                        static_cast<std::size_t>(N - std::int64_t{Whole} * 64));
-            Classify(Whole, Tail);
-        }
-        Tabs[End] = Tabs[End + 1] = Tabs[End + 2] = ~std::uint64_t{0};
-        if (Forms != 0) { // form feeds: the route by events from here
+        if (!Count.ClassifyGroup(Group, std::min(Blocks, Group + Size))) {
+            // Form feeds: the route by events from here.
+            const std::int64_t S = Count.Start();
             std::int64_t Rest = 0;
-            Lines += CountUniformEvents<K>(Buffer + S, N - S, MaxWidth, M, MaxLines - Lines, Rest);
+            const std::int64_t Lines =
+                Count.Lines() + CountUniformEvents<K>(Buffer + S, N - S, MaxWidth, M,
+                                                      MaxLines - Count.Lines(), Rest);
             Taken = S + Rest;
             return Lines;
         }
-        for (int I = 0; I < Found; ++I) {
-            if (Lines >= MaxLines) {
-                Taken = S;
-                return Lines;
-            }
-            const std::int64_t P = Feeds[I];
-            const std::int64_t TabsAtP = TabsTo(P);
-            // The paragraph's widest width: every byte ordinary, every tab at its widest.
-            if ((P - S) * U + (TabsAtP - TabsAtS) * TabExtra <= Limit) {
-                ++Lines;
-                S = P + 1;
-            } else if (!Paragraph(P, true)) {
-                Taken = S;
-                return Lines;
-            }
-            TabsAtS = TabsAtP;
+        if (!Count.CountGroup()) {
+            Taken = Count.Start();
+            return Count.Lines();
         }
     }
-    // The lines of the last paragraph that end in the range.
-    Paragraph(N, false);
-    Taken = S;
-    return Lines;
+    Count.LastParagraph();
+    Taken = Count.Start();
+    return Count.Lines();
 }
 
 std::int64_t CountLineFeedsBase(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxLines,
