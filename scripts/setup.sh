@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev diffutils time
-  clang-format sharutils libpng-dev)
+  clang-format clang-tidy sharutils libpng-dev)
 # The fuzz build: clang, and the runtimes of libFuzzer and the sanitizers (not pulled in without
 # recommends).
 packages+=(clang libclang-rt-dev)
