@@ -67,6 +67,8 @@ TEST_F(TextViewerPaintTest, RowsAreDrawnOneBelowTheOtherWithTheirTabsAndBlankBel
     const headless::TSurface Shot = Win().RenderWindow(V->Wnd());
     EXPECT_EQ(Shot.CountPixels(Rect(0, 3 * CH(), W(), V->GetClientHeight()), clBlack), 0);
     EXPECT_GT(Shot.CountPixels(Rect(0, 0, 3 * CW(), CH()), clBlack), 0) << "\"abc\" is there";
+    // Painted text keeps one byte a pixel: the largest screenshots fit in memory.
+    EXPECT_TRUE(Shot.IsIndexed());
 
     // Tab stops of the viewer reach the drawing call; a left margin moves text and tab origin.
     V->SetTabCount(1);

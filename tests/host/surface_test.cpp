@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -66,7 +67,10 @@ std::string Differences(const TSurface& S, const TModel& M) {
 
 const TColor Palette[] = {clWhite, clBlack, clRed, clBlue, RGB(1, 2, 3), RGB(200, 100, 50)};
 
-TColor AnyColor(std::mt19937& Rng) {
+// A few colours, or now and then (Wide) any of 2^24: a surface then outgrows one byte a pixel.
+TColor AnyColor(std::mt19937& Rng, bool Wide = false) {
+    if (Wide && Rng() % 3 != 0)
+        return Rng() & 0x00FFFFFF;
     return Palette[Rng() % std::size(Palette)];
 }
 
@@ -81,6 +85,7 @@ TRect AnyRect(std::mt19937& Rng, int W, int H) {
 TEST(SurfaceRowsTest, RandomFillsInversionsAndCopiesMatchThePixelModel) {
     for (unsigned Seed = 1; Seed <= 6; ++Seed) {
         std::mt19937 Rng(Seed);
+        const bool Wide = Seed > 3; // many colours: the pixels widen to four bytes on the way
         std::vector<std::unique_ptr<TSurface>> S;
         S.push_back(std::make_unique<TSurface>(13, 9, clWhite));
         S.push_back(std::make_unique<TSurface>(7, 11, clBlack));
@@ -93,7 +98,7 @@ TEST(SurfaceRowsTest, RandomFillsInversionsAndCopiesMatchThePixelModel) {
             const int Op = static_cast<int>(Rng() % 6);
             if (Op == 0) {
                 const TRect R = AnyRect(Rng, Model.W, Model.H);
-                const TColor C = AnyColor(Rng);
+                const TColor C = AnyColor(Rng, Wide);
                 Target.Fill(R, C);
                 for (int Y = R.Top; Y < R.Bottom; ++Y)
                     for (int X = R.Left; X < R.Right; ++X)
@@ -107,7 +112,7 @@ TEST(SurfaceRowsTest, RandomFillsInversionsAndCopiesMatchThePixelModel) {
             } else if (Op == 2) {
                 const int X = static_cast<int>(Rng() % Model.W),
                           Y = static_cast<int>(Rng() % Model.H);
-                const TColor C = AnyColor(Rng);
+                const TColor C = AnyColor(Rng, Wide);
                 Target.SetPixel(X, Y, C);
                 Model.Set(X, Y, C);
             } else if (Op == 3) {
@@ -126,7 +131,7 @@ TEST(SurfaceRowsTest, RandomFillsInversionsAndCopiesMatchThePixelModel) {
                         Model.Set(X + I, Y + J, Before.Get(R.Left + I, R.Top + J));
             } else if (Op == 4) {
                 const TRect R = AnyRect(Rng, Model.W, Model.H);
-                const TColor C = AnyColor(Rng);
+                const TColor C = AnyColor(Rng, Wide);
                 int Expected = 0;
                 for (int Y = R.Top; Y < R.Bottom; ++Y)
                     for (int X = R.Left; X < R.Right; ++X)
@@ -142,6 +147,12 @@ TEST(SurfaceRowsTest, RandomFillsInversionsAndCopiesMatchThePixelModel) {
                     ASSERT_EQ(Row[static_cast<std::size_t>(I)], Model.Get(X + I, Y))
                         << "seed " << Seed << " step " << Step << " read at " << I;
                 ASSERT_EQ(Row.back(), clGreen) << "ReadRow wrote past its count";
+                // The row written back, each pixel changed, those outside the surface dropped.
+                for (int I = 0; I < N; ++I) {
+                    Row[static_cast<std::size_t>(I)] = AnyColor(Rng, Wide);
+                    Model.Set(X + I, Y, Row[static_cast<std::size_t>(I)]);
+                }
+                Target.WriteRow(X, Y, N, Row.data());
             } else {
                 // A copy of the surface takes its place; the old one must not change with it.
                 auto Copy = std::make_unique<TSurface>(Target);
@@ -158,6 +169,10 @@ TEST(SurfaceRowsTest, RandomFillsInversionsAndCopiesMatchThePixelModel) {
                 ASSERT_EQ(Differences(*S[K], M[K]), "")
                     << "seed " << Seed << " step " << Step << " op " << Op << " surface " << K;
         }
+        // A few colours keep one byte a pixel; thousands do not.
+        const bool AnyWidened =
+            std::any_of(S.begin(), S.end(), [](const auto& P) { return !P->IsIndexed(); });
+        EXPECT_EQ(AnyWidened, Wide) << "seed " << Seed;
     }
 }
 

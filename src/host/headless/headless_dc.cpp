@@ -238,35 +238,31 @@ void THeadlessDC::DrawGlyph(unsigned char Byte, int X, int Y, int Advance, const
     if (IsRectEmpty(Box))
         return;
     const TGlyphRows* Rows = GlyphOf(Byte);
-    // Inks columns [From, To) of the glyph (glyph coordinates) on surface row Line.
-    const auto Span = [&](TColor* Line, std::int64_t From, std::int64_t To) {
+    // Inks columns [From, To) of the glyph (glyph coordinates) on surface row PY.
+    const auto Span = [&](int PY, std::int64_t From, std::int64_t To) {
         const std::int64_t L = std::max<std::int64_t>(Left + From, Box.Left);
         const std::int64_t R = std::min<std::int64_t>(Left + To, Box.Right);
         if (L < R)
-            std::fill(Line + L, Line + R, FTextColor);
+            FSurface->Fill(Rect(static_cast<int>(L), PY, static_cast<int>(R), PY + 1), FTextColor);
     };
     for (int PY = Box.Top; PY < Box.Bottom; ++PY) {
         const int Row = static_cast<int>(PY - Top);
         if (Rows == nullptr) {
             // A byte without a shape is drawn as a hollow box.
-            TColor* Line = FSurface->RowForWrite(PY);
             if (Row == 0 || Row == Height - 1) {
-                Span(Line, 0, Width);
+                Span(PY, 0, Width);
             } else {
-                Span(Line, 0, 1);
-                Span(Line, Width - 1, Width);
+                Span(PY, 0, 1);
+                Span(PY, Width - 1, Width);
             }
             continue;
         }
         // Glyph row Row * 7 / Height; glyph column C shows bit 4 - C * 5 / Width, so bit
         // 4 - K covers the columns from ceil(K * Width / 5) to ceil((K + 1) * Width / 5).
         const unsigned Bits = (*Rows)[static_cast<std::size_t>(Row * 7 / Height)];
-        if (Bits == 0)
-            continue;
-        TColor* Line = FSurface->RowForWrite(PY);
         for (int K = 0; K < 5; ++K)
             if (((Bits >> (4 - K)) & 1) != 0)
-                Span(Line, (static_cast<std::int64_t>(K) * Width + 4) / 5,
+                Span(PY, (static_cast<std::int64_t>(K) * Width + 4) / 5,
                      (static_cast<std::int64_t>(K + 1) * Width + 4) / 5);
     }
 }
@@ -531,24 +527,26 @@ bool THeadlessDC::BitBlt(int X, int Y, int W, int H, HDC Source, int XSrc, int Y
     // Source and target combined, row by row. On the same surface the rows go in the order that
     // reads each source row before it is written.
     std::vector<TColor> Row(static_cast<std::size_t>(D.Width()), clWhite);
+    std::vector<TColor> Target(Row.size());
     const bool BottomUp = SrcSurface == FSurface && SY < 0;
     for (int K = 0; K < D.Height(); ++K) {
         const int PY = BottomUp ? D.Bottom - 1 - K : D.Top + K;
         if (SrcSurface != nullptr)
             SrcSurface->ReadRow(D.Left + SX, PY + SY, D.Width(), Row.data());
-        TColor* Target = FSurface->RowForWrite(PY) + D.Left;
-        for (int I = 0; I < D.Width(); ++I)
+        FSurface->ReadRow(D.Left, PY, D.Width(), Target.data());
+        for (std::size_t I = 0; I < Row.size(); ++I)
             switch (Rop) {
             case SRCPAINT:
-                Target[I] = Row[static_cast<std::size_t>(I)] | Target[I];
+                Target[I] |= Row[I];
                 break;
             case SRCAND:
-                Target[I] = Row[static_cast<std::size_t>(I)] & Target[I];
+                Target[I] &= Row[I];
                 break;
             default: // SRCINVERT
-                Target[I] = Row[static_cast<std::size_t>(I)] ^ Target[I];
+                Target[I] ^= Row[I];
                 break;
             }
+        FSurface->WriteRow(D.Left, PY, D.Width(), Target.data());
     }
     return true;
 }

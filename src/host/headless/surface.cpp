@@ -8,7 +8,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cassert>
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
@@ -34,37 +33,105 @@ TRect ClipBounds(std::int64_t Left, std::int64_t Top, std::int64_t Width, std::i
                  static_cast<int>(B)};
 }
 
-TColor* TSurface::Pixels() {
-    if (FPixels == nullptr)
-        FPixels = std::make_shared<std::vector<TColor>>(
-            static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), FFill);
-    else if (FPixels.use_count() > 1)
-        FPixels = std::make_shared<std::vector<TColor>>(*FPixels);
-    return FPixels->data();
+TSurface::TStore& TSurface::Store() {
+    if (FPixels == nullptr) {
+        FPixels = std::make_shared<TStore>();
+        FPixels->Index.assign(At(0, FHeight), 0);
+        FPixels->Palette.push_back(FFill);
+    } else if (FPixels.use_count() > 1) {
+        FPixels = std::make_shared<TStore>(*FPixels);
+    }
+    return *FPixels;
 }
 
-TColor* TSurface::RowForWrite(int Y) {
-    assert(Y >= 0 && Y < FHeight && "RowForWrite: row outside the surface");
-    return Pixels() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
+int TSurface::PlaceOf(TStore& S, TColor Color) {
+    const auto Found = std::find(S.Palette.begin(), S.Palette.end(), Color);
+    if (Found != S.Palette.end())
+        return static_cast<int>(Found - S.Palette.begin());
+    if (S.Palette.size() == 256)
+        return -1;
+    S.Palette.push_back(Color);
+    return static_cast<int>(S.Palette.size() - 1);
+}
+
+void TSurface::Widen(TStore& S) {
+    S.Full.resize(S.Index.size());
+    std::transform(S.Index.begin(), S.Index.end(), S.Full.begin(),
+                   [&S](std::uint8_t I) { return S.Palette[I]; });
+    S.Indexed = false;
+    std::vector<std::uint8_t>().swap(S.Index);
+    std::vector<TColor>().swap(S.Palette);
+}
+
+void TSurface::ReadInside(int X, int Y, int N, TColor* Out) const {
+    if (FPixels == nullptr) {
+        std::fill_n(Out, N, FFill);
+    } else if (FPixels->Indexed) {
+        const std::uint8_t* In = FPixels->Index.data() + At(X, Y);
+        const TColor* Palette = FPixels->Palette.data();
+        for (int I = 0; I < N; ++I)
+            Out[I] = Palette[In[I]];
+    } else {
+        std::copy_n(FPixels->Full.data() + At(X, Y), N, Out);
+    }
+}
+
+void TSurface::WriteInside(int X, int Y, int N, const TColor* In) {
+    TStore& S = Store();
+    if (S.Indexed) {
+        std::uint8_t* Out = S.Index.data() + At(X, Y);
+        // Runs of one colour are the rule: its place is looked up once per run.
+        TColor Last = S.Palette[0];
+        int LastPlace = 0;
+        for (int I = 0; I < N; ++I) {
+            if (In[I] != Last || I == 0) {
+                const int Place = PlaceOf(S, In[I]);
+                if (Place < 0) {
+                    Widen(S);
+                    std::copy_n(In + I, N - I, S.Full.data() + At(X + I, Y));
+                    return;
+                }
+                Last = In[I];
+                LastPlace = Place;
+            }
+            Out[I] = static_cast<std::uint8_t>(LastPlace);
+        }
+    } else {
+        std::copy_n(In, N, S.Full.data() + At(X, Y));
+    }
+}
+
+void TSurface::FillInside(int X, int Y, int N, TColor Color) {
+    TStore& S = Store();
+    if (S.Indexed) {
+        const int Place = PlaceOf(S, Color);
+        if (Place >= 0) {
+            std::fill_n(S.Index.data() + At(X, Y), N, static_cast<std::uint8_t>(Place));
+            return;
+        }
+        Widen(S);
+    }
+    std::fill_n(S.Full.data() + At(X, Y), N, Color);
 }
 
 TColor TSurface::GetPixel(int X, int Y) const {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return clWhite;
-    return FPixels == nullptr ? FFill : Row(Y)[X];
+    TColor C;
+    ReadInside(X, Y, 1, &C);
+    return C;
 }
 
 void TSurface::SetPixel(int X, int Y, TColor Color) {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return;
-    RowForWrite(Y)[X] = Color;
+    FillInside(X, Y, 1, Color);
 }
 
 void TSurface::InvertPixel(int X, int Y) {
     if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight)
         return;
-    TColor& P = RowForWrite(Y)[X];
-    P = P ^ 0x00FFFFFF;
+    SetPixel(X, Y, GetPixel(X, Y) ^ 0x00FFFFFF);
 }
 
 void TSurface::Fill(const TRect& R, TColor Color) {
@@ -77,17 +144,19 @@ void TSurface::Fill(const TRect& R, TColor Color) {
         return;
     }
     for (int Y = C.Top; Y < C.Bottom; ++Y)
-        std::fill_n(RowForWrite(Y) + C.Left, C.Width(), Color);
+        FillInside(C.Left, Y, C.Width(), Color);
 }
 
 void TSurface::Invert(const TRect& R) {
     const TRect C = IntersectRect(R, GetBounds());
     if (IsRectEmpty(C))
         return;
+    std::vector<TColor> Row(static_cast<std::size_t>(C.Width()));
     for (int Y = C.Top; Y < C.Bottom; ++Y) {
-        TColor* P = RowForWrite(Y) + C.Left;
-        for (int X = 0; X < C.Width(); ++X)
-            P[X] ^= 0x00FFFFFF;
+        ReadInside(C.Left, Y, C.Width(), Row.data());
+        for (TColor& P : Row)
+            P ^= 0x00FFFFFF;
+        WriteInside(C.Left, Y, C.Width(), Row.data());
     }
 }
 
@@ -98,8 +167,22 @@ int TSurface::CountPixels(const TRect& R, TColor Color) const {
     if (FPixels == nullptr)
         return Color == FFill ? C.Width() * C.Height() : 0;
     int N = 0;
-    for (int Y = C.Top; Y < C.Bottom; ++Y)
-        N += static_cast<int>(std::count(Row(Y) + C.Left, Row(Y) + C.Right, Color));
+    if (FPixels->Indexed) {
+        const auto& Palette = FPixels->Palette;
+        const auto Found = std::find(Palette.begin(), Palette.end(), Color);
+        if (Found == Palette.end())
+            return 0;
+        const auto Place = static_cast<std::uint8_t>(Found - Palette.begin());
+        for (int Y = C.Top; Y < C.Bottom; ++Y) {
+            const std::uint8_t* Row = FPixels->Index.data() + At(C.Left, Y);
+            N += static_cast<int>(std::count(Row, Row + C.Width(), Place));
+        }
+        return N;
+    }
+    for (int Y = C.Top; Y < C.Bottom; ++Y) {
+        const TColor* Row = FPixels->Full.data() + At(C.Left, Y);
+        N += static_cast<int>(std::count(Row, Row + C.Width(), Color));
+    }
     return N;
 }
 
@@ -115,11 +198,16 @@ void TSurface::ReadRow(std::int64_t X, std::int64_t Y, int Count, TColor* Out) c
     const int Before = static_cast<int>(In.Left - X);
     const int After = Count - Before - In.Width();
     std::fill_n(Out, Before, clWhite);
-    if (FPixels == nullptr)
-        std::fill_n(Out + Before, In.Width(), FFill);
-    else
-        std::copy_n(Row(In.Top) + In.Left, In.Width(), Out + Before);
+    ReadInside(In.Left, In.Top, In.Width(), Out + Before);
     std::fill_n(Out + Before + In.Width(), After, clWhite);
+}
+
+void TSurface::WriteRow(std::int64_t X, std::int64_t Y, int Count, const TColor* In) {
+    if (Count <= 0)
+        return;
+    const TRect R = ClipBounds(X, Y, Count, 1, GetBounds());
+    if (!IsRectEmpty(R))
+        WriteInside(R.Left, R.Top, R.Width(), In + (R.Left - X));
 }
 
 void TSurface::CopyRect(int X, int Y, int Width, int Height, const TSurface& Source,
@@ -139,17 +227,15 @@ void TSurface::CopyRect(int X, int Y, int Width, int Height, const TSurface& Sou
                    Source.FHeight == FHeight) {
             FPixels = Source.FPixels; // all of a surface of the same size: share its pixels
         } else {
-            const bool SameSurface = &Source == this;
-            TColor* Target = Pixels();
             // On the same surface, rows are taken in the order that reads each source row
-            // before it is overwritten; memmove does the same within a row.
-            const bool BottomUp = SameSurface && OY < 0;
-            const std::size_t Bytes = static_cast<std::size_t>(Inner.Width()) * sizeof(TColor);
+            // before it is overwritten; a row is read whole before it is written.
+            const bool BottomUp = &Source == this && OY < 0;
+            std::vector<TColor> Row(static_cast<std::size_t>(Inner.Width()));
             for (int K = 0; K < Inner.Height(); ++K) {
                 const int TY = BottomUp ? Inner.Bottom - 1 - K : Inner.Top + K;
-                const TColor* From = Source.Row(static_cast<int>(TY + OY)) + (Inner.Left + OX);
-                TColor* To = Target + static_cast<std::size_t>(TY) * FWidth + Inner.Left;
-                std::memmove(To, From, Bytes);
+                Source.ReadInside(static_cast<int>(Inner.Left + OX), static_cast<int>(TY + OY),
+                                  Inner.Width(), Row.data());
+                WriteInside(Inner.Left, TY, Inner.Width(), Row.data());
             }
         }
     }
@@ -231,9 +317,9 @@ bool EncodePng(TPngSink& Sink, int Width, int Height, std::uint8_t* Buffer,
 } // namespace
 
 void TSurface::RgbRow(int Y, std::uint8_t* Out) const {
-    const TColor* R = FPixels == nullptr ? nullptr : Row(Y);
-    for (int X = 0; X < FWidth; ++X) {
-        const TColor C = R != nullptr ? R[X] : FFill;
+    std::vector<TColor> Row(static_cast<std::size_t>(FWidth));
+    ReadInside(0, Y, FWidth, Row.data());
+    for (const TColor C : Row) {
         *Out++ = static_cast<std::uint8_t>(GetRValue(C));
         *Out++ = static_cast<std::uint8_t>(GetGValue(C));
         *Out++ = static_cast<std::uint8_t>(GetBValue(C));

@@ -18,6 +18,8 @@ namespace kestrel::headless {
 /// dropped, reads outside it answer clWhite. The pixels are allocated on the first write that
 /// changes one; until then every pixel has the fill colour. Copies of a surface, and a surface
 /// that CopyRect filled whole from another of its size, share the pixels until either writes.
+/// A pixel takes one byte while the surface holds at most 256 colours (as painted text does),
+/// four from the 257th colour on: the largest window stays well within memory.
 class TSurface {
 public:
     TSurface(int Width, int Height, TColor Fill = clWhite);
@@ -46,8 +48,10 @@ public:
 
     /// Puts the Count pixels from (X, Y) rightwards into Out, read as GetPixel reads them.
     void ReadRow(std::int64_t X, std::int64_t Y, int Count, TColor* Out) const;
-    /// The pixels of row Y, Y inside the surface, for writing (allocates them).
-    TColor* RowForWrite(int Y);
+    /// Writes the Count pixels of In from (X, Y) rightwards, those outside the surface dropped.
+    void WriteRow(std::int64_t X, std::int64_t Y, int Count, const TColor* In);
+    /// True while a pixel takes one byte (at most 256 colours so far).
+    bool IsIndexed() const { return FPixels == nullptr || FPixels->Indexed; }
     /// Copies the Width x Height pixels of Source from (SourceX, SourceY) to this surface with
     /// their top-left corner at (X, Y), clipped to this surface. Pixels outside Source arrive
     /// as clWhite, as GetPixel reads them. Source may be this surface, overlapping or not: the
@@ -70,20 +74,39 @@ public:
     void SaveToPPM(const std::string& FileName) const;
 
 private:
-    TColor* Pixels(); // the allocated pixels, this surface's own (shared ones are copied)
-    // Row Y of the allocated pixels, for reading.
-    const TColor* Row(int Y) const {
-        return FPixels->data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
-    }
+    // The allocated pixels, row by row. While Indexed, Index holds for each pixel its colour's
+    // place in Palette (distinct colours, at most 256) and Full is empty; after the 257th colour
+    // Full holds every colour and Index and Palette are empty.
+    struct TStore {
+        bool Indexed = true;
+        std::vector<std::uint8_t> Index;
+        std::vector<TColor> Palette;
+        std::vector<TColor> Full;
+    };
+
+    // This surface's own store, allocated (every pixel FFill) or copied from a shared one.
+    TStore& Store();
+    // Row Y's pixels [X, X + N), all inside the surface.
+    void ReadInside(int X, int Y, int N, TColor* Out) const;
+    void WriteInside(int X, int Y, int N, const TColor* In);
+    void FillInside(int X, int Y, int N, TColor Color);
+    // Color's place in the palette, added when new; -1 when the palette is full.
+    static int PlaceOf(TStore& S, TColor Color);
+    // Turns an indexed store into four bytes a pixel.
+    static void Widen(TStore& S);
     // The RGB bytes of row Y (0 <= Y < FHeight) into Out, 3 * FWidth of them.
     void RgbRow(int Y, std::uint8_t* Out) const;
+    std::size_t At(int X, int Y) const {
+        return static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth) +
+               static_cast<std::size_t>(X);
+    }
 
     int FWidth;  // >= 0
     int FHeight; // >= 0
     TColor FFill;
-    // Row by row, FWidth * FHeight; nullptr: every pixel is FFill. Shared with other surfaces
-    // until a write, which goes through Pixels and so gets its own copy first.
-    std::shared_ptr<std::vector<TColor>> FPixels;
+    // nullptr: every pixel is FFill. Shared with other surfaces until a write, which goes
+    // through Store and so gets its own copy first.
+    std::shared_ptr<TStore> FPixels;
 };
 
 /// The part of the rectangle (Left, Top, Left + Width, Top + Height) inside Clip, computed
