@@ -6,3 +6,4 @@
 #include "fileview/lines_viewer.h"
 #include "fileview/scroll_bar.h"
 #include "fileview/text_viewer.h"
+#include "fileview/viewer_scopes.h"

@@ -1,6 +1,8 @@
 // TFlickerFreeControl.
 #include "fileview/flicker_free.h"
 
+#include "host/scope_guard.h"
+
 namespace kestrel {
 
 TFlickerFreeControl::TFlickerFreeControl(TComponent* AOwner) : TCustomControl(AOwner) {
@@ -38,37 +40,28 @@ void TFlickerFreeControl::WMPaint(TMessage& Message) {
     const HWND Wnd = GetHandle();
     TPaintStruct PS;
     const HDC PaintDC = PaintService().BeginPaint(Wnd, PS);
-    try {
-        if (EnableUpdates) {
-            TCanvas* C = GetCanvas();
-            C->ReleaseHandle();
-            const std::unique_ptr<TDeviceContext> MemDC = CreateCompatibleDC(PaintDC);
-            const TRect Client = GetClientRect();
-            const std::unique_ptr<TDeviceBitmap> Bitmap =
-                CreateCompatibleBitmap(PaintDC, Client.Width(), Client.Height());
-            const HBITMAP Previous = MemDC->SelectBitmap(Bitmap.get());
-            C->SetHandle(MemDC.get());
-            try {
-                if (EraseNeeded) {
-                    C->FillRect(PS.rcPaint);
-                    EraseNeeded = false;
-                }
-                PaintWindowRect(PS.rcPaint);
-                PaintDC->BitBlt(Client.Left, Client.Top, Client.Width(), Client.Height(),
-                                MemDC.get(), 0, 0, SRCCOPY);
-            } catch (...) {
-                C->SetHandle(nullptr);
-                MemDC->SelectBitmap(Previous);
-                throw;
-            }
+    const TScopeExit EndPaint([&] { PaintService().EndPaint(Wnd, PS); });
+    if (EnableUpdates) {
+        TCanvas* C = GetCanvas();
+        C->ReleaseHandle();
+        const std::unique_ptr<TDeviceContext> MemDC = CreateCompatibleDC(PaintDC);
+        const TRect Client = GetClientRect();
+        const std::unique_ptr<TDeviceBitmap> Bitmap =
+            CreateCompatibleBitmap(PaintDC, Client.Width(), Client.Height());
+        const HBITMAP Previous = MemDC->SelectBitmap(Bitmap.get());
+        C->SetHandle(MemDC.get());
+        const TScopeExit Restore([&] {
             C->SetHandle(nullptr);
             MemDC->SelectBitmap(Previous);
+        });
+        if (EraseNeeded) {
+            C->FillRect(PS.rcPaint);
+            EraseNeeded = false;
         }
-    } catch (...) {
-        PaintService().EndPaint(Wnd, PS);
-        throw;
+        PaintWindowRect(PS.rcPaint);
+        PaintDC->BitBlt(Client.Left, Client.Top, Client.Width(), Client.Height(), MemDC.get(), 0, 0,
+                        SRCCOPY);
     }
-    PaintService().EndPaint(Wnd, PS);
     Message.Result = 0;
 }
 

@@ -1,13 +1,13 @@
 // TLinesViewer: construction, key table, state, caret, selection, navigation and search entry.
 #include "fileview/lines_viewer.h"
 
+#include "fileview/viewer_scopes.h"
 #include "host/registry.h"
 #include "host/sysutils.h"
 #include "textbuff/text_buffer.h" // the unit's exception classes
 
 #include <algorithm>
 #include <cctype>
-#include <limits>
 
 namespace kestrel {
 
@@ -77,7 +77,7 @@ TLinesViewer::~TLinesViewer() {
 }
 
 void TLinesViewer::ReadDoubleClickTime() {
-    DoubleClickTime = 500;
+    DoubleClickTime = DefaultDoubleClickTime;
     try {
         TRegistry Reg;
         Reg.SetRootKey(HKEY_CURRENT_USER);
@@ -263,12 +263,9 @@ void TLinesViewer::SetCaretPos() {
         --X;
     X += LeftMargin;
     const std::int64_t Y = (LineNumber - TopLine) * CharHeight;
-    // Far-off positions only need to stay off the window.
-    constexpr std::int64_t Far = std::numeric_limits<std::int32_t>::max() / 2;
     const HWND Wnd = GetHandle();
     HideCaret(Wnd);
-    kestrel::SetCaretPos(static_cast<int>(std::clamp(X, -Far, Far)),
-                         static_cast<int>(std::clamp(Y, -Far, Far)));
+    kestrel::SetCaretPos(ClampToInt(X), ClampToInt(Y));
     ShowCaret(Wnd);
 }
 
@@ -633,22 +630,12 @@ bool TLinesViewer::FindNext(TFindDialog* Dialog) {
         Beep();
         return false;
     }
-    SetState(vsSearching, true);
     bool Found = false;
-    try {
-        EnterBusyMode(GetTextSize());
-        try {
-            Found = Search(FindStr, FindOptions);
-        } catch (...) {
-            ExitBusyMode();
-            throw;
-        }
-        ExitBusyMode();
-    } catch (...) {
-        SetState(vsSearching, false);
-        throw;
+    {
+        const TStateFlagScope Searching(*this, vsSearching);
+        const TBusyModeScope Busy(*this, GetTextSize());
+        Found = Search(FindStr, FindOptions);
     }
-    SetState(vsSearching, false);
 
     if (Found && Dialog != nullptr && Dialog->GetHandle() != 0 &&
         WindowService().IsWindowVisible(Dialog->GetHandle())) {

@@ -12,6 +12,7 @@
 #include "host/streams.h"
 #include "textbuff/text_types.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -109,6 +110,18 @@ extern const std::array<TKeyDefinition, kiViewerKeyCount> ViewerDefaultKeys;
 constexpr TKeyDefinition DefaultQuickKey = 337;
 /// The timers of a viewer window.
 enum : UINT { AutoScrollTimer = 1, ClickResetTimer = 2 };
+/// Auto-scroll steps while a mouse selection is dragged, in milliseconds: this often inside the
+/// window, faster by one step for every AutoScrollSpeedUp pixels the pointer is outside it.
+constexpr UINT AutoScrollInterval = 100;
+constexpr int AutoScrollSpeedUp = 20;
+/// The double-click time, in milliseconds, when the user's setting cannot be read.
+constexpr std::int64_t DefaultDoubleClickTime = 500;
+/// Mouse wheel units of one notch, which scrolls one line.
+constexpr std::int64_t WheelNotch = 120;
+/// Display lines of a printed page while the printer's metrics are not known.
+constexpr std::int64_t DefaultLinesPerPage = 66;
+/// The largest font size, in points, that zooming in reaches.
+constexpr std::int64_t MaxZoomedFontSize = 4096;
 
 class TLinesViewer : public TFlickerFreeControl {
 public:
@@ -410,6 +423,17 @@ protected:
     /// The selection follows a pointer dragged to client point (X, Y).
     void SetMouseSelection(int X, int Y);
     void Beep() const;
+    /// V scaled as the font is by zoom factor Z: shifted left by Z bits when Z is positive, right
+    /// by -Z bits when negative (each step doubles or halves).
+    static std::int64_t ZoomShift(std::int64_t V, std::int64_t Z) {
+        if (Z > 0)
+            return V << std::min<std::int64_t>(Z, 16);
+        if (Z < 0)
+            return V >> std::min<std::int64_t>(-Z, 62);
+        return V;
+    }
+    /// Rounds halves to even, as the platform's rounding of metrics does.
+    static std::int64_t RoundMetric(double V);
 
     // ---- Framework overrides
     void CreateParams(TCreateParams& Params) override;
@@ -470,7 +494,7 @@ protected:
     TSelModes SelMode = smNone;
     std::int64_t CharWidth = 1; // >= 1
     std::int64_t LinesOnScreen = 0;
-    std::int64_t LinesPerPage = 66; // >= 1
+    std::int64_t LinesPerPage = DefaultLinesPerPage; // >= 1
 
     // ---- Scrolling, mouse, busy mode
     std::unique_ptr<TWinScrollBar> HorzScrollBar; // counts pixels
@@ -488,7 +512,7 @@ protected:
     TDoubleClickModes DoubleClickMode = dcWordOnly;
     TMouseClickStates ClickState = mcNone;
     UINT ColumnClipFormat = 0;
-    std::int64_t DoubleClickTime = 500;
+    std::int64_t DoubleClickTime = DefaultDoubleClickTime;
 
     // ---- Printing
     std::array<float, 6> PrinterMetrics{0.5F, 0.5F, 0.75F, 1.0F, 0.25F, 0.25F};
@@ -522,6 +546,19 @@ private:
     void ReadDoubleClickTime();
     /// Ends a drag of a margin (mouse release).
     void EndMarginDrag();
+    /// The display lines and pages a print of Range covers.
+    struct TPrintSpan {
+        std::int64_t FirstLine = 0;
+        std::int64_t LastLine = 0;
+        std::int64_t FirstPage = 1;
+        std::int64_t LastPage = 1;
+    };
+    TPrintSpan PrintSpan(TPrintRange Range, std::int64_t FromPage, std::int64_t ToPage);
+    /// Prints page Page of Pages: the header, the lines from Line (which moves past them) up to
+    /// LastPrinted, the page's end or a page break, and the page number.
+    void PrintPage(const std::string& Header, bool PageNumbers, TPrintRange Range,
+                   std::int64_t Page, std::int64_t Pages, std::int64_t LastPrinted,
+                   std::int64_t& Line);
 
     bool MarginDragging = false; // a margin drag runs (vsDragging set by the viewer itself)
 };

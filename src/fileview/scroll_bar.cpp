@@ -1,6 +1,8 @@
 // TWinScrollBar.
 #include "fileview/scroll_bar.h"
 
+#include "host/scope_guard.h"
+
 #include <algorithm>
 
 namespace kestrel {
@@ -91,58 +93,46 @@ void TWinScrollBar::SetEnableUpdates(bool Value) {
 void TWinScrollBar::UpdateRange() {
     if (FUpdateLock > 0)
         return;
-    ++FUpdateLock;
-    try {
-        std::int64_t Remembered = 0;
-        do {
-            Remembered = FLimit;
-            std::int64_t R = FLimit - (FPageSize - 1);
-            FScale = 1;
-            while (R > 0x7FFF) {
-                R /= 2;
-                FScale *= 2;
-            }
-            FScaledLimit = static_cast<std::int64_t>(static_cast<double>(FLimit) /
-                                                     static_cast<double>(FScale));
-            Changing();
-            if (FControl != nullptr && FControl->HandleAllocated()) {
-                TScrollInfo Info;
-                Info.Mask = SIF_RANGE | SIF_PAGE;
-                Info.Min = 0;
-                Info.Max = FScaledLimit;
-                Info.Page = FPageSize;
-                ScrollBarService().SetScrollInfo(FControl->GetHandle(), BarId(), Info, true);
-            }
-        } while (FLimit != Remembered);
-    } catch (...) {
-        --FUpdateLock;
-        throw;
-    }
-    --FUpdateLock;
+    const TCounterGuard Lock(FUpdateLock);
+    std::int64_t Remembered = 0;
+    do {
+        Remembered = FLimit;
+        std::int64_t R = FLimit - (FPageSize - 1);
+        FScale = 1;
+        while (R > 0x7FFF) {
+            R /= 2;
+            FScale *= 2;
+        }
+        FScaledLimit =
+            static_cast<std::int64_t>(static_cast<double>(FLimit) / static_cast<double>(FScale));
+        Changing();
+        if (FControl != nullptr && FControl->HandleAllocated()) {
+            TScrollInfo Info;
+            Info.Mask = SIF_RANGE | SIF_PAGE;
+            Info.Min = 0;
+            Info.Max = FScaledLimit;
+            Info.Page = FPageSize;
+            ScrollBarService().SetScrollInfo(FControl->GetHandle(), BarId(), Info, true);
+        }
+    } while (FLimit != Remembered);
 }
 
 void TWinScrollBar::UpdateScrollBar() {
     if (FUpdateLock > 0)
         return;
-    ++FUpdateLock;
-    try {
-        if (FControl != nullptr && FControl->HandleAllocated()) {
-            const std::int64_t P = FPosition / FScale;
-            Changing();
-            const HWND Wnd = FControl->GetHandle();
-            if (FVisible) {
-                TScrollInfo Info;
-                Info.Mask = SIF_POS;
-                Info.Pos = std::max<std::int64_t>(0, std::min(FScaledLimit, P));
-                ScrollBarService().SetScrollInfo(Wnd, BarId(), Info, true);
-            }
-            ScrollBarService().ShowScrollBar(Wnd, BarId(), FVisible);
+    const TCounterGuard Lock(FUpdateLock);
+    if (FControl != nullptr && FControl->HandleAllocated()) {
+        const std::int64_t P = FPosition / FScale;
+        Changing();
+        const HWND Wnd = FControl->GetHandle();
+        if (FVisible) {
+            TScrollInfo Info;
+            Info.Mask = SIF_POS;
+            Info.Pos = std::max<std::int64_t>(0, std::min(FScaledLimit, P));
+            ScrollBarService().SetScrollInfo(Wnd, BarId(), Info, true);
         }
-    } catch (...) {
-        --FUpdateLock;
-        throw;
+        ScrollBarService().ShowScrollBar(Wnd, BarId(), FVisible);
     }
-    --FUpdateLock;
 }
 
 void TWinScrollBar::ScrollMessage(TMessage& Msg) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -134,6 +135,11 @@ public:
     std::int64_t GetColumnRight() const { return ColumnRight; }
     bool AtHardPageBreak(std::int64_t Line, std::int64_t Index) const;
     bool AtSoftPageBreak(std::int64_t Line, std::int64_t Index) const;
+    /// How display line Line begins, HardBreaks[Index] being the last hard break at or before it:
+    /// a hard break, a soft one (a page's worth of lines after the last hard break), or neither.
+    TPageBoundaries PageBoundaryAt(std::int64_t Line, std::int64_t Index) const;
+    /// Index in HardBreaks of the last hard break at or before Line; -1 when none.
+    std::int64_t LastHardBreakAtOrBefore(std::int64_t Line) const;
 
     // ---- Painting options
     bool GetShowLineBreaks() const { return ShowLineBreaks; }
@@ -209,6 +215,13 @@ protected:
 
     /// The buffer's change event.
     void HandleOnChange(TObject* Sender);
+    /// The backgrounds of the margins.
+    void PaintMargins();
+    /// The text of the map line drawn at pixel row Y, with its marks.
+    void PaintMapLine(std::int64_t Y);
+    /// The selection's part of the map line drawn at row Y, inverted (HardBreak: a form-feed
+    /// line, whose selection reaches across the window).
+    void InvertSelectionOnMapLine(std::int64_t Y, bool HardBreak);
     /// The line-end mark and soft page boundary of the map line drawn at Y.
     void DrawEOLChar(std::int64_t Y);
     /// The form-feed line drawn at Y.
@@ -237,6 +250,29 @@ protected:
     void ColumnSpan(std::int64_t& A, std::int64_t& B);
 
     // ---- Line map and count steps
+    /// Where a long move of the map starts: the start of the text, the map line where it is, the
+    /// caret line, or an end of the selection.
+    enum TMapAnchor : std::uint8_t { maStart, maMap, maCaret, maSelStart, maSelEnd };
+    /// The anchor nearest a target at these distances (all in lines or all in bytes) from the
+    /// start of the text, the map line, the caret line and the selection's ends. The start only
+    /// when strictly nearest (its number is the one never provisional); otherwise ties go to the
+    /// caret, then the selection's start, then its end, and the map stays when it is nearer than
+    /// all three.
+    static TMapAnchor NearestAnchor(std::int64_t DStart, std::int64_t DMap, std::int64_t DCaret,
+                                    std::int64_t DSelStart, std::int64_t DSelEnd);
+    /// Puts the map on anchor A, numbered as the anchor is.
+    void GotoAnchor(TMapAnchor A);
+    /// The estimated jump: maps the display line holding Offset and numbers it Line for now; the
+    /// count corrects the number when it gets there.
+    void JumpTo(std::int64_t Offset, std::int64_t Line);
+    /// In debug builds, asserts the relations written beside the map's fields; nothing in release
+    /// builds. Numbered: MapLine has its number (PositiontextAt leaves that to its caller).
+    /// ReadCount: the bounded read of the text also checks the count's position.
+    void CheckMapInvariants(bool Numbered = true, bool ReadCount = true);
+    /// The layout generation of the buffer now, for MapLayout and CountLayout.
+    std::uint64_t PresentLayout() const {
+        return Buffer ? Buffer->GetLayoutGeneration() : NoLayout;
+    }
     /// HardBreakIndex and MapBoundary for the present MapLine.
     void SyncMapBoundary();
     /// MapBoundary of MapLine from AtHardPageBreak / AtSoftPageBreak at HardBreakIndex.
@@ -256,8 +292,20 @@ protected:
     void CalibrateAtCount();
     /// The count reached a new page.
     void PageStep();
-    /// The count is at the line of Len characters at ScanOffset: anchors there get its number.
-    void CountPassesLine(std::int64_t Len);
+    /// The count is at the line of Len characters at ScanOffset: anchors there get its number;
+    /// true when the top line was among them.
+    bool CountPassesLine(std::int64_t Len);
+    /// Up to CountStepLines display lines counted from ScanOffset: the body of a count step.
+    void CountFromScanOffset();
+    /// The count moves on from the line of Len characters at ScanOffset to the line at N (Plain:
+    /// known to begin with no form feed), numbering it and telling how it begins. Phase: lines
+    /// since the last page boundary, modulo PerPage.
+    void CountMovesOn(std::int64_t N, std::int64_t Len, bool Plain, std::int64_t& Phase,
+                      std::int64_t PerPage);
+    /// The line at ScanOffset begins with a form feed: a hard break, on a page of its own.
+    void RecordHardBreak();
+    /// The end of the text: the line at ScanOffset (W pixels, Len characters) is the last one.
+    void CountReachesEnd(std::int64_t W, std::int64_t Len);
     /// Line numbers are exact again: repaint and report the caret.
     void NumbersSettled();
     /// After a re-layout placed the caret and selection: the count starts over to number them.
@@ -273,7 +321,54 @@ protected:
     TNotifyEvent OnWrapModeChange;
     TNotifyEvent OnChange;
 
-    // ---- Line map
+    // ---- Line map, anchors and count
+    //
+    // The line map is one display line, the map line, with its neighbours: PrevLineStart,
+    // LineStart and NextLineStart are the offsets of the line before it (LineStart itself on
+    // line 0), of the map line and of the line after it (where GetNextLine from LineStart ends:
+    // TextSize after the last line); MapLineLength and MapLineWidth are its characters (line break
+    // not counted) and pixels; MapLine is its display line number, MapPage its printed page and
+    // MapBoundary how it begins; HardBreakIndex is the index in HardBreaks of the last hard break
+    // at or before MapLine (-1 when none). HardBreaks holds, ascending, the numbers of the lines
+    // that begin with a form feed, as far as the count has gone.
+    //
+    // The anchors are lines whose offset and number are both known, from which long moves of the
+    // map start: the caret line (CaretLineStart and CaretPage, numbered LineNumber), the lines of
+    // the selection's ends (SelStartOffset and SelStartPage with SelStart.Y, SelEndOffset and
+    // SelEndPage with SelEnd.Y; the offsets are those of the ends themselves), and the top line
+    // (TopLineStart, found for TopLine = TopLineStartLine).
+    //
+    // The count walks the text from its start: ScanOffset is the start of the next line to count
+    // (TextSize once a text of one unterminated line is counted), ScanLine its number, which is
+    // exact, ScanBoundary how it begins and ScanPageCount the pages so far. LineNumbersPending
+    // says that the numbers of the map line and the anchors are provisional (an estimated jump, a
+    // re-layout) until the count passes their offsets; CountComplete that LastLine and PageCount
+    // are exact.
+    //
+    // Between map operations, always:
+    //   0 <= PrevLineStart <= LineStart <= NextLineStart, PrevLineStart < LineStart unless
+    //   LineStart = 0, and 0 <= MapLineLength <= NextLineStart - LineStart;
+    //   MapLine = 0 exactly when LineStart = 0 (line 0 is the one number never provisional);
+    //   HardBreakIndex = LastHardBreakAtOrBefore(MapLine), except that line 0 of a text that
+    //   begins with a form feed the count has not recorded yet has index 0 or -1;
+    //   HardBreaks ascends strictly, from 0 up to ScanLine at most;
+    //   0 <= ScanOffset, and ScanLine = 0 when ScanOffset = 0;
+    //   pages (MapPage, CaretPage, SelStartPage, SelEndPage, ScanPageCount) and
+    //   AverageLinesPerPage are at least 1; SelStartOffset <= SelEndOffset while there is a
+    //   selection, and SelStart <= SelEnd too once numbers are exact; with exact numbers and a
+    //   complete count, MapLine <= LastLine.
+    // A change of the text or of the layout leaves the offsets behind (they still address the
+    // text, which is how the caret survives a re-layout) until the map is placed again. While
+    // the map was placed in the present layout (MapLayout is the buffer's layout generation):
+    //   NextLineStart <= TextSize and LineStart < NextLineStart unless LineStart = TextSize;
+    //   PrevLineStart, LineStart and NextLineStart are consecutive line starts and MapLineLength
+    //   and MapLineWidth what GetNextLine gives for LineStart;
+    //   with exact numbers a hard boundary is a form-feed line.
+    // While the count runs in the present layout (CountLayout): ScanOffset <= TextSize, it is a
+    // line start numbered ScanLine (below TextSize), and a hard ScanBoundary is a form feed.
+    // With both and exact numbers, a count position at the map's lines has their numbers and
+    // never lies between them. CheckMapInvariants asserts all this (as far as a bounded read of
+    // the text goes) at the end of the map operations in debug builds.
     std::int64_t PrevLineStart = 0;
     std::int64_t LineStart = 0;
     std::int64_t NextLineStart = 0;
@@ -283,10 +378,15 @@ protected:
     std::int64_t MapPage = 1;
     TPageBoundaries MapBoundary = pbNone;
     std::int64_t HardBreakIndex = -1;
-    std::vector<std::int64_t> HardBreaks; // display lines that begin with a form feed, ascending
+    std::vector<std::int64_t> HardBreaks;
     // Consecutive display line starts met by the last walk (ascending), so that stepping back
     // through a long paragraph walks it once; cleared whenever the text or the layout changes.
     std::vector<std::int64_t> RecentLineStarts;
+    // The buffer's layout generation the map was placed in, and the one the count started or
+    // resumed in from a known line start; NoLayout when not known. Kept for the checks only.
+    static constexpr std::uint64_t NoLayout = ~std::uint64_t{0};
+    std::uint64_t MapLayout = NoLayout;
+    std::uint64_t CountLayout = NoLayout;
 
     // ---- Anchors
     std::int64_t CaretLineStart = 0;
@@ -298,8 +398,8 @@ protected:
     std::int64_t ColumnLeft = 0; // pixel edges of a column selection
     std::int64_t ColumnRight = 0;
     std::int64_t TopLineStart = 0;
-    // The TopLine that TopLineStart was found for: a scroll that paints only the uncovered rows
-    // changes TopLine without painting the top row, and a stale offset must not renumber it.
+    // A scroll that paints only the uncovered rows changes TopLine without painting the top row:
+    // a TopLineStart found for another TopLine must not renumber it.
     std::int64_t TopLineStartLine = 0;
 
     // ---- Background count
@@ -307,10 +407,10 @@ protected:
     std::int64_t ScanLine = 0;
     TPageBoundaries ScanBoundary = pbNone;
     std::int64_t ScanPageCount = 1;
-    std::int64_t AverageLinesPerPage = 1; // never below 1
+    std::int64_t AverageLinesPerPage = 1;
     bool CountComplete = true;
     bool LineNumbersPending = false;
-    int EstimateDepth = 0;
+    int EstimateDepth = 0; // > 0 while a count step runs: steps and rewinds are not re-entered
     std::int64_t LongestLine = 0;
     bool IdleHooked = false;
     TIdleEvent SavedOnIdle;

@@ -3,20 +3,11 @@
 #include "fileview/text_viewer.h"
 
 #include "host/printers.h"
+#include "host/scope_guard.h"
 
 #include <algorithm>
 
 namespace kestrel {
-
-namespace {
-
-constexpr std::uint8_t FormFeed = 12;
-
-int Pixel(std::int64_t V) {
-    return static_cast<int>(std::clamp<std::int64_t>(V, -1000000000, 1000000000));
-}
-
-} // namespace
 
 void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_t Count) {
     if (!Buffer)
@@ -33,81 +24,92 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         TopLineStart = LineStart;
         TopLineStartLine = MapLine; // short of TopLine when the text ended first
     }
-    TCanvas* C = GetCanvas();
-    const int ClientW = GetClientWidth();
-    const int ClientH = GetClientHeight();
-    if (WrapMode == opWrapScreenWidth && RightMargin > 0)
-        C->FillRect(Rect(Pixel(ClientW - RightMargin), 0, ClientW, ClientH));
-    const std::int64_t M = std::max<std::int64_t>(0, LeftMargin - DeltaX);
-    if (M > 0)
-        C->FillRect(Rect(0, 0, Pixel(M), ClientH));
+    PaintMargins();
     if (Count <= 0)
         return;
-    const std::int64_t X0 = LeftMargin - DeltaX;
+    TCanvas* C = GetCanvas();
+    const int ClientW = GetClientWidth();
     const std::int64_t Bottom = Y + Count * CharHeight;
-    const bool Stream = SelMode == smDouble || SelMode == smExtend;
     for (std::int64_t I = 0; I < Count; ++I) {
         // The row's background first: the off-screen bitmap starts out blank.
-        C->FillRect(Rect(0, Pixel(Y), ClientW, Pixel(Y + CharHeight)));
-        const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FormFeed;
-        if (HardBreak) {
+        C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Y + CharHeight)));
+        const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FF;
+        if (HardBreak)
             DrawPageBreak(Y);
-        } else {
-            // The characters left of the window are skipped, not drawn off-screen: a long
-            // line scrolled far to the right would cost a glyph each.
-            std::int64_t Skip = 0;
-            std::int64_t Passed = 0;
-            if (DeltaX > LeftMargin && MapLineWidth > DeltaX - LeftMargin) {
-                std::int64_t P = LineStart;
-                Buffer->GetCharAt(P, DeltaX - LeftMargin, Passed);
-                Skip = std::clamp<std::int64_t>(P - LineStart, 0, MapLineLength);
-            }
-            Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, MapLineLength - Skip, X0);
-            DrawEOLChar(Y);
-        }
-        if (SelMode != smNone && SelStart.Y <= MapLine) {
-            TRect R{0, Pixel(Y), 0, Pixel(Y)};
-            std::int64_t Left = 0;
-            if (Stream && SelStart.Y < MapLine) {
-                Left = X0;
-            } else {
-                const std::int64_t X =
-                    SelMode == smColumn
-                        ? ColumnLeft
-                        : Buffer->GetDistanceBetween(LineStart, LineStart + SelStart.X);
-                Left = X + X0;
-            }
-            std::int64_t Right = Left;
-            if (SelEnd.Y >= MapLine) {
-                R.Bottom = Pixel(Y + CharHeight);
-                if (Stream && SelEnd.Y > MapLine) {
-                    if (HardBreak) {
-                        Right = ClientW;
-                    } else {
-                        Right = MapLineWidth + X0;
-                        if (ShowLineBreaks && LineStart + MapLineLength != NextLineStart)
-                            Right += Buffer->WidthOf(LineBreakGlyph);
-                    }
-                } else {
-                    const std::int64_t X =
-                        SelMode == smColumn
-                            ? ColumnRight
-                            : Buffer->GetDistanceBetween(LineStart, LineStart + SelEnd.X);
-                    Right = X + X0;
-                }
-            }
-            R.Left = Pixel(Left);
-            R.Right = Pixel(Right);
-            if (R.Bottom > R.Top)
-                C->GetHandle()->InvertRect(R);
-        }
+        else
+            PaintMapLine(Y);
+        if (SelMode != smNone && SelStart.Y <= MapLine)
+            InvertSelectionOnMapLine(Y, HardBreak);
         Y += CharHeight;
         if (AtEndOfText())
             break;
         GotoNextLine();
     }
     if (Y < Bottom) // rows below the end of the text
-        C->FillRect(Rect(0, Pixel(Y), ClientW, Pixel(Bottom)));
+        C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Bottom)));
+}
+
+void TTextViewer::PaintMargins() {
+    TCanvas* C = GetCanvas();
+    const int ClientW = GetClientWidth();
+    const int ClientH = GetClientHeight();
+    if (WrapMode == opWrapScreenWidth && RightMargin > 0)
+        C->FillRect(Rect(ClampToInt(ClientW - RightMargin), 0, ClientW, ClientH));
+    const std::int64_t M = std::max<std::int64_t>(0, LeftMargin - DeltaX);
+    if (M > 0)
+        C->FillRect(Rect(0, 0, ClampToInt(M), ClientH));
+}
+
+void TTextViewer::PaintMapLine(std::int64_t Y) {
+    const std::int64_t X0 = LeftMargin - DeltaX;
+    // The characters left of the window are skipped, not drawn off-screen: a long line
+    // scrolled far to the right would cost a glyph each.
+    std::int64_t Skip = 0;
+    std::int64_t Passed = 0;
+    if (DeltaX > LeftMargin && MapLineWidth > DeltaX - LeftMargin) {
+        std::int64_t P = LineStart;
+        Buffer->GetCharAt(P, DeltaX - LeftMargin, Passed);
+        Skip = std::clamp<std::int64_t>(P - LineStart, 0, MapLineLength);
+    }
+    Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, MapLineLength - Skip, X0);
+    DrawEOLChar(Y);
+}
+
+void TTextViewer::InvertSelectionOnMapLine(std::int64_t Y, bool HardBreak) {
+    const std::int64_t X0 = LeftMargin - DeltaX;
+    const bool Stream = SelMode == smDouble || SelMode == smExtend;
+    TRect R{0, ClampToInt(Y), 0, ClampToInt(Y)};
+    std::int64_t Left = 0;
+    if (Stream && SelStart.Y < MapLine) {
+        Left = X0;
+    } else {
+        const std::int64_t X = SelMode == smColumn
+                                   ? ColumnLeft
+                                   : Buffer->GetDistanceBetween(LineStart, LineStart + SelStart.X);
+        Left = X + X0;
+    }
+    std::int64_t Right = Left;
+    if (SelEnd.Y >= MapLine) {
+        R.Bottom = ClampToInt(Y + CharHeight);
+        if (Stream && SelEnd.Y > MapLine) {
+            if (HardBreak) {
+                Right = GetClientWidth();
+            } else {
+                Right = MapLineWidth + X0;
+                if (ShowLineBreaks && LineStart + MapLineLength != NextLineStart)
+                    Right += Buffer->WidthOf(LineBreakGlyph);
+            }
+        } else {
+            const std::int64_t X =
+                SelMode == smColumn ? ColumnRight
+                                    : Buffer->GetDistanceBetween(LineStart, LineStart + SelEnd.X);
+            Right = X + X0;
+        }
+    }
+    R.Left = ClampToInt(Left);
+    R.Right = ClampToInt(Right);
+    if (R.Bottom > R.Top)
+        GetCanvas()->GetHandle()->InvertRect(R);
 }
 
 void TTextViewer::LocateTopLine() {
@@ -119,7 +121,7 @@ void TTextViewer::LocateTopLine() {
 void TTextViewer::DrawEOLChar(std::int64_t Y) {
     TCanvas* C = GetCanvas();
     if (ShowLineBreaks) {
-        const int X = Pixel(LeftMargin + MapLineWidth - DeltaX);
+        const int X = ClampToInt(LeftMargin + MapLineWidth - DeltaX);
         const std::int64_t TextEnd = LineStart + MapLineLength;
         char Mark = 0;
         if (NextLineStart == GetTextSize() && TextEnd == NextLineStart) {
@@ -127,19 +129,19 @@ void TTextViewer::DrawEOLChar(std::int64_t Y) {
             // no mark.
             if (LineStart < NextLineStart)
                 Mark = static_cast<char>(EndOfTextGlyph);
-        } else if (TextEnd != NextLineStart && ByteAt(TextEnd) != FormFeed) {
+        } else if (TextEnd != NextLineStart && ByteAt(TextEnd) != FF) {
             Mark = static_cast<char>(LineBreakGlyph);
         }
         if (Mark != 0)
-            C->GetHandle()->TextOut(X, Pixel(Y), &Mark, 1);
+            C->GetHandle()->TextOut(X, ClampToInt(Y), &Mark, 1);
     }
     if (MapBoundary == pbSoftPageBreak &&
         (ShowPageBreaks == pbAlways || (ShowPageBreaks == pbWYSIWYG && WrapMode == opPrinter))) {
         TPen* Pen = C->GetPen();
         const TPenStyle Previous = Pen->GetStyle();
-        C->MoveTo(0, Pixel(Y));
+        C->MoveTo(0, ClampToInt(Y));
         Pen->SetStyle(SoftPageBreakStyle);
-        C->LineTo(GetClientWidth(), Pixel(Y));
+        C->LineTo(GetClientWidth(), ClampToInt(Y));
         Pen->SetStyle(Previous);
     }
 }
@@ -147,7 +149,7 @@ void TTextViewer::DrawEOLChar(std::int64_t Y) {
 void TTextViewer::DrawPageBreak(std::int64_t Y) {
     TCanvas* C = GetCanvas();
     const int ClientW = GetClientWidth();
-    const int Middle = Pixel(Y + CharHeight / 2);
+    const int Middle = ClampToInt(Y + CharHeight / 2);
     TPen* Pen = C->GetPen();
     const TPenStyle PreviousStyle = Pen->GetStyle();
     C->MoveTo(0, Middle);
@@ -156,16 +158,12 @@ void TTextViewer::DrawPageBreak(std::int64_t Y) {
     Pen->SetStyle(PreviousStyle);
     const HDC DC = C->GetHandle();
     const TFontDesc PreviousFont = DC->SelectFont(PageBreakFont->GetDesc());
-    try {
-        DC->SetTextAlign(TA_CENTER);
-        C->TextOut(ClientW / 2, Pixel(Y), "Page Break");
-        DC->SetTextAlign(TA_LEFT | TA_TOP);
-    } catch (...) {
+    const TScopeExit Restore([&] {
         DC->SetTextAlign(TA_LEFT | TA_TOP);
         DC->SelectFont(PreviousFont);
-        throw;
-    }
-    DC->SelectFont(PreviousFont);
+    });
+    DC->SetTextAlign(TA_CENTER);
+    C->TextOut(ClientW / 2, ClampToInt(Y), "Page Break");
 }
 
 void TTextViewer::UpdateMouseCursor(int X, int Y) {
@@ -221,6 +219,7 @@ void TTextViewer::SetOEMConvert(bool Value) {
         return;
     Buffer->SetOEMConvert(Value);
     RecentLineStarts.clear();
+    MapLayout = CountLayout = NoLayout; // the widths of the bytes may have changed
     Redraw();
 }
 

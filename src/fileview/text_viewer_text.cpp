@@ -3,8 +3,10 @@
 // selection with the mouse and the window text messages.
 #include "fileview/text_viewer.h"
 
+#include "fileview/viewer_scopes.h"
 #include "host/clipboard.h"
 #include "host/safe_save.h"
+#include "host/scope_guard.h"
 #include "textbuff/text_stream.h"
 
 #include <algorithm>
@@ -19,8 +21,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::uint8_t TAB = 9, FF = 12, SPACE = 32;
-constexpr char CrLf[2] = {13, 10};
 // A match farther than this from the map line is reached by an estimated jump.
 constexpr std::int64_t FarMatch = 4096;
 // Lines written between two progress reports of a line-break save.
@@ -175,36 +175,25 @@ std::int64_t TTextViewer::CopyColumnText(HGLOBAL Mem) {
 void TTextViewer::CopyToClipBoard() {
     TClipboard* C = Clipboard();
     C->Open();
-    try {
-        const std::int64_t Size = GetSelectionSize() + 1; // a zero byte ends the text
-        TGlobalHandleGuard Text(GlobalAlloc(GHND, Size));
-        if (Text.Get() == nullptr)
+    const TScopeExit Close([C] { C->Close(); });
+    const std::int64_t Size = GetSelectionSize() + 1; // a zero byte ends the text
+    TGlobalHandleGuard Text(GlobalAlloc(GHND, Size));
+    if (Text.Get() == nullptr)
+        throw EOutOfMemory("Out of memory");
+    const TBusyModeScope Busy(*this, Size);
+    if (SelMode == smColumn) {
+        CopyColumnText(Text.Get());
+        TGlobalHandleGuard Column(GlobalAlloc(GHND, Size));
+        if (Column.Get() == nullptr)
             throw EOutOfMemory("Out of memory");
-        EnterBusyMode(Size);
-        try {
-            if (SelMode == smColumn) {
-                CopyColumnText(Text.Get());
-                TGlobalHandleGuard Column(GlobalAlloc(GHND, Size));
-                if (Column.Get() == nullptr)
-                    throw EOutOfMemory("Out of memory");
-                CopyColumnText(Column.Get());
-                C->SetAsHandle(ColumnClipFormat, Column.Get());
-                Column.Release();
-            } else {
-                CopySelection(Text.Get());
-            }
-            C->SetAsHandle(CF_TEXT, Text.Get());
-            Text.Release();
-        } catch (...) {
-            ExitBusyMode();
-            throw;
-        }
-        ExitBusyMode();
-    } catch (...) {
-        C->Close();
-        throw;
+        CopyColumnText(Column.Get());
+        C->SetAsHandle(ColumnClipFormat, Column.Get());
+        Column.Release();
+    } else {
+        CopySelection(Text.Get());
     }
-    C->Close();
+    C->SetAsHandle(CF_TEXT, Text.Get());
+    Text.Release();
 }
 
 // ---- Saving and loading ------------------------------------------------------------------
@@ -274,6 +263,7 @@ bool TTextViewer::WriteLineBreakText(TStream* Stream) {
         K = (K + 1) % SaveReportLines;
     }
     if (RemapOnSave) {
+        MapLayout = CountLayout = NoLayout; // the offsets address the file written
         for (TRemap& R : Remaps) {
             if (R.Moved)
                 *R.Field = R.Value;
@@ -298,13 +288,8 @@ void TTextViewer::SaveAs(const std::string& FileName) {
     const std::array<std::int64_t, 8> Saved{PrevLineStart,  LineStart,      NextLineStart,
                                             ScanOffset,     CaretLineStart, TopLineStart,
                                             SelStartOffset, SelEndOffset};
-    EnterBusyMode(Buffer->GetTextSize());
-    try {
-        SaveFileSafely(FileName, [this](TStream* Stream) {
-            if (!WriteLineBreakText(Stream))
-                throw EAbort("Operation aborted");
-        });
-    } catch (...) {
+    const TBusyModeScope Busy(*this, Buffer->GetTextSize());
+    const TScopeFail Restore([&] {
         PrevLineStart = Saved[0];
         LineStart = Saved[1];
         NextLineStart = Saved[2];
@@ -313,10 +298,11 @@ void TTextViewer::SaveAs(const std::string& FileName) {
         TopLineStart = Saved[5];
         SelStartOffset = Saved[6];
         SelEndOffset = Saved[7];
-        ExitBusyMode();
-        throw;
-    }
-    ExitBusyMode();
+    });
+    SaveFileSafely(FileName, [this](TStream* Stream) {
+        if (!WriteLineBreakText(Stream))
+            throw EAbort("Operation aborted");
+    });
 }
 
 void TTextViewer::SaveSelection(const std::string& FileName) {
@@ -324,23 +310,17 @@ void TTextViewer::SaveSelection(const std::string& FileName) {
         throw EUserError("no text selected");
     // Written straight from the text: a selection of any size costs no block of its size.
     const std::int64_t Size = GetSelectionSize();
-    EnterBusyMode(Size);
-    try {
-        SaveFileSafely(FileName, [&](TStream* Stream) {
-            if (SelMode == smColumn) {
-                ForEachColumnRow([&](std::int64_t Pos, std::int64_t Count) {
-                    Buffer->CopyToStream(Stream, Pos, Count);
-                    Stream->WriteBuffer(CrLf, 2);
-                });
-            } else {
-                Buffer->CopyToStream(Stream, SelStartOffset, Size);
-            }
-        });
-    } catch (...) {
-        ExitBusyMode();
-        throw;
-    }
-    ExitBusyMode();
+    const TBusyModeScope Busy(*this, Size);
+    SaveFileSafely(FileName, [&](TStream* Stream) {
+        if (SelMode == smColumn) {
+            ForEachColumnRow([&](std::int64_t Pos, std::int64_t Count) {
+                Buffer->CopyToStream(Stream, Pos, Count);
+                Stream->WriteBuffer(CrLf, 2);
+            });
+        } else {
+            Buffer->CopyToStream(Stream, SelStartOffset, Size);
+        }
+    });
 }
 
 void TTextViewer::LoadFromStream(TStream* Stream) {
@@ -376,12 +356,8 @@ bool TTextViewer::Search(const std::string& Text, TFindOptions Options) {
     const std::int64_t Size = Buffer->GetTextSize();
     if (std::abs(O - LineStart) > FarMatch && Size > 0) {
         // Far away: show it at once with a provisional number that the count corrects later.
-        MapLine = static_cast<std::int64_t>(static_cast<double>(LastLine) *
-                                            (static_cast<double>(O) / static_cast<double>(Size)));
-        MapPage = MapLine / std::max<std::int64_t>(1, AverageLinesPerPage) + 1;
-        PositiontextAt(O);
-        LineNumbersPending = true;
-        ReEstimateFrom(O);
+        JumpTo(O, static_cast<std::int64_t>(static_cast<double>(LastLine) *
+                                            (static_cast<double>(O) / static_cast<double>(Size))));
     }
     const std::int64_t End = O + static_cast<std::int64_t>(Text.size());
     SelAnchor = OffsetToPoint(O);

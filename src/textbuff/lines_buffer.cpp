@@ -4,11 +4,11 @@
 #include "host/device_context.h"
 #include "host/exceptions.h"
 #include "host/printers.h"
+#include "host/scope_guard.h"
 #include "textbuff/byte_scan.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <utility>
 
@@ -16,7 +16,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::uint8_t TAB = 9, LF = 10, FF = 12, CR = 13;
 constexpr TLinesBufferStates AllStates{lbCanvasAvailable, lbFontDataAvailable, lbTabDataAvailable};
 constexpr const char* FontInfoMessage = "Unable to access Font Information when required";
 constexpr const char* TabRangeMessage =
@@ -80,21 +79,11 @@ std::int64_t DefaultTabOf(HDC DC) {
     return std::max<std::int64_t>(1, DC->GetTabbedTextExtent("\t", 1, 0, nullptr).cx);
 }
 
-int ToInt(std::int64_t V) {
-    return static_cast<int>(std::clamp<std::int64_t>(V, std::numeric_limits<int>::min() / 2,
-                                                     std::numeric_limits<int>::max() / 2));
-}
-
 // Runs Action, then gives back the context a control's canvas obtained for it (also when Action
 // raises), so that no screen context stays held between calls.
 template <typename F> void ReleasingCanvas(TCanvas* Canvas, F Action) {
-    try {
-        Action();
-    } catch (...) {
-        Canvas->ReleaseHandle();
-        throw;
-    }
-    Canvas->ReleaseHandle();
+    const TScopeExit Release([Canvas] { Canvas->ReleaseHandle(); });
+    Action();
 }
 
 // The advance of a tab that starts a line.
@@ -190,6 +179,7 @@ bool TLinesBuffer::UpdateFontInfo(HDC DC, TFont* Font) {
     DisplayUniform = UniformWidthOf(DisplayWidths.data());
     ActualUniform = UniformWidthOf(ActualWidths.data());
     State.Include(lbFontDataAvailable);
+    ++LayoutGeneration;
     return true;
 }
 
@@ -219,6 +209,7 @@ bool TLinesBuffer::UpdateTabs(HDC DC) {
     ActualTabPositions = Printing ? PrinterTabPositions : DisplayTabPositions;
     ActualDefaultTab = Printing ? PrinterDefaultTab : DisplayDefaultTab;
     State.Include(lbTabDataAvailable);
+    ++LayoutGeneration;
     return true;
 }
 
@@ -313,36 +304,56 @@ bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int6
     return ScanLineAcrossWindows(Pos, Width, Count);
 }
 
+template <typename F>
+bool TLinesBuffer::ScanWindows(std::int64_t Pos, std::int64_t End, std::int64_t MaxWidth,
+                               bool WordWrap, const TScanMetrics& M, F&& Visit) {
+    TWindowScan S;
+    for (bool First = true;; First = false) {
+        S.Size = ScanRange(Pos, End - Pos, S.Buffer);
+        if (S.Size == 0)
+            return false;
+        if (!First && S.Buffer[0] == FF) // the form-feed line follows this one
+            return true;
+        S.Index = S.Chars = S.BreakCount = 0;
+        S.BreakWidth = 0;
+        S.Ended = ScanForEol(S.Buffer, S.Index, static_cast<std::uint16_t>(S.Size - 1), MaxWidth,
+                             WordWrap, S.Chars, S.Width, M, S.BreakWidth, S.BreakCount, S.Overflow);
+        Visit(std::as_const(S));
+        if (S.Ended)
+            return false;
+        Pos += S.Size;
+    }
+}
+
 bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
                                          std::int64_t& Count) {
     const TScanMetrics M = ActualMetrics();
     const std::int64_t Start = Pos;
     std::int64_t BreakPos = -1, BreakWidth = 0; // the last break opportunity of earlier windows
     bool Result = false;
-    for (;;) {
-        const std::uint8_t* Buffer = nullptr;
-        const std::int64_t N = ScanRange(Pos, TextSize - Pos, Buffer);
-        if (N == 0)
-            break;
-        if (Count > 0 && Buffer[0] == FF) { // the form-feed line follows this one
+    const bool AtFormFeed =
+        ScanWindows(Pos, TextSize, MaxWidth, true, M, [&](const TWindowScan& S) {
+            if (!S.Ended) {
+                Count += S.Chars;
+                Width = S.Width;
+                if (S.BreakCount > 0) {
+                    BreakPos = Pos + S.BreakCount;
+                    BreakWidth = S.BreakWidth;
+                }
+                Pos += S.Size;
+                return;
+            }
             Result = true;
-            break;
-        }
-        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
-        std::int64_t W = Width, BW = 0;
-        bool Overflow = false;
-        if (ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), MaxWidth, true, Chunk, W,
-                       M, BW, BreakCount, Overflow)) {
-            if (Overflow && Count > 0 && BreakPos >= 0) {
+            if (S.Overflow && Count > 0 && BreakPos >= 0) {
                 // The word began in an earlier window: break after that window's last space.
                 Count = BreakPos - Start;
                 Width = BreakWidth;
                 Pos = BreakPos;
-            } else if (Overflow && Count == 0 && Chunk == 0) {
+            } else if (S.Overflow && Count == 0 && S.Chars == 0) {
                 // Not even the first character fits: the line takes it anyway, so that every
                 // line moves on.
                 Count = 1;
-                Width = Buffer[0] == TAB ? FirstTabAdvance(M) : M.CharWidths[Buffer[0]];
+                Width = S.Buffer[0] == TAB ? FirstTabAdvance(M) : M.CharWidths[S.Buffer[0]];
                 Pos += 1;
                 // A line break right after it ends this line, as it would a line that fits.
                 if (Pos < TextSize && ByteAt(Pos) == LF)
@@ -350,25 +361,15 @@ bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
                 else if (Pos + 1 < TextSize && ByteAt(Pos) == CR && ByteAt(Pos + 1) == LF)
                     Pos += 2;
                 else if (Pos >= TextSize)
-                    break; // the text's unterminated last line
+                    Result = false; // the text's unterminated last line
             } else {
-                Count += Chunk;
-                Width = W;
-                Pos += Index;
+                Count += S.Chars;
+                Width = S.Width;
+                Pos += S.Index;
             }
-            Result = true;
-            break;
-        }
-        Count += Chunk;
-        Width = W;
-        if (BreakCount > 0) {
-            BreakPos = Pos + BreakCount;
-            BreakWidth = BW;
-        }
-        Pos += N;
-        if (Pos >= TextSize)
-            break;
-    }
+        });
+    if (AtFormFeed)
+        Result = true;
     if (DisplayAveCharWidth != ActualAveCharWidth)
         Width = GetDistanceBetween(Start, Start + Count); // report display pixels
     return Result;
@@ -436,25 +437,12 @@ bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Wi
     if (Pos < 0 || Pos >= TextSize)
         return false;
     DemandState(AllStates);
-    const TScanMetrics M = DisplayMetrics();
-    std::int64_t P = Pos, Total = 0, W = 0;
-    for (;;) {
-        const std::uint8_t* Buffer = nullptr;
-        const std::int64_t N = ScanRange(P, TextSize - P, Buffer);
-        if (N == 0)
-            break;
-        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
-        std::int64_t BW = 0;
-        bool Overflow = false;
-        const bool Ended = ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), X, false,
-                                      Chunk, W, M, BW, BreakCount, Overflow);
-        Total += Chunk;
-        if (Ended)
-            break;
-        P += N;
-    }
+    std::int64_t Total = 0;
+    ScanWindows(Pos, TextSize, X, false, DisplayMetrics(), [&](const TWindowScan& S) {
+        Total += S.Chars;
+        Width = S.Width;
+    });
     Pos += Total;
-    Width = W;
     return true;
 }
 
@@ -465,20 +453,8 @@ std::int64_t TLinesBuffer::GetDistanceBetween(std::int64_t From, std::int64_t To
     if (From >= To)
         return 0;
     DemandState(AllStates);
-    const TScanMetrics M = DisplayMetrics();
-    while (From < To) {
-        const std::uint8_t* Buffer = nullptr;
-        const std::int64_t N = ScanRange(From, To - From, Buffer);
-        if (N == 0)
-            break;
-        std::uint16_t Index = 0, Chunk = 0, BreakCount = 0;
-        std::int64_t BW = 0;
-        bool Overflow = false;
-        if (ScanForEol(Buffer, Index, static_cast<std::uint16_t>(N - 1), NoWrapWidth, false, Chunk,
-                       W, M, BW, BreakCount, Overflow))
-            break;
-        From += N;
-    }
+    ScanWindows(From, To, NoWrapWidth, false, DisplayMetrics(),
+                [&](const TWindowScan& S) { W = S.Width; });
     return W;
 }
 
@@ -530,13 +506,13 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
                             std::int64_t TabOrigin) {
     int TabPixels[MaxTabStops];
     for (std::size_t I = 0; I < MaxTabStops; ++I)
-        TabPixels[I] = ToInt(Tabs[I]);
+        TabPixels[I] = ClampToInt(Tabs[I]);
     const int Stops = static_cast<int>(TabCount);
     TRect Clip;
     if (!DC->GetClipBox(Clip))
-        Clip = Rect(std::numeric_limits<int>::min() / 2, 0, std::numeric_limits<int>::max() / 2, 0);
+        Clip = Rect(ClampToInt(-CoordinateLimit), 0, ClampToInt(CoordinateLimit), 0);
     Count = std::min(Count, TextSize - Pos);
-    const std::int64_t FarLeft = std::numeric_limits<int>::min() / 2;
+    const std::int64_t FarLeft = -CoordinateLimit;
     while (Count > 0 && X < Clip.Right) {
         const std::uint8_t* P = GetText(Pos);
         const std::int64_t N = std::min<std::int64_t>({Count, ValidEnd - P + 1, 0xFFFF});
@@ -547,8 +523,8 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
             // Tab stops count from the line's origin in every run. A run too far left for the
             // platform's coordinates is measured, not drawn.
             if (X >= FarLeft)
-                Advance = DC->TabbedTextOut(static_cast<int>(X), ToInt(Y), Text, Len, Stops,
-                                            Stops > 0 ? TabPixels : nullptr, ToInt(TabOrigin))
+                Advance = DC->TabbedTextOut(static_cast<int>(X), ClampToInt(Y), Text, Len, Stops,
+                                            Stops > 0 ? TabPixels : nullptr, ClampToInt(TabOrigin))
                               .cx;
             else
                 Advance = GetDistanceBetween(Pos, Pos + N);
@@ -557,7 +533,7 @@ void TLinesBuffer::DrawRuns(HDC DC, std::int64_t X, std::int64_t Y, std::int64_t
             DC->GetTextExtentPoint32(Text, Len, Size);
             Advance = Size.cx;
             if (X + Advance > Clip.Left)
-                DC->TextOut(ToInt(X), ToInt(Y), Text, Len);
+                DC->TextOut(ClampToInt(X), ClampToInt(Y), Text, Len);
         }
         X += Advance;
         Pos += N;
@@ -598,25 +574,27 @@ void TLinesBuffer::NoFlickerTabbedTextOut(std::int64_t X, std::int64_t Y, std::i
         if (W <= 0 || CharHeight <= 0 || !DC->GetClipBox(Clip) || X >= Clip.Right ||
             X + W <= Clip.Left)
             return; // nothing to show
-        const int Width = static_cast<int>(W), Height = ToInt(CharHeight);
+        const int Width = static_cast<int>(W), Height = ClampToInt(CharHeight);
         auto Mem = CreateCompatibleDC(DC);
         auto Bitmap = CreateCompatibleBitmap(DC, Width, Height);
         HBITMAP Old = Mem->SelectBitmap(Bitmap.get());
-        try {
-            TFont* Font = Canvas->GetFont();
-            Mem->SelectFont(Font->GetDesc());
-            Mem->SetTextColor(ColorToRGB(Font->GetColor()));
-            const TColor Back = DC->GetBkColor();
-            Mem->SetBkColor(Back);
-            Mem->FillRect(Rect(0, 0, Width, Height), TBrushDesc{bsSolid, Back});
-            DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
-            DC->BitBlt(ToInt(X), ToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
-        } catch (...) {
-            Mem->SelectBitmap(Old);
-            throw;
-        }
-        Mem->SelectBitmap(Old);
+        const TScopeExit Restore([&] { Mem->SelectBitmap(Old); });
+        TFont* Font = Canvas->GetFont();
+        Mem->SelectFont(Font->GetDesc());
+        Mem->SetTextColor(ColorToRGB(Font->GetColor()));
+        const TColor Back = DC->GetBkColor();
+        Mem->SetBkColor(Back);
+        Mem->FillRect(Rect(0, 0, Width, Height), TBrushDesc{bsSolid, Back});
+        DrawRuns(Mem.get(), 0, 0, Pos, Count, true, DisplayTabPositions, TabOrigin - X);
+        DC->BitBlt(ClampToInt(X), ClampToInt(Y), Width, Height, Mem.get(), 0, 0, SRCCOPY);
     });
+}
+
+// ---- changes
+
+void TLinesBuffer::DoOnChange() {
+    ++LayoutGeneration;
+    TTextBuffer::DoOnChange();
 }
 
 // ---- search status

@@ -7,11 +7,13 @@
 #include "host/set.h"
 #include "textbuff/line_scan.h"
 #include "textbuff/text_buffer.h"
+#include "textbuff/text_types.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace kestrel {
 
@@ -88,7 +90,16 @@ public:
 
     /// Wrap width of the line-breaking device in its pixels; 0 or NoWrapWidth do not wrap.
     std::int64_t GetMaxWidth() const { return MaxWidth; }
-    void SetMaxWidth(std::int64_t Value) { MaxWidth = Value; }
+    void SetMaxWidth(std::int64_t Value) {
+        if (Value != MaxWidth)
+            ++LayoutGeneration;
+        MaxWidth = Value;
+    }
+    /// Changes whenever the display lines may have changed: with the text (OnChange), the wrap
+    /// width, and each measuring of the character widths or the tab positions (after any change
+    /// of the font, the mode, the output device, the tab stops or the source). A holder of line
+    /// starts can tell by it whether they were found in the present layout.
+    std::uint64_t GetLayoutGeneration() const { return LayoutGeneration; }
 
     // ---- metrics, tab stops and output
 
@@ -123,7 +134,7 @@ public:
     /// Display width of Ch, at least 1; 1 when no font information can be had.
     std::int64_t WidthOf(std::uint8_t Ch);
     /// Width of a form feed.
-    std::int64_t GetPageBreakWidth() { return WidthOf(12); }
+    std::int64_t GetPageBreakWidth() { return WidthOf(FF); }
     /// Average character widths; EInternalError when no font information can be had.
     std::int64_t GetDisplayCharWidth();
     std::int64_t GetPrinterCharWidth();
@@ -164,6 +175,8 @@ public:
     bool Search(std::int64_t& Pos, const std::string& S, TFindOptions Options);
     /// Fires OnSearchStatus; returns whether the handler cancelled.
     virtual bool DoSearchStatus(std::int64_t Done);
+    /// A new layout generation, then OnChange.
+    void DoOnChange() override;
     const TSearchStatus& GetOnSearchStatus() const { return OnSearchStatus; }
     void SetOnSearchStatus(TSearchStatus Value) { OnSearchStatus = std::move(Value); }
 
@@ -198,9 +211,10 @@ protected:
     std::int64_t MaxCharWidth = 0;
     TSearchStatus OnSearchStatus;
     TOutputDevice OutputDevice = odDisplay;
+    std::uint64_t LayoutGeneration = 0;
 
 private:
-    std::uint8_t CrLfPair[2] = {13, 10}; // a CR that ends a window, scanned with its LF
+    std::uint8_t CrLfPair[2] = {CR, LF}; // a CR that ends a window, scanned with its LF
     void EstablishState(TLinesBufferStates Flags);
     TScanMetrics ActualMetrics() const {
         return TScanMetrics{ActualWidths.data(), ActualUniform, ActualDefaultTab, TabCount,
@@ -212,6 +226,25 @@ private:
     }
     // GetNextLine for a line at Pos < TextSize with the state established, window by window.
     bool ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
+    // What ScanForEol gave for one range of a scan that goes on window by window.
+    struct TWindowScan {
+        const std::uint8_t* Buffer = nullptr; // the range's bytes
+        std::int64_t Size = 0;                // their number
+        std::int64_t Width = 0;               // the line's width so far
+        std::uint16_t Index = 0;              // where the scan stopped in the range
+        std::uint16_t Chars = 0;              // characters passed in the range
+        std::uint16_t BreakCount = 0;         // characters to its last break opportunity
+        std::int64_t BreakWidth = 0;          // the line's width there
+        bool Ended = false;                   // the line ended in the range
+        bool Overflow = false;                // it ended at a word too long for the width
+    };
+    // Scans the line at Pos through the ranges of [Pos, End) one after the other, with ScanForEol
+    // at MaxWidth (and WordWrap) from width 0, giving each range's result to Visit, until the
+    // line ends or the ranges do. A form feed that begins a later range ends the line before it:
+    // the scan stops there and returns true.
+    template <typename F>
+    bool ScanWindows(std::int64_t Pos, std::int64_t End, std::int64_t MaxWidth, bool WordWrap,
+                     const TScanMetrics& M, F&& Visit);
     // One scan range of the window at Pos, up to Limit bytes: Buffer is the byte at Pos, the
     // result the number of bytes (at most 65535, and never ending in a CR that another byte
     // follows, so that CR LF is scanned whole). 0 at the end of the text.

@@ -24,10 +24,10 @@ int Commonness(std::uint8_t B) {
         for (int C = '0'; C <= '9'; ++C)
             T[static_cast<std::size_t>(C)] = 20;
         T[' '] = 100;
-        T['\n'] = 30;
-        T['\r'] = 25;
+        T[LF] = 30;
+        T[CR] = 25;
         T['.'] = T[','] = 25;
-        T['\t'] = 15;
+        T[TAB] = 15;
         for (const char* P = "-'\"()/:;!?_=*"; *P != 0; ++P)
             T[static_cast<std::uint8_t>(*P)] = 8;
         return T;

@@ -1,10 +1,19 @@
-// Types shared by the text units: character positions, selection modes and the word characters.
+// Types shared by the text units: the bytes the layout gives a meaning, character positions,
+// selection modes and the word characters.
 #pragma once
 
+#include <algorithm>
 #include <compare>
 #include <cstdint>
+#include <limits>
 
 namespace kestrel {
+
+/// The bytes that lay text out: a tab advances to the next tab stop, a line ends at LF or CR LF,
+/// and a form feed is a line of its own that breaks the page.
+inline constexpr std::uint8_t TAB = 9, LF = 10, FF = 12, CR = 13, SPACE = 32;
+/// The line break the library writes.
+inline constexpr char CrLf[2] = {CR, LF};
 
 /// A character position (X = character index in a display line, Y = display line) or a caret
 /// point (X = pixel offset in the line). Ordered by Y, then X.
@@ -28,6 +37,16 @@ constexpr TLongPoint LongPoint(std::int64_t X, std::int64_t Y) {
 
 /// The point (0, 0).
 inline constexpr TLongPoint ZeroPoint{0, 0};
+
+/// The farthest from the origin a 64-bit position or width is drawn: the platform's coordinates
+/// are int, and half their range keeps the sum of two in range.
+inline constexpr std::int64_t CoordinateLimit = std::numeric_limits<int>::max() / 2;
+
+/// V as a platform coordinate, clamped to +-CoordinateLimit (positions far off the window only
+/// need to stay off it).
+constexpr int ClampToInt(std::int64_t V) {
+    return static_cast<int>(std::clamp(V, -CoordinateLimit, CoordinateLimit));
+}
 
 /// The selection mode.
 enum TSelModes : std::uint8_t { smNone, smDouble, smExtend, smColumn };

@@ -197,6 +197,33 @@ TEST_F(BusyTest, FindNextSearchesInBusyModeAndRefusesASecondSearch) {
     EXPECT_THROW(V->Find(nullptr, "^x", {}), EUserError);
 }
 
+TEST_F(BusyTest, AFailureLeavingBusyModeIsReportedUnlessAnEarlierOneIs) {
+    // The progress display fails on the last report, which leaving busy mode makes.
+    V->SetOnProgressEvent([](TLinesViewer*, std::int64_t Done, std::int64_t Total, bool&) {
+        if (Total > 0 && Done == Total)
+            throw EWriteError("progress display gone");
+    });
+    V->OnSearch = nullptr;
+    try {
+        V->FindNext(nullptr);
+        ADD_FAILURE() << "leaving busy mode failed";
+    } catch (const EWriteError& E) {
+        EXPECT_STREQ(E.what(), "progress display gone");
+    }
+    EXPECT_FALSE(V->GetState().Contains(vsBusy));
+    EXPECT_FALSE(V->GetState().Contains(vsSearching));
+    // The search fails first: its failure is the one reported, and both states are left.
+    V->OnSearch = [] { throw EReadError("disk gone"); };
+    try {
+        V->FindNext(nullptr);
+        ADD_FAILURE() << "the search failed";
+    } catch (const EReadError& E) {
+        EXPECT_STREQ(E.what(), "disk gone");
+    }
+    EXPECT_FALSE(V->GetState().Contains(vsBusy));
+    EXPECT_FALSE(V->GetState().Contains(vsSearching));
+}
+
 TEST_F(BusyTest, AFoundMatchMovesTheFindDialogOffTheCaret) {
     TFindDialog Dialog(nullptr);
     Dialog.SetPosition(0, 0);

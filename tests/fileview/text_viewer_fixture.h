@@ -43,6 +43,7 @@ public:
 
     HWND Wnd() { return GetHandle(); }
     using TTextViewer::ByteAt;
+    using TTextViewer::CheckMapInvariants;
     using TTextViewer::DoKillFocus;
     using TTextViewer::DoSetFocus;
     using TTextViewer::DrawEOLChar;

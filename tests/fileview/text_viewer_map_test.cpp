@@ -293,6 +293,41 @@ TEST_F(TextViewerMapTest, TheExtrapolatedLastLineNeverFallsBelowTheCaret) {
     EXPECT_EQ(V->GetLineNumber(), 20150 - 50);
 }
 
+TEST_F(TextViewerMapTest, ACountResumedFromAnAnchorGoesOnFromItsExactPage) {
+    V->SetWrapMode(opNone);
+    V->SetLinesPerPageForTest(9);
+    // The first lines counted have form feeds, so that the lines a page they predict are too
+    // few and the page of an estimated jump is far off.
+    std::string Text;
+    for (int I = 0; I < 3000; ++I)
+        Text += I < 99 && I % 8 == 7 ? "\f\n" : "y\n";
+    SetText(Text);
+    ASSERT_FALSE(V->GetCountComplete());
+    auto WalkedPages = [&] {
+        V->GotoFirstLine();
+        std::int64_t Page = V->GetMapPage();
+        while (V->GotoNextLine())
+            Page += V->GetMapBoundary() != pbNone ? 1 : 0;
+        return Page;
+    };
+    // A selection made while the numbers there are provisional; the count then passes it.
+    V->LocateLine(2500, true);
+    ASSERT_TRUE(V->GetLineNumbersPending());
+    V->SetSelectionForTest(LongPoint(0, 2500), LongPoint(1, 2500), smExtend);
+    ASSERT_TRUE(V->CompleteCount());
+    const std::int64_t Pages = WalkedPages();
+    EXPECT_EQ(V->GetPageCount(), Pages);
+    // The map placed on the selection's start, then a change there (as an edit makes): the count
+    // resumes from the line before it, on that line's page.
+    V->GotoPosition(V->GetSelStartOffset());
+    ASSERT_EQ(V->GetLineStart(), V->GetSelStartOffset());
+    V->ReEstimateFrom(V->GetLineStart());
+    EXPECT_EQ(V->GetScanOffset(), V->GetPrevLineStart());
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetPageCount(), Pages);
+    V->CheckMapInvariants();
+}
+
 TEST_F(TextViewerMapTest, ACountStepAtTheEndDoesNotSpinOnAnOffsetBeyondTheText) {
     SetText("one\ntwo\nthree\nfour\n");
     // An offset past the end, as the text is replaced under a selection that was near its end.
@@ -423,6 +458,8 @@ TEST_F(TextViewerMapTest, TheCountMakesTheNumbersExactAfterAThumbDrag) {
     const std::int64_t Estimated = V->GetLastLine();
     DragThumb(Estimated / 2);
     ASSERT_TRUE(V->GetLineNumbersPending());
+    fprintf(stderr, "PROV line %ld page %ld last %ld\n", (long)V->GetLineNumber(),
+            (long)V->TLinesViewer::GetPageNumber(), (long)V->GetLastLine());
     const std::int64_t Start = V->GetTopLineStart();
     V->SetLineNumber(V->GetTopLine() + 3);
     const std::int64_t CaretOffset = V->GetCaretLineStart();

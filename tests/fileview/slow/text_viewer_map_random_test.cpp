@@ -1,7 +1,9 @@
 // The line map against a reference line index: long random runs of jumps, moves, thumb drags,
 // selections and idle steps on a small text with form feeds, CR LF pairs, tabs and long lines, in
-// every wrap mode; then the count runs to its end and every number must be exact. A failure
-// prints its seed; KESTREL_SEED=<n> replays another.
+// every wrap mode, with a few resizes of the window (a re-layout when lines wrap to it) and rewinds
+// of the count (as after an edit); then the count runs to its end and every number must be exact.
+// In debug builds the map's invariants are asserted after every step too. A failure prints its
+// seed; KESTREL_SEED=<n> replays another.
 #include "fileview/text_viewer_fixture.h"
 
 #include <cstdlib>
@@ -53,13 +55,31 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
     V->SetWrapMode(Mode);
     const std::string Text = RandomText(Rng);
     SetText(Text);
-    const std::vector<TRefLine> Ref = ReferenceLines();
-    const auto N = static_cast<std::int64_t>(Ref.size());
+    std::vector<TRefLine> Ref = ReferenceLines();
+    auto N = static_cast<std::int64_t>(Ref.size());
     const auto Size = static_cast<std::int64_t>(Text.size());
     ASSERT_GT(N, 900);
     std::int64_t SelA = 0;
     std::int64_t SelB = 0;
+    // Resizes and rewinds draw from a generator of their own, so that the moves stay the seed's.
+    std::mt19937_64 ExtraRng(Seed * 31 + 7);
     for (int Step = 0; Step < 1500; ++Step) {
+        if (Step % 100 == 50) {
+            // A rewind as after an edit, with every number and page exact first (a full count
+            // passes every anchor), so that the count resumes from an anchor where it can.
+            V->ReEstimateFrom(0);
+            RunIdle();
+            V->ReEstimateFrom(
+                static_cast<std::int64_t>(ExtraRng() % static_cast<std::uint64_t>(Size)));
+        }
+        if (Step % 400 == 399) {
+            V->SetBounds(10, 10, 250 + static_cast<int>(ExtraRng() % 200), 200);
+            Pump();
+            Ref = ReferenceLines();
+            N = static_cast<std::int64_t>(Ref.size());
+            V->CheckMapInvariants();
+            ExpectMapConsistent(Ref, "after a resize");
+        }
         const int Op = static_cast<int>(Rng() % 11);
         const std::int64_t Line =
             static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 20));
@@ -157,6 +177,7 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
             EXPECT_EQ(V->GetLineStart(), Ref.back().Start) << What;
             break;
         }
+        V->CheckMapInvariants(); // asserts in debug builds
         ExpectMapConsistent(Ref, What);
         if (!V->GetLineNumbersPending()) {
             EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << What;
@@ -164,6 +185,7 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
             EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB) << What;
         }
         EXPECT_GE(V->GetLastLine(), V->GetLineNumber()) << What;
+        EXPECT_GE(V->GetMapPage(), 1) << What;
         if (::testing::Test::HasFailure())
             FAIL() << "stopped after step " << Step << ": " << What;
     }

@@ -1,0 +1,343 @@
+// TTextViewer: the background count of lines and pages in idle time, and the idle handler.
+#include "fileview/text_viewer.h"
+
+#include "host/scope_guard.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kestrel {
+
+namespace {
+
+// The map's invariants are checked after each count step in debug builds only.
+#ifdef NDEBUG
+constexpr bool MapChecks = false;
+#else
+constexpr bool MapChecks = true;
+#endif
+
+// The lines a count step takes after its first: runs of plain lines where the buffer can give
+// them, each exactly as GetNextLine would, and the rest one by one.
+class TCountedLines {
+public:
+    explicit TCountedLines(TLinesBuffer& Buffer) : Buffer(Buffer) {}
+
+    // The line at the position last reached is the next of a run, so known to begin with no
+    // form feed.
+    bool InRun() const { return At < Length; }
+
+    // The line at N: N becomes the start of the line after it, W its width (-1 when it cannot be
+    // wider than Known) and Len its characters. False at the end of the text, W and Len then
+    // describing its last line. Budget: the lines the step may still take.
+    bool Next(std::int64_t& N, std::int64_t& W, std::int64_t& Len, std::int64_t Budget,
+              std::int64_t Known) {
+        if (At == Length && NoRunFor > 0) {
+            --NoRunFor;
+        } else if (At == Length) {
+            At = 0;
+            Length = Buffer.ScanPlainLines(N, std::clamp<std::int64_t>(Budget, 1, CountStepLines),
+                                           Lines.data(), Known);
+            if (Length == 0)
+                NoRunFor = 8; // wrapped or unusual lines: no second try at every line
+        }
+        if (At < Length) {
+            const TLineSpan& L = Lines[static_cast<std::size_t>(At++)];
+            N = L.Next;
+            W = L.Width;
+            Len = L.Count;
+            return true;
+        }
+        return Buffer.GetNextLine(N, W, Len);
+    }
+
+private:
+    TLinesBuffer& Buffer;
+    std::array<TLineSpan, CountStepLines> Lines;
+    std::int64_t At = 0;
+    std::int64_t Length = 0;
+    std::int64_t NoRunFor = 0; // after a line that began no run, a few go one by one
+};
+
+} // namespace
+
+// ---- Background count ---------------------------------------------------------------------
+
+void TTextViewer::PageStep() {
+    ++ScanPageCount;
+    // At least 1: an estimated jump divides by it, and a leading form feed gives 0 / 2.
+    AverageLinesPerPage = std::max<std::int64_t>(1, ScanLine / ScanPageCount);
+    if (TopLine <= ScanLine && ScanLine < TopLine + LinesPerPage)
+        Redraw(); // a page break may have appeared on the screen
+}
+
+bool TTextViewer::CountPassesLine(std::int64_t Len) {
+    // Each anchor passed takes the count's page as well as its number: a count that resumes from
+    // an anchor goes on from its page.
+    if (ScanOffset == CaretLineStart) {
+        PageNumber = ScanPageCount;
+        CaretPage = ScanPageCount;
+        LineNumber = ScanLine;
+    }
+    if (ScanOffset == LineStart) {
+        MapLine = ScanLine;
+        MapPage = ScanPageCount;
+        MapBoundary = ScanBoundary;
+        HardBreakIndex = static_cast<std::int64_t>(HardBreaks.size()) - 1;
+    }
+    // A selection end belongs to the line whose start plus its character index gives its
+    // offset (the end of a wrapped line is also the start of the next one).
+    if (ScanOffset + std::clamp<std::int64_t>(SelStart.X, 0, Len) == SelStartOffset) {
+        SelStartPage = ScanPageCount;
+        if (SelStart.Y != ScanLine) {
+            if (SelAnchor.Y == SelStart.Y)
+                SelAnchor.Y = ScanLine;
+            SelStart.Y = ScanLine;
+        }
+    }
+    if (ScanOffset + std::clamp<std::int64_t>(SelEnd.X, 0, Len) == SelEndOffset) {
+        SelEndPage = ScanPageCount;
+        if (SelEnd.Y != ScanLine) {
+            if (SelAnchor.Y == SelEnd.Y)
+                SelAnchor.Y = ScanLine;
+            SelEnd.Y = ScanLine;
+        }
+    }
+    if (ScanOffset != TopLineStart || TopLineStartLine != TopLine)
+        return false;
+    TopLine = ScanLine;
+    TopLineStartLine = ScanLine;
+    VertScrollBar->SetPosition(ScanLine);
+    return true;
+}
+
+void TTextViewer::NumbersSettled() {
+    LineNumbersPending = false;
+    ReportedLine = -1; // the next idle pass reports the caret
+    Redraw();
+}
+
+void TTextViewer::RecordHardBreak() {
+    HardBreaks.push_back(ScanLine);
+    // A map line at or past the break is past it too.
+    if (MapLine >= ScanLine)
+        HardBreakIndex = static_cast<std::int64_t>(HardBreaks.size()) - 1;
+    PageStep();
+    ScanBoundary = pbHardPageBreak;
+}
+
+void TTextViewer::CountMovesOn(std::int64_t N, std::int64_t Len, bool Plain, std::int64_t& Phase,
+                               std::int64_t PerPage) {
+    // A text that is one unterminated line has only line 0.
+    if (!(ScanOffset == 0 && N == GetTextSize() && Len == N)) {
+        ++ScanLine;
+        if (++Phase == PerPage)
+            Phase = 0;
+    }
+    ScanOffset = N;
+    if (!Plain && ByteAt(N) == FF) {
+        RecordHardBreak();
+        Phase = 0;
+    } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
+        // AtSoftPageBreak(ScanLine, the last hard break), counted instead of divided.
+        PageStep();
+        ScanBoundary = pbSoftPageBreak;
+    } else {
+        ScanBoundary = pbNone;
+    }
+}
+
+void TTextViewer::CountReachesEnd(std::int64_t W, std::int64_t Len) {
+    SetLastLine(ScanLine);
+    CountComplete = true;
+    PageCount = ScanPageCount;
+    if (W > LongestLine)
+        SetLongestLine(W);
+    CountPassesLine(Len);
+    VertScrollBar->SetPosition(TopLine);
+    // Whatever was still provisional lies at or beyond the end and is now as exact as it can
+    // be: the step never waits for an offset the text does not have.
+    if (LineNumbersPending)
+        NumbersSettled();
+}
+
+void TTextViewer::CountFromScanOffset() {
+    if (ScanOffset == 0 && HardBreaks.empty() && ByteAt(0) == FF)
+        RecordHardBreak(); // the first line is a hard break, counted once when the count starts
+    std::int64_t N = ScanOffset;
+    std::int64_t W = 0;
+    std::int64_t Len = 0;
+    Buffer->GetNextLine(N, W, Len);
+    if (W > LongestLine)
+        SetLongestLine(W);
+    if (State.Contains(vsMouseDown) || State.Contains(vsDragging))
+        return; // the count waits while a mouse button is held
+
+    TCountedLines Lines(*Buffer);
+    // Lines since the last page boundary, modulo the page: soft boundaries without a division
+    // a line (hard breaks only ever lie at or before ScanLine).
+    const std::int64_t PerPage = std::max<std::int64_t>(1, LinesPerPage);
+    std::int64_t Phase = (ScanLine - (HardBreaks.empty() ? 0 : HardBreaks.back())) % PerPage;
+    for (std::int64_t K = 0; K < CountStepLines;) {
+        if (CountPassesLine(Len))
+            K -= LinesOnScreen; // the lines on the screen get their numbers in this step
+        if (LineNumbersPending && ScanOffset >= LineStart && ScanOffset >= CaretLineStart &&
+            ScanOffset + Len >= SelEndOffset)
+            NumbersSettled();
+        CountMovesOn(N, Len, Lines.InRun(), Phase, PerPage);
+        if (!Lines.Next(N, W, Len, CountStepLines - K, LongestLine)) {
+            CountReachesEnd(W, Len);
+            break;
+        }
+        if (W > LongestLine)
+            SetLongestLine(W);
+        ++K;
+    }
+}
+
+void TTextViewer::EstimateNumLines() {
+    if (EstimateDepth > 0 || !Buffer)
+        return;
+    {
+        const TCounterGuard Depth(EstimateDepth);
+        if (!CountComplete)
+            CountFromScanOffset();
+        else if (LineNumbersPending)
+            NumbersSettled(); // nothing left to count: provisional numbers cannot get better
+    }
+    if constexpr (MapChecks)
+        CheckMapInvariants();
+}
+
+void TTextViewer::EstimateLastLine() {
+    if (CountComplete || !Buffer)
+        return;
+    const std::int64_t Size = GetTextSize();
+    if (Size == 0) {
+        SetLastLine(0);
+        CountComplete = true;
+        LineNumbersPending = false;
+        PageCount = 1;
+        return;
+    }
+    EstimateNumLines();
+    if (!CountComplete && ScanOffset != 0) {
+        const auto L = static_cast<std::int64_t>(
+            static_cast<double>(ScanLine) *
+            (static_cast<double>(Size) / static_cast<double>(ScanOffset)));
+        // The estimate never falls below the caret line.
+        SetLastLine(std::max(L, LineNumber));
+        PageCount = LastLine / std::max<std::int64_t>(1, LinesPerPage) + 1;
+    }
+}
+
+void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
+    if (EstimateDepth != 0 || Offset >= ScanOffset)
+        return;
+    bool Restart = true;
+    if (!LineNumbersPending && CaretLineStart > 0 && Offset >= CaretLineStart) {
+        ScanPageCount = CaretPage;
+        ScanOffset = CaretLineStart;
+        ScanLine = LineNumber;
+        CountLayout = NoLayout; // the caret line may have been found in another layout
+        Restart = false;
+    } else if (!LineNumbersPending && Offset >= PrevLineStart && PrevLineStart > 0) {
+        // (At offset 0 the count starts over, so that a leading form feed is counted.)
+        ScanOffset = PrevLineStart;
+        ScanLine = std::max<std::int64_t>(0, MapLine - 1);
+        ScanPageCount = MapBoundary != pbNone ? MapPage - 1 : MapPage;
+        CountLayout = MapLayout;
+        Restart = false;
+    }
+    if (Restart) {
+        ScanOffset = 0;
+        ScanLine = 0;
+        ScanBoundary = pbNone;
+        ScanPageCount = 1;
+        HardBreaks.clear();
+        HardBreakIndex = -1;
+        CountLayout = PresentLayout();
+    } else {
+        // The breaks after the line the count resumes at are recorded again as it passes them;
+        // the map keeps the index of its own line among those left.
+        const std::int64_t Kept = LastHardBreakAtOrBefore(ScanLine);
+        HardBreaks.resize(static_cast<std::size_t>(Kept + 1));
+        ScanBoundary = PageBoundaryAt(ScanLine, Kept);
+        HardBreakIndex = LastHardBreakAtOrBefore(MapLine);
+    }
+    const std::int64_t Size = GetTextSize();
+    CountComplete = Size == 0;
+    LineNumbersPending = Size > 0;
+}
+
+bool TTextViewer::CompleteCount() {
+    if (!Buffer)
+        return true;
+    while (!CountComplete || LineNumbersPending)
+        if (!CountStep())
+            return CountComplete;
+    return true;
+}
+
+bool TTextViewer::CountStep() {
+    const std::int64_t Offset = ScanOffset;
+    const std::int64_t Line = ScanLine;
+    const bool Complete = CountComplete;
+    const bool Pending = LineNumbersPending;
+    EstimateNumLines();
+    return ScanOffset != Offset || ScanLine != Line || CountComplete != Complete ||
+           LineNumbersPending != Pending;
+}
+
+void TTextViewer::HandleOnIdle(TObject* Sender, bool& Done) {
+    if (!LineNumbersPending && CountComplete) {
+        Done = true;
+    } else {
+        const bool Progress = CountStep();
+        if (!LineNumbersPending && CountComplete)
+            DoOnCaretMove();
+        // Asking to be called again at once only makes sense when the step got somewhere;
+        // a paused count (mouse held) waits for the next message instead of spinning.
+        Done = !Progress && !CountComplete;
+    }
+    if (CharNumber != ReportedPos || LineNumber != ReportedLine) {
+        ReportedPos = CharNumber;
+        ReportedLine = LineNumber;
+        DoOnCaretMove();
+    }
+    if (SavedOnIdle) {
+        bool SavedDone = true;
+        SavedOnIdle(Sender, SavedDone);
+        Done = Done && SavedDone;
+    }
+}
+
+void TTextViewer::DoSetFocus() {
+    TLinesViewer::DoSetFocus();
+    if (AutoIdle && !IdleHooked) {
+        SavedOnIdle = Application->GetOnIdle();
+        Application->SetOnIdle([this](TObject* Sender, bool& Done) { HandleOnIdle(Sender, Done); });
+        IdleHooked = true;
+    }
+    if (OnCaretMoved)
+        OnCaretMoved(this);
+}
+
+void TTextViewer::DoKillFocus() {
+    TLinesViewer::DoKillFocus();
+    if (IdleHooked) {
+        Application->SetOnIdle(SavedOnIdle);
+        SavedOnIdle = nullptr;
+        IdleHooked = false;
+    }
+}
+
+void TTextViewer::SetLongestLine(std::int64_t W) {
+    if (W <= LongestLine)
+        return;
+    LongestLine = W;
+    if (WrapMode != opWrapScreenWidth)
+        HorzScrollBar->SetLimit(W + LeftMargin + CharWidth);
+}
+
+} // namespace kestrel
