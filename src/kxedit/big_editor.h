@@ -221,6 +221,9 @@ protected:
     /// UpdateCurrentLineData re-measures it.
     TLineChange LayOutEditedLine(std::int64_t P, std::int64_t Delta, std::int64_t L0,
                                  std::int64_t OldNext);
+    /// After an edit: the line before the map line still begins where it did (checked by a walk
+    /// from its paragraph's start, when that is near).
+    bool PrevLineStillStarts();
     /// A change that altered wrapping or the number of lines: ChangedFrom the line before the
     /// map line, the rows from the caret's (FromAbove: the one above it) to the bottom redrawn,
     /// the caret put at Target, and with Now the window painted at once.

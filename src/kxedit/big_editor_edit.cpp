@@ -12,6 +12,9 @@ namespace kestrel {
 
 namespace {
 
+// How far back from the line before an edit its paragraph is walked to check that line's start.
+constexpr std::int64_t ParagraphReach = 64 * 1024;
+
 bool IsWordChar(std::uint8_t C) {
     return WordChars.Contains(C);
 }
@@ -129,6 +132,12 @@ TBigEditor::TLineChange TBigEditor::LayOutEditedLine(std::int64_t P, std::int64_
             LineNumber = MapLine;
         }
     }
+    if (!PrevLineStillStarts()) {
+        // A change that re-wrapped the paragraph above the line before (tabs make a word's width
+        // depend on where it begins): the map is placed again, numbered for now.
+        Resynchronise();
+        Change.FromAbove = true;
+    }
     UpdateCurrentLineData();
     MapLayout = PresentLayout(); // every line of the map was measured in the new text
     // Only the map line changed when the edit lay within it (bytes inserted at its end join
@@ -138,6 +147,23 @@ TBigEditor::TLineChange TBigEditor::LayOutEditedLine(std::int64_t P, std::int64_
     Change.InPlace = !Change.FromAbove && Within && NextLineStart == OldNext + Delta &&
                      MapLineLength == L0 + Delta;
     return Change;
+}
+
+bool TBigEditor::PrevLineStillStarts() {
+    if (PrevLineStart == 0 || PrevLineStart == LineStart)
+        return true;
+    const std::uint8_t Before = ByteAt(PrevLineStart - 1);
+    if (Before == LF || Before == FF)
+        return true; // a paragraph's first line
+    std::int64_t T = PrevLineStart;
+    Buffer->GetStartOfParagraph(T);
+    if (PrevLineStart - T > ParagraphReach)
+        return true; // too long a walk for every edit: the line before is trusted
+    std::int64_t W = 0;
+    std::int64_t N = 0;
+    while (T < PrevLineStart && Buffer->GetNextLine(T, W, N)) {
+    }
+    return T == PrevLineStart;
 }
 
 void TBigEditor::AfterLayoutChange(const TLineChange& Change, std::int64_t Target, bool Now) {

@@ -81,8 +81,16 @@ TEST_P(EditorRandomTest, RandomEditingAgreesWithAModel) {
                  static_cast<unsigned long long>(Seed), static_cast<int>(Mode));
     SCOPED_TRACE("seed " + std::to_string(Seed) + ", wrap mode " + std::to_string(Mode));
     std::mt19937_64 Rng(Seed);
-    if (Mode == opWrapScreenWidth)
+    if (Mode == opWrapScreenWidth) {
         MakeEditor(150, 200); // a narrow window: lines of about 16 characters
+        // Both scroll bars always shown: one that comes or goes re-wraps the text to the new
+        // width in the middle of whatever showed it.
+        for (TWinScrollBar* Bar : {E->GetVertScrollBar(), E->GetHorzScrollBar()}) {
+            Bar->SetMode(sbManual);
+            Bar->SetVisible(true);
+        }
+        Pump();
+    }
     E->SetMaxLineLength(11);
     E->SetWrapMode(Mode);
     E->SetMaxUndoLevels(1000);
@@ -137,7 +145,7 @@ TEST_P(EditorRandomTest, RandomEditingAgreesWithAModel) {
                 stderr,
                 "  before: map %lld at %lld prev %lld next %lld len %lld caret (%lld,%lld) "
                 "x %lld caretline %lld linelen %lld width %lld sel %d %lld-%lld scan "
-                "%lld/%lld pending %d complete %d last %lld insert %d\n",
+                "%lld/%lld pending %d complete %d last %lld insert %d state %x\n",
                 (long long)E->GetMapLine(), (long long)E->GetLineStart(),
                 (long long)E->GetPrevLineStart(), (long long)E->GetNextLineStart(),
                 (long long)E->GetMapLineLength(), (long long)E->GetCharNumber(),
@@ -147,7 +155,8 @@ TEST_P(EditorRandomTest, RandomEditingAgreesWithAModel) {
                 (long long)E->GetSelStartOffset(), (long long)E->GetSelEndOffset(),
                 (long long)E->GetScanOffset(), (long long)E->GetScanLine(),
                 (int)E->GetLineNumbersPending(), (int)E->GetCountComplete(),
-                (long long)E->GetLastLine(), (int)E->GetInsertOn());
+                (long long)E->GetLastLine(), (int)E->GetInsertOn(),
+                (unsigned)E->GetState().ToBits());
         const int Op = static_cast<int>(Rng() % 24);
         std::string What;
         const std::string Before = Model;
