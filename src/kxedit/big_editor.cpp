@@ -96,7 +96,11 @@ void TBigEditor::HandleUndo(std::int64_t CaretPos, std::int64_t SelStart, std::i
 }
 
 void TBigEditor::HandleBeforeUndo(std::int64_t Pos) {
-    GotoPosition(Pos);
+    // (GotoPosition would also take a count step at offset 0, over a text half undone.)
+    if (Pos <= 0)
+        GotoFirstLine();
+    else
+        GotoPosition(Pos);
     UndoPos = Pos;
     UndoSizeBefore = GetTextSize();
     // The count must not lie past the change, where its offset would no longer be a line start
