@@ -90,7 +90,9 @@ void TBigEditor::ShiftOffsets(std::int64_t P, std::int64_t Delta) {
     // A deletion of [P, P - Delta): offsets after it move back, those inside it are lost.
     const auto Inside = [&](std::int64_t O) { return Delta < 0 && O > P && O < P - Delta; };
     if (ScanOffset > P) {
-        if (Inside(ScanOffset))
+        // The count standing just after deleted text would keep the number of its line while
+        // the line breaks before it went: it goes back before the change too.
+        if (Inside(ScanOffset) || (Delta < 0 && ScanOffset == P - Delta))
             ReEstimateFrom(PrevLineStart); // the count goes back before the change
         else
             ScanOffset += Delta;

@@ -338,6 +338,24 @@ TEST_F(EditorTest, ACutInsertionAndAMapOutOfStepLeaveTheViewOnTheText) {
     EXPECT_EQ(Rows, (std::vector<std::string>{"one", "Xtwo", "three"}));
 }
 
+TEST_F(EditorTest, DeletingTheTextBeforeTheCountsPositionRenumbersIt) {
+    // The count done, it stands after the last line: deleting every line before it must not
+    // leave it there with its old number.
+    E->SetWrapMode(opNone);
+    SetText("one\ntwo\nthree\n");
+    RunIdle();
+    E->SetSelection(LongPoint(0, 0), LongPoint(0, 3), smExtend);
+    Key(VK_DELETE);
+    EXPECT_EQ(E->Text(), "");
+    ExpectConsistent("after deleting up to the count");
+    SetText("one\ntwo\nthree\nfour");
+    RunIdle();
+    E->SetSelection(LongPoint(1, 0), LongPoint(0, 3), smExtend);
+    Key(VK_DELETE);
+    EXPECT_EQ(E->Text(), "ofour");
+    ExpectConsistent("after deleting lines up to the count");
+}
+
 TEST_F(EditorTest, CharactersOutsideThePrintableRange) {
     E->SetWrapMode(opNone);
     SetText("ab\ncd");
