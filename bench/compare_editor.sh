@@ -24,9 +24,9 @@ if [[ -x $BENCH_BIN/bench_editor ]]; then
       split("near the start,in the middle,at the end", places, ",")
       split("a character,Enter,Backspace,word delete,undo", keys, ",")
       for (p = 0; p < 3; p++) for (k = 0; k < 5; k++) {
-        big = t[4294967296, p, k]; small = t[65536, p, k]
+        big = t["4294967296", p, k] + 0; small = t["65536", p, k] + 0
         printf "  %-12s %-15s %8.1f us (worst %6.3f ms)   64 KiB %8.1f us   ratio %5.2f  (limit 1000 us: %s)\n",
-          keys[k + 1], places[p + 1], big, w[4294967296, p, k], small, (small > 0) ? big / small : 0,
+          keys[k + 1], places[p + 1], big, w["4294967296", p, k], small, (small > 0) ? big / small : 0,
           (big <= 1000) ? "ok" : "OVER"
       }
     }'
@@ -36,8 +36,8 @@ if [[ -x $BENCH_BIN/bench_editor ]]; then
   done < <(KESTREL_BENCH_FILE=$editor_dir/editor-4g.txt bench_counters "$BENCH_BIN/bench_editor" \
     'BM_TypingMemory')
   within_limit "peak memory growth after 100,000 characters" "${typing[growth_MB]}" MB 32
-  echo "    (unedited peak ${typing[unedited_peak_MB]} MB, edited ${typing[edited_peak_MB]} MB;" \
-    "open ${typing[open_ms]} ms, jump to the middle ${typing[jump_ms]} ms)"
+  printf '    (unedited peak %.1f MB, edited %.1f MB; open %.2f ms, jump to the middle %.2f ms)\n' \
+    "${typing[unedited_peak_MB]}" "${typing[edited_peak_MB]}" "${typing[open_ms]}" "${typing[jump_ms]}"
   rm -rf "$editor_dir"
 else
   echo "  (no bench_editor: configure with -DKESTREL_BENCH=ON for the editor's figures)"
