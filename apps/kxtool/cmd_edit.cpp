@@ -2,14 +2,20 @@
 #include "kxtool.h"
 
 #include "edit_script.h"
+#include "key_script.h"
 
+#include "host/application.h"
+#include "host/headless/headless_platform.h"
 #include "host/safe_save.h"
 #include "host/streams.h"
+#include "kxedit/big_editor.h"
 #include "textbuff/edit_stream.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 namespace kestrel::kxtool {
@@ -45,16 +51,78 @@ std::int64_t RunScript(TEditStream& Edit, const std::string& ScriptName) {
     return Calls;
 }
 
+/// The whole key script (it may be a pipe), parsed before anything is edited.
+std::vector<TKeyStroke> ReadKeyScript(const std::string& ScriptName) {
+    TFileStream Script(ScriptName, fmOpenRead | fmShareDenyNone);
+    std::string Text;
+    std::vector<char> Chunk(64 * 1024);
+    for (std::int64_t N;
+         (N = Script.Read(Chunk.data(), static_cast<std::int64_t>(Chunk.size()))) > 0;)
+        Text.append(Chunk.data(), static_cast<std::size_t>(N));
+    return ParseKeyScript(Text);
+}
+
+/// Replays Strokes through an editor over Edit (which it takes) on the headless platform; the
+/// edited stream is handed to Save, with the number of keys refused (beeps), before the editor
+/// goes. A failure names the script line of the stroke that caused it.
+void ReplayKeys(std::unique_ptr<TEditStream> Edit, const std::vector<TKeyStroke>& Strokes,
+                const std::function<void(TEditStream&, std::int64_t)>& Save) {
+    headless::THeadlessPlatformScope Platform;
+    auto Editor = std::make_unique<TBigEditor>(nullptr);
+    Editor->GetFont()->SetName("Courier New");
+    Editor->SetBounds(0, 0, 640, 400);
+    TEditStream* Stream = Edit.get();
+    Editor->SetBuffer(Edit.release());
+    Stream->SetCanvas(Editor->GetCanvas());
+    Editor->GetHandle();
+    Editor->SetWrapMode(opNone);
+    Editor->GotoStartOftext();
+    Editor->SetFocus();
+    Application->ProcessMessages();
+    const HWND Wnd = Editor->GetHandle();
+    for (const TKeyStroke& K : Strokes) {
+        try {
+            // A typed byte: a key of no command, then its character.
+            for (const char Ch : K.Typed) {
+                PostMessage(Wnd, WM_KEYDOWN, 0xE8, 0);
+                PostMessage(Wnd, WM_CHAR, static_cast<std::uint8_t>(Ch), 0);
+                Application->ProcessMessages();
+            }
+            TShiftState Shift;
+            if (K.Ctrl)
+                Shift.Include(ssCtrl);
+            if (K.Shift)
+                Shift.Include(ssShift);
+            if (K.Alt)
+                Shift.Include(ssAlt);
+            for (std::int64_t I = 0; K.Typed.empty() && I < K.Times; ++I) {
+                // The modifiers are held while the key-down (and any character it makes) is
+                // handled.
+                Platform.Input().SetShiftState(Shift);
+                Platform.Input().PostKeyDown(K.VirtKey);
+                Application->ProcessMessages();
+                Platform.Input().SetShiftState({});
+                Platform.Input().SetKeyState(K.VirtKey, false);
+                Application->ProcessMessages();
+            }
+        } catch (const std::exception& Failure) {
+            throw EKeyScriptError(K.Line, Failure.what());
+        }
+    }
+    Save(*Stream, static_cast<std::int64_t>(Platform.Dialogs().GetBeeps().size()));
+}
+
 int RunEdit(const std::vector<std::string>& Raw) {
-    const TArgs Args = ParseArgs(Raw, {"--script", "--out", "--bufsize", "--max-undo"},
+    const TArgs Args = ParseArgs(Raw, {"--script", "--keys", "--out", "--bufsize", "--max-undo"},
                                  {"--stats", "--help-script"});
     if (Args.Has("--help-script")) {
-        std::cout << EditScriptHelp << "\n";
+        std::cout << EditScriptHelp << "\n\n" << KeyScriptHelp << "\n";
         return ExitOk;
     }
     Args.ExpectPositional(1);
-    if (!Args.Has("--script") || !Args.Has("--out"))
-        throw TUsageError("--script and --out are required (--help-script describes scripts)");
+    if (Args.Has("--script") == Args.Has("--keys") || !Args.Has("--out"))
+        throw TUsageError("one of --script and --keys, and --out, are required (--help-script "
+                          "describes scripts)");
     const std::string& Name = Args.Positional[0];
     const std::string OutName = Args.Value("--out");
     std::error_code Ignored;
@@ -63,6 +131,27 @@ int RunEdit(const std::vector<std::string>& Raw) {
     const std::int64_t BufSize = Args.Int("--bufsize", 4096);
     if (BufSize < 1 || BufSize > 65535)
         throw TUsageError("--bufsize must be 1 to 65535");
+
+    if (Args.Has("--keys")) {
+        // The whole script is read and checked first: a bad one writes nothing.
+        const std::vector<TKeyStroke> Strokes = ReadKeyScript(Args.Value("--keys"));
+        auto Edit = std::make_unique<TEditStream>(nullptr);
+        Edit->SetBufSize(static_cast<std::uint16_t>(BufSize));
+        Edit->SetMaxUndoLevels(Args.Int("--max-undo", 10));
+        Edit->SetSourceStream(OpenSeekableSource(Name, fmOpenRead | fmShareDenyWrite));
+        ReplayKeys(std::move(Edit), Strokes, [&](TEditStream& Edited, std::int64_t Refused) {
+            WritingFile(OutName, [&] {
+                SaveFileSafely(OutName, [&Edited](TStream* Out) {
+                    Edited.CopyToStream(Out, 0, Edited.GetTextSize());
+                });
+            });
+            if (Args.Has("--stats"))
+                std::cerr << "refused keys: " << Refused << "\ntext size: " << Edited.GetTextSize()
+                          << "\nundo: " << Edited.GetUndoCount()
+                          << " transactions, redo: " << Edited.GetRedoCount() << "\n";
+        });
+        return ExitOk;
+    }
 
     TEditStream Edit(nullptr);
     Edit.SetBufSize(static_cast<std::uint16_t>(BufSize));
@@ -86,11 +175,15 @@ int RunEdit(const std::vector<std::string>& Raw) {
 
 const std::string Help = std::string("OUT is written whole or not at all: it takes its name only "
                                      "once complete.\n") +
-                         FileHelp + "\n\n" + EditScriptHelp;
+                         FileHelp + "\n\n" + EditScriptHelp + "\n\n" + KeyScriptHelp;
 
 const TCommandRegistrar Registrar(
-    {"edit", "FILE --script EDITS --out OUT [--bufsize N] [--max-undo N] [--stats] [--help-script]",
-     "apply a script of edits through an edit stream, write the text", RunEdit, Help.c_str()});
+    {"edit",
+     "FILE (--script EDITS | --keys KEYS) --out OUT [--bufsize N] [--max-undo N] [--stats] "
+     "[--help-script]",
+     "apply a script of edits through an edit stream (--script), or replay key presses and "
+     "typed text through the editor (--keys), write the text",
+     RunEdit, Help.c_str()});
 
 } // namespace
 } // namespace kestrel::kxtool

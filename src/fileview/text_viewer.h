@@ -306,8 +306,9 @@ protected:
     void RecordHardBreak();
     /// The end of the text: the line at ScanOffset (W pixels, Len characters) is the last one.
     void CountReachesEnd(std::int64_t W, std::int64_t Len);
-    /// Line numbers are exact again: repaint and report the caret.
-    void NumbersSettled();
+    /// Line numbers are exact again: repaint and report the caret. (An editor whose own edit had
+    /// the count confirm numbers that were exact already repaints only what the edit changed.)
+    virtual void NumbersSettled();
     /// After a re-layout placed the caret and selection: the count starts over to number them.
     void RecountAnchors();
     /// Selects from offset Start to End again after a re-layout.

@@ -12,6 +12,7 @@
 #include "host/global_memory.h"
 #include "host/graphics.h"
 #include "host/graphics_types.h"
+#include "host/locale_text.h"
 #include "host/message_dlg.h"
 #include "host/message_queue.h"
 #include "host/messages.h"

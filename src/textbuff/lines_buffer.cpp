@@ -463,6 +463,12 @@ void TLinesBuffer::GetStartOfParagraph(std::int64_t& Pos) {
         return;
     DemandState({lbCanvasAvailable, lbFontDataAvailable});
     Pos = SkipBackOverLineBreak(std::min(TextSize, Pos));
+    // SkipBackOverLineBreak never moves 1: a paragraph starting there after a break at 0 has the
+    // one at 0 before it.
+    if (Pos == 1 && (ByteAt(0) == LF || ByteAt(0) == FF)) {
+        Pos = 0;
+        return;
+    }
     while (Pos > 0) {
         const std::uint8_t* P = GetText(Pos);
         const std::int64_t Index = P - ValidStart;

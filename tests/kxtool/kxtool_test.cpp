@@ -260,6 +260,35 @@ TEST(KxtoolTest, EditScriptsStopAtEmptyListsAndRefuseWhatTheyCannotDo) {
     EXPECT_FALSE(FileExists(Dir.File("o2.txt")));
 }
 
+TEST(KxtoolTest, BadKeyScriptsNameTheirLineAndWriteNothing) {
+    test::TTempDir Dir;
+    const std::string In = Quote(Dir.File("in.txt"));
+    test::WriteFile(Dir.File("in.txt"), "hello\n");
+    const std::string Out = Dir.File("out.txt");
+    for (const auto& [Script, Error] : std::vector<std::pair<std::string, std::string>>{
+             {"type ok\n\nkey ctrl+zz\n", "key script line 3: unknown key 'ctrl+zz'\n"},
+             {"key right*0\n", "key script line 1: a repeat count is 1 to 999999: 'right*0'\n"},
+             {"type a\\x0\n", "key script line 1: \\x needs two hexadecimal digits\n"},
+             {"key enter\r\npress x\n", "key script line 2: unknown verb 'press' (type or key)\n"},
+             {"key a*999999\nkey b*999999\n" + std::string(9, 'k') + "\n",
+              "key script line 3: unknown verb 'kkkkkkkkk' (type or key)\n"}}) {
+        test::WriteFile(Dir.File("keys"), Script);
+        // The whole script is checked before a key is pressed: no wait for the keys before line 3.
+        const TRun Run =
+            Shell("timeout 60 " + Kx + " edit " + In + " --keys " + Quote(Dir.File("keys")) +
+                  " --out " + Quote(Out) + " 2>&1 >/dev/null");
+        EXPECT_EQ(Run.Status, 3) << Script;
+        EXPECT_EQ(Run.Out, "kxtool edit: " + Error) << Script;
+        EXPECT_FALSE(FileExists(Out)) << Script;
+    }
+    // The same file with a good script: the text is written.
+    test::WriteFile(Dir.File("keys"), "key end\ntype , world\n");
+    const TRun Good =
+        Shell(Kx + " edit " + In + " --keys " + Quote(Dir.File("keys")) + " --out " + Quote(Out));
+    EXPECT_EQ(Good.Status, 0);
+    EXPECT_EQ(test::ReadFile(Out), "hello, world\n");
+}
+
 TEST(KxtoolTest, ArgumentsOutOfRangeAreRefusedAndEveryCommandHasHelp) {
     test::TTempDir Dir;
     const std::string F = Quote(Dir.File("rows.txt"));

@@ -172,7 +172,9 @@ std::int64_t NaiveParagraphStart(const std::string& Text, std::int64_t Pos) {
         return Pos;
     Pos = std::min<std::int64_t>(Pos, static_cast<std::int64_t>(Text.size()));
     const auto At = [&](std::int64_t I) { return Text[static_cast<std::size_t>(I)]; };
-    if (Pos - 1 >= 1 && Pos - 1 < static_cast<std::int64_t>(Text.size()) &&
+    // At a paragraph start the paragraph before it is meant, also the empty one a line break at
+    // offset 0 makes.
+    if (Pos - 1 >= 0 && Pos - 1 < static_cast<std::int64_t>(Text.size()) &&
         (At(Pos - 1) == '\n' || At(Pos - 1) == '\f'))
         Pos = Pos >= 3 && At(Pos - 2) == '\r' ? Pos - 3 : Pos - 2;
     for (std::int64_t I = Pos - 1; I >= 0; --I)

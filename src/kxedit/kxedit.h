@@ -1,0 +1,4 @@
+// The editor: every public class of the unit.
+#pragma once
+
+#include "kxedit/big_editor.h"
