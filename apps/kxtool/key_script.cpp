@@ -51,7 +51,9 @@ TKeyStroke ParseKey(const std::string& Word, std::int64_t Line) {
         else if (Mod == "alt")
             K.Alt = true;
         else
-            throw EKeyScriptError(Line, "unknown modifier '" + Mod + "' in '" + Word + "'");
+            throw EKeyScriptError(
+                Line,
+                std::string("unknown modifier '").append(Mod).append("' in '").append(Word) + "'");
         Rest = Rest.substr(Plus + 1);
     }
     const auto It = KeyNames().find(Rest);

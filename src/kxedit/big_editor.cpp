@@ -38,7 +38,7 @@ TBigEditor::TBigEditor(TComponent* AOwner) : TTextViewer(AOwner) {
 
 TBigEditor::~TBigEditor() {
     // The stream outlives this part of the object: it must not call back into it.
-    SetBuffer(nullptr);
+    UnhookStream();
 }
 
 // ---- Buffer and its events ----------------------------------------------------------------
@@ -47,9 +47,7 @@ TEditStream* TBigEditor::GetEditStream() const {
     return static_cast<TEditStream*>(GetBuffer()); // SetBuffer takes nothing else
 }
 
-void TBigEditor::SetBuffer(TLinesBuffer* B) {
-    if (B != nullptr && dynamic_cast<TEditStream*>(B) == nullptr)
-        throw EInvalidCast("Invalid class typecast");
+void TBigEditor::UnhookStream() noexcept {
     if (TEditStream* Old = GetEditStream()) {
         Old->SetOnUndo(nullptr);
         Old->SetOnSaveUndo(nullptr);
@@ -58,6 +56,12 @@ void TBigEditor::SetBuffer(TLinesBuffer* B) {
         Old->SetOnBeforeUndo(nullptr);
         Old->SetOnAfterUndo(nullptr);
     }
+}
+
+void TBigEditor::SetBuffer(TLinesBuffer* B) {
+    if (B != nullptr && dynamic_cast<TEditStream*>(B) == nullptr)
+        throw EInvalidCast("Invalid class typecast");
+    UnhookStream();
     TTextViewer::SetBuffer(B);
     TEditStream* S = GetEditStream();
     if (S == nullptr)

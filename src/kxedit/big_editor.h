@@ -191,6 +191,8 @@ protected:
     void NumbersSettled() override;
 
     // ---- The stream's events
+    // Takes this editor's handlers off the stream's events.
+    void UnhookStream() noexcept;
     void HandleSaveUndo(std::int64_t& CaretPos, std::int64_t& SelStart, std::int64_t& SelEnd,
                         TSelModes& SelMode, bool& Linked);
     void HandleUndo(std::int64_t CaretPos, std::int64_t SelStart, std::int64_t SelEnd,
