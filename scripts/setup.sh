@@ -3,14 +3,13 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev diffutils time
-  clang-format sharutils libpng-dev)
+  clang-format clang-tidy sharutils libpng-dev)
 # The fuzz build: clang, and the runtimes of libFuzzer and the sanitizers (not pulled in without
 # recommends).
 packages+=(clang libclang-rt-dev)
-# The Qt 6 platform, when asked for: KESTREL_WITH_QT=1 ./scripts/setup.sh
-if [[ "${KESTREL_WITH_QT:-0}" == "1" ]]; then
-  packages+=(qt6-base-dev)
-fi
+# The Qt 6 platform and kxedit, and what their tests use: a font, a virtual X server for the
+# test in a real window, and the PDF tools that read printed pages back.
+packages+=(qt6-base-dev fonts-dejavu-core xvfb xauth poppler-utils)
 
 missing=()
 for p in "${packages[@]}"; do

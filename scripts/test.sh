@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds with AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors, and runs
-# every test; then builds the fuzz targets with clang and runs each briefly from its seed corpus.
+# Checks the style, builds with AddressSanitizer and UndefinedBehaviorSanitizer, warnings as
+# errors, runs the checks of .clang-tidy and every test (the headless ones and the Qt platform's,
+# test_qt, offscreen and under xvfb-run); then builds the fuzz targets with clang and runs each
+# briefly from its seed corpus.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,8 +12,10 @@ cd "$(dirname "$0")/.."
 
 build=build/test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DKESTREL_SANITIZE=ON -DKESTREL_WERROR=ON -DKESTREL_TESTS=ON >/dev/null
+  -DKESTREL_SANITIZE=ON -DKESTREL_WERROR=ON -DKESTREL_TESTS=ON -DKESTREL_QT=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
+# Likely bugs and needless copies (.clang-tidy), over the build's compile commands.
+./scripts/check-tidy.sh "$build"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -18,10 +18,11 @@ constexpr bool MapChecks = true;
 #endif
 
 // The lines a count step takes after its first: runs of plain lines where the buffer can give
-// them, each exactly as GetNextLine would, and the rest one by one.
+// them (into Lines, room for CountStepLines), each exactly as GetNextLine would, and the rest one
+// by one. (The run is kept apart, so that the counters stay in registers.)
 class TCountedLines {
 public:
-    explicit TCountedLines(TLinesBuffer& Buffer) : Buffer(Buffer) {}
+    TCountedLines(TLinesBuffer& Buffer, TLineSpan* Lines) : Buffer(Buffer), Lines(Lines) {}
 
     // The line at the position last reached is the next of a run, so known to begin with no
     // form feed.
@@ -37,12 +38,12 @@ public:
         } else if (At == Length) {
             At = 0;
             Length = Buffer.ScanPlainLines(N, std::clamp<std::int64_t>(Budget, 1, CountStepLines),
-                                           Lines.data(), Known);
+                                           Lines, Known);
             if (Length == 0)
                 NoRunFor = 8; // wrapped or unusual lines: no second try at every line
         }
         if (At < Length) {
-            const TLineSpan& L = Lines[static_cast<std::size_t>(At++)];
+            const TLineSpan& L = Lines[At++];
             N = L.Next;
             W = L.Width;
             Len = L.Count;
@@ -53,7 +54,7 @@ public:
 
 private:
     TLinesBuffer& Buffer;
-    std::array<TLineSpan, CountStepLines> Lines;
+    TLineSpan* Lines;
     std::int64_t At = 0;
     std::int64_t Length = 0;
     std::int64_t NoRunFor = 0; // after a line that began no run, a few go one by one
@@ -126,10 +127,12 @@ void TTextViewer::RecordHardBreak() {
     ScanBoundary = pbHardPageBreak;
 }
 
-void TTextViewer::CountMovesOn(std::int64_t N, std::int64_t Len, bool Plain, std::int64_t& Phase,
-                               std::int64_t PerPage) {
+// (Inline: a step of the count's loop over its lines.)
+[[gnu::always_inline]] inline void TTextViewer::CountMovesOn(std::int64_t N, std::int64_t Len,
+                                                             bool Plain, std::int64_t& Phase,
+                                                             std::int64_t PerPage) {
     // A text that is one unterminated line has only line 0.
-    if (!(ScanOffset == 0 && N == GetTextSize() && Len == N)) {
+    if (!(ScanOffset == 0 && N == Buffer->GetTextSize() && Len == N)) {
         ++ScanLine;
         if (++Phase == PerPage)
             Phase = 0;
@@ -173,7 +176,8 @@ void TTextViewer::CountFromScanOffset() {
     if (State.Contains(vsMouseDown) || State.Contains(vsDragging))
         return; // the count waits while a mouse button is held
 
-    TCountedLines Lines(*Buffer);
+    std::array<TLineSpan, CountStepLines> Run;
+    TCountedLines Lines(*Buffer, Run.data());
     // Lines since the last page boundary, modulo the page: soft boundaries without a division
     // a line (hard breaks only ever lie at or before ScanLine).
     const std::int64_t PerPage = std::max<std::int64_t>(1, LinesPerPage);

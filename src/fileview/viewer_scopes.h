@@ -20,7 +20,8 @@ public:
         : Fn(std::move(Fn)), Uncaught(std::uncaught_exceptions()) {}
     TLeaveScope(const TLeaveScope&) = delete;
     TLeaveScope& operator=(const TLeaveScope&) = delete;
-    ~TLeaveScope() noexcept(false) {
+    // Raising on a normal exit is the point of this scope.
+    ~TLeaveScope() noexcept(false) { // NOLINT(bugprone-exception-escape)
         if (std::uncaught_exceptions() == Uncaught) {
             Fn();
             return;

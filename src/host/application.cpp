@@ -1,8 +1,12 @@
 // TApplication.
 #include "host/application.h"
 
+#include "host/exceptions.h"
+#include "host/message_dlg.h"
 #include "host/sysutils.h"
 #include "host/window_platform.h"
+
+#include <iostream>
 
 namespace kestrel {
 
@@ -44,6 +48,34 @@ bool TApplication::Idle() {
 
 void TApplication::Terminate() {
     PostQuitMessage(0);
+}
+
+void TApplication::HandleException(TObject* Sender) noexcept {
+    const auto Show = [this](const std::string& Text) {
+        try {
+            kestrel::MessageDlg(Text, mtError, TMsgDlgButtons{mbOK}, 0);
+        } catch (...) { // no dialogs installed: the standard error stream
+            std::cerr << ExtractFileName(GetExeName()) << ": " << Text << '\n';
+        }
+    };
+    try {
+        try {
+            throw;
+        } catch (const std::exception& E) {
+            if (FOnException)
+                FOnException(Sender, E);
+            else
+                Show(E.what());
+        } catch (...) {
+            const Exception Unknown("Unknown exception");
+            if (FOnException)
+                FOnException(Sender, Unknown);
+            else
+                Show(Unknown.what());
+        }
+    } catch (...) {
+        // The report itself failed: nothing is left to tell it to.
+    }
 }
 
 std::string TApplication::GetExeName() const {

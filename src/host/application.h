@@ -4,6 +4,7 @@
 #include "host/component.h"
 #include "host/messages.h"
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -12,6 +13,8 @@ namespace kestrel {
 /// The idle event: Done := false asks to be called again at once rather than after the next
 /// message.
 using TIdleEvent = std::function<void(TObject* Sender, bool& Done)>;
+/// Told of an exception that reached the application's event loop.
+using TExceptionEvent = std::function<void(TObject* Sender, const std::exception& E)>;
 
 /// The one application object: pumps the current window platform's message queue and runs the
 /// idle event when the queue is empty.
@@ -21,6 +24,13 @@ public:
 
     TIdleEvent GetOnIdle() const { return FOnIdle; }
     void SetOnIdle(TIdleEvent Value) { FOnIdle = std::move(Value); }
+
+    TExceptionEvent GetOnException() const { return FOnException; }
+    void SetOnException(TExceptionEvent Value) { FOnException = std::move(Value); }
+    /// Reports the exception being handled (call it in a catch block): to OnException when
+    /// assigned, else in an error box (MessageDlg; on the standard error stream when no
+    /// dialogs are installed). Never raises.
+    void HandleException(TObject* Sender) noexcept;
 
     /// Dispatches every waiting message (a quit message sets Terminated and stops).
     void ProcessMessages();
@@ -41,6 +51,7 @@ public:
 
 private:
     TIdleEvent FOnIdle;
+    TExceptionEvent FOnException;
     bool FTerminated = false;
 };
 

@@ -19,12 +19,15 @@ private:
     std::string FMessage;
 };
 
-/// Declares an exception class that only carries its base's message.
+/// Declares an exception class that only carries its base's message. (Names in a declaration
+/// cannot take parentheses.)
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define KESTREL_DECLARE_EXCEPTION(Name, Base)                                                      \
     class Name : public Base {                                                                     \
     public:                                                                                        \
         using Base::Base;                                                                          \
     }
+// NOLINTEND(bugprone-macro-parentheses)
 
 KESTREL_DECLARE_EXCEPTION(EAbort, Exception);
 KESTREL_DECLARE_EXCEPTION(EConvertError, Exception);

@@ -64,6 +64,7 @@ bool TChildProcess::Start(const std::vector<std::string>& Argv, const std::strin
     if (Argv.empty() || (FPid >= 0 && !FEnded))
         return false;
     std::vector<char*> Args;
+    Args.reserve(Argv.size() + 1);
     for (const std::string& A : Argv)
         Args.push_back(const_cast<char*>(A.c_str()));
     Args.push_back(nullptr);

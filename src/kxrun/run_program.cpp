@@ -57,7 +57,7 @@ std::string TempFileName() {
             Unique = Counter.fetch_add(1);
         char Hex[24];
         std::snprintf(Hex, sizeof Hex, "%llX", static_cast<unsigned long long>(Unique));
-        const std::string Name = Dir + "KXT" + Hex + ".TMP";
+        std::string Name = Dir + "KXT" + Hex + ".TMP";
         if (FileCreateNew(Name))
             return Name;
     }

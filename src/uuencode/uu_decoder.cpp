@@ -94,7 +94,7 @@ TUUErrors TUUDecoder::DecodeLine(const std::uint8_t* Table, std::string_view Lin
     const int N = Table[static_cast<std::uint8_t>(Line[0])];
     if (N == 255)
         return uuBadCharacter;
-    if (static_cast<std::size_t>(4 * ((N + 2) / 3)) > Line.size())
+    if (4 * ((static_cast<std::size_t>(N) + 2) / 3) > Line.size())
         return uuLineError;
     if (Index > Capacity || N > Capacity - Index)
         return uuNoSpace;
