@@ -84,6 +84,7 @@ void TStreamEditor::SetSourceStream(std::unique_ptr<TStream> Stream) {
     {
         const TBusyModeScope Busy(*this, 0);
         GotoStartOftext();
+        SetLineNumber(0); // the caret takes the first line's measures (End goes to its end)
     }
     SetMaxLineLength(MaxLineLength);
     Redraw();

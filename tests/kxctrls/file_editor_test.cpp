@@ -258,6 +258,8 @@ TEST_F(FileEditorTest, UnsavedChangesStayUnlessDiscardedOrSaved) {
     WriteFile(F, "f\n");
     WriteFile(G, "g\n");
     E->SetFileName(F);
+    E->EndOfLine(); // the caret knows the first line at once
+    EXPECT_EQ(E->GetCharNumber(), 1);
     Type(0, "edit ");
     for (const TModalResult Answer : std::vector<TModalResult>{mrCancel, mrNone, mrOk, 42}) {
         SCOPED_TRACE(Answer);
