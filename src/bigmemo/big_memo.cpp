@@ -97,10 +97,11 @@ void TBigMemo::InsertLine(std::int64_t Index, const std::string& S) {
     const std::int64_t At = LineStart;
     if (Index != 0 && At > 0 && ByteAt(At - 1) != '\n')
         T = EditorLineBreak + T;
-    GetEditStream()->Insert(T.data(), At, static_cast<std::int64_t>(T.size()));
-    PositiontextAt(At);
-    ChangedFrom(At);
-    FocusAt(At + static_cast<std::int64_t>(T.size()), false);
+    // Through the editor's own insertion, which keeps the map, the count and the caret in step
+    // with the text (the caret goes after the new line).
+    PlaceCaret(At);
+    SyncLineMap();
+    InsertAt(At, T.data(), static_cast<std::int64_t>(T.size()));
     Redraw();
 }
 
