@@ -50,8 +50,14 @@ TKeyStroke ParseKey(const std::string& Word, std::int64_t Line) {
             K.Shift = true;
         else if (Mod == "alt")
             K.Alt = true;
-        else
-            throw EKeyScriptError(Line, "unknown modifier '" + Mod + "' in '" + Word + "'");
+        else {
+            std::string Why = "unknown modifier '";
+            Why += Mod;
+            Why += "' in '";
+            Why += Word;
+            Why += "'";
+            throw EKeyScriptError(Line, Why);
+        }
         Rest = Rest.substr(Plus + 1);
     }
     const auto It = KeyNames().find(Rest);

@@ -37,8 +37,12 @@ TBigEditor::TBigEditor(TComponent* AOwner) : TTextViewer(AOwner) {
 }
 
 TBigEditor::~TBigEditor() {
-    // The stream outlives this part of the object: it must not call back into it.
-    SetBuffer(nullptr);
+    // The stream outlives this part of the object: it must not call back into it. Releasing it
+    // cannot fail in a way a destructor could report.
+    try {
+        SetBuffer(nullptr);
+    } catch (...) {
+    }
 }
 
 // ---- Buffer and its events ----------------------------------------------------------------
