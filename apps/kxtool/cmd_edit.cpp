@@ -8,7 +8,7 @@
 #include "host/headless/headless_platform.h"
 #include "host/safe_save.h"
 #include "host/streams.h"
-#include "kxedit/big_editor.h"
+#include "kxctrls/file_editor.h"
 #include "textbuff/edit_stream.h"
 
 #include <algorithm>
@@ -62,24 +62,13 @@ std::vector<TKeyStroke> ReadKeyScript(const std::string& ScriptName) {
     return ParseKeyScript(Text);
 }
 
-/// Replays Strokes through an editor over Edit (which it takes) on the headless platform; the
-/// edited stream is handed to Save, with the number of keys refused (beeps), before the editor
-/// goes. A failure names the script line of the stroke that caused it.
-void ReplayKeys(std::unique_ptr<TEditStream> Edit, const std::vector<TKeyStroke>& Strokes,
-                const std::function<void(TEditStream&, std::int64_t)>& Save) {
-    headless::THeadlessPlatformScope Platform;
-    auto Editor = std::make_unique<TBigEditor>(nullptr);
-    Editor->GetFont()->SetName("Courier New");
-    Editor->SetBounds(0, 0, 640, 400);
-    TEditStream* Stream = Edit.get();
-    Editor->SetBuffer(Edit.release());
-    Stream->SetCanvas(Editor->GetCanvas());
-    Editor->GetHandle();
-    Editor->SetWrapMode(opNone);
-    Editor->GotoStartOftext();
-    Editor->SetFocus();
+/// Replays Strokes through Editor on the headless platform and returns the number of keys
+/// refused (beeps). A failure names the script line of the stroke that caused it.
+std::int64_t ReplayKeys(TFileEditor& Editor, headless::THeadlessPlatformScope& Platform,
+                        const std::vector<TKeyStroke>& Strokes) {
+    Editor.SetFocus();
     Application->ProcessMessages();
-    const HWND Wnd = Editor->GetHandle();
+    const HWND Wnd = Editor.GetHandle();
     for (const TKeyStroke& K : Strokes) {
         try {
             // A typed byte: a key of no command, then its character.
@@ -109,47 +98,73 @@ void ReplayKeys(std::unique_ptr<TEditStream> Edit, const std::vector<TKeyStroke>
             throw EKeyScriptError(K.Line, Failure.what());
         }
     }
-    Save(*Stream, static_cast<std::int64_t>(Platform.Dialogs().GetBeeps().size()));
+    return static_cast<std::int64_t>(Platform.Dialogs().GetBeeps().size());
+}
+
+/// kxtool edit --keys: the file in a TFileEditor, the keys replayed, the text saved in place
+/// (through a temporary file, with a ".BAK" backup on request) or to OutName.
+void EditWithKeys(const TArgs& Args, const std::string& Name, const std::string& OutName,
+                  std::int64_t BufSize) {
+    // The whole script is read and checked first: a bad one writes nothing.
+    const std::vector<TKeyStroke> Strokes = ReadKeyScript(Args.Value("--keys"));
+    headless::THeadlessPlatformScope Platform;
+    auto Editor = std::make_unique<TFileEditor>(nullptr);
+    Editor->GetFont()->SetName("Courier New");
+    Editor->SetBounds(0, 0, 640, 400);
+    Editor->GetHandle();
+    Editor->SetWrapMode(opNone);
+    Editor->SetSaveMode(smParagraph); // the bytes as stored: no line breaks added
+    Editor->SetBackupFiles(Args.Has("--backup"));
+    Editor->SetMaxUndoLevels(Args.Int("--max-undo", 10));
+    Editor->GetEditStream()->SetBufSize(static_cast<std::uint16_t>(BufSize));
+    std::error_code Ignored;
+    if (Name != "-" && std::filesystem::is_regular_file(Name, Ignored)) {
+        Editor->SetFileName(Name);
+    } else {
+        if (OutName.empty())
+            throw TUsageError("standard input, a pipe or a FIFO needs --out");
+        Editor->SetSourceStream(OpenSeekableSource(Name, fmOpenRead | fmShareDenyWrite));
+    }
+    const std::int64_t Refused = ReplayKeys(*Editor, Platform, Strokes);
+    if (OutName.empty())
+        Editor->Save();
+    else
+        WritingFile(OutName, [&] { Editor->SaveAs(OutName); });
+    if (Args.Has("--stats")) {
+        const TEditStream& Edited = *Editor->GetEditStream();
+        std::cerr << "refused keys: " << Refused << "\ntext size: " << Editor->GetTextSize()
+                  << "\nundo: " << Edited.GetUndoCount()
+                  << " transactions, redo: " << Edited.GetRedoCount() << "\n";
+    }
 }
 
 int RunEdit(const std::vector<std::string>& Raw) {
     const TArgs Args = ParseArgs(Raw, {"--script", "--keys", "--out", "--bufsize", "--max-undo"},
-                                 {"--stats", "--help-script"});
+                                 {"--stats", "--help-script", "--backup"});
     if (Args.Has("--help-script")) {
         std::cout << EditScriptHelp << "\n\n" << KeyScriptHelp << "\n";
         return ExitOk;
     }
     Args.ExpectPositional(1);
-    if (Args.Has("--script") == Args.Has("--keys") || !Args.Has("--out"))
-        throw TUsageError("one of --script and --keys, and --out, are required (--help-script "
-                          "describes scripts)");
+    if (Args.Has("--script") == Args.Has("--keys"))
+        throw TUsageError("one of --script and --keys is required (--help-script describes "
+                          "scripts)");
+    if (Args.Has("--script") && !Args.Has("--out"))
+        throw TUsageError("--script needs --out");
+    if (Args.Has("--out") && Args.Has("--backup"))
+        throw TUsageError("--backup is for a save in place, without --out");
     const std::string& Name = Args.Positional[0];
-    const std::string OutName = Args.Value("--out");
+    const std::string OutName = Args.Value("--out", "");
     std::error_code Ignored;
-    if (std::filesystem::equivalent(Name, OutName, Ignored))
-        throw TUsageError("--out must not be the edited file itself");
+    if (!OutName.empty() && std::filesystem::equivalent(Name, OutName, Ignored))
+        throw TUsageError("--out must not be the edited file itself (leave --out out to save in "
+                          "place)");
     const std::int64_t BufSize = Args.Int("--bufsize", 4096);
     if (BufSize < 1 || BufSize > 65535)
         throw TUsageError("--bufsize must be 1 to 65535");
 
     if (Args.Has("--keys")) {
-        // The whole script is read and checked first: a bad one writes nothing.
-        const std::vector<TKeyStroke> Strokes = ReadKeyScript(Args.Value("--keys"));
-        auto Edit = std::make_unique<TEditStream>(nullptr);
-        Edit->SetBufSize(static_cast<std::uint16_t>(BufSize));
-        Edit->SetMaxUndoLevels(Args.Int("--max-undo", 10));
-        Edit->SetSourceStream(OpenSeekableSource(Name, fmOpenRead | fmShareDenyWrite));
-        ReplayKeys(std::move(Edit), Strokes, [&](TEditStream& Edited, std::int64_t Refused) {
-            WritingFile(OutName, [&] {
-                SaveFileSafely(OutName, [&Edited](TStream* Out) {
-                    Edited.CopyToStream(Out, 0, Edited.GetTextSize());
-                });
-            });
-            if (Args.Has("--stats"))
-                std::cerr << "refused keys: " << Refused << "\ntext size: " << Edited.GetTextSize()
-                          << "\nundo: " << Edited.GetUndoCount()
-                          << " transactions, redo: " << Edited.GetRedoCount() << "\n";
-        });
+        EditWithKeys(Args, Name, OutName, BufSize);
         return ExitOk;
     }
 
@@ -174,15 +189,17 @@ int RunEdit(const std::vector<std::string>& Raw) {
 }
 
 const std::string Help = std::string("OUT is written whole or not at all: it takes its name only "
-                                     "once complete.\n") +
+                                     "once complete.\nWithout --out (--keys only), FILE is saved "
+                                     "in place the same way, held locked while edited;\n--backup "
+                                     "keeps its old text as FILE with the extension .BAK.\n") +
                          FileHelp + "\n\n" + EditScriptHelp + "\n\n" + KeyScriptHelp;
 
 const TCommandRegistrar Registrar(
     {"edit",
-     "FILE (--script EDITS | --keys KEYS) --out OUT [--bufsize N] [--max-undo N] [--stats] "
-     "[--help-script]",
+     "FILE (--script EDITS --out OUT | --keys KEYS [--out OUT | --backup]) [--bufsize N] "
+     "[--max-undo N] [--stats] [--help-script]",
      "apply a script of edits through an edit stream (--script), or replay key presses and "
-     "typed text through the editor (--keys), write the text",
+     "typed text through the file editor (--keys), write the text (or save it in place)",
      RunEdit, Help.c_str()});
 
 } // namespace

@@ -8,8 +8,10 @@
 #include "host/headless/headless_platform.h"
 #include "host/streams.h"
 #include "host/sysutils.h"
+#include "kxctrls/stream_viewer.h"
 #include "textbuff/text_stream.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -35,8 +37,9 @@ inline void ParseWrap(const std::string& Value, TWrapModes& Mode, std::int64_t& 
     }
 }
 
-/// A file read through a text stream (one sliding window, never loaded whole), shown in a text
-/// viewer of Width x Rows lines of the headless platform's 10-point monospaced font, focused.
+/// A file shown by a TFileViewer (one sliding window of its text stream, never loaded whole) of
+/// Width x Rows lines of the headless platform's 10-point monospaced font, focused. A source that
+/// is not a regular file (standard input, a pipe, a FIFO) is spooled first and shown as a stream.
 class TViewerTool {
 public:
     TViewerTool(const std::string& FileName, int Width, int Rows, TWrapModes Mode,
@@ -46,8 +49,12 @@ public:
         if (Rows < 1)
             throw TUsageError("--rows must be at least 1");
         // Opened first, so that a missing file fails before any window exists.
-        auto Source = OpenSeekableSource(FileName, fmOpenRead | fmShareDenyWrite);
-        Viewer = std::make_unique<TTextViewer>(nullptr);
+        std::error_code Ignored;
+        const bool Regular = FileName != "-" && std::filesystem::is_regular_file(FileName, Ignored);
+        std::unique_ptr<TStream> Source;
+        if (!Regular)
+            Source = OpenSeekableSource(FileName, fmOpenRead | fmShareDenyWrite);
+        Viewer = std::make_unique<TFileViewer>(nullptr);
         Viewer->GetFont()->SetName("Courier New");
         Viewer->GetFont()->SetSize(10);
         Viewer->SetBounds(0, 0, Width, Rows * 16);
@@ -59,14 +66,12 @@ public:
             Bar->SetVisible(true);
         }
         Fit(Rows);
-        auto Text = std::make_unique<TTextStream>(nullptr);
-        Text->SetBufSize(0xFFFF); // the largest window: fewer, longer reads
-        TTextStream* Stream = Text.get();
-        Viewer->SetBuffer(Text.release());
-        Stream->SetCanvas(Viewer->GetCanvas());
-        Viewer->Clear(); // the view starts over (this also detaches any source)
-        Stream->SetSourceStream(std::move(Source));
-        Viewer->SetState(vsEmpty, Viewer->GetTextSize() == 0);
+        // The largest window: fewer, longer reads.
+        static_cast<TTextStream*>(Viewer->GetBuffer())->SetBufSize(0xFFFF);
+        if (Regular)
+            Viewer->SetFileName(FileName);
+        else
+            Viewer->SetSourceStream(std::move(Source));
         Viewer->SetWrapMode(Mode);
         Viewer->GotoStartOftext();
         Viewer->SetMaxLineLength(LineLength); // lays the text out and starts the count
@@ -76,7 +81,7 @@ public:
     TViewerTool(const TViewerTool&) = delete;
     TViewerTool& operator=(const TViewerTool&) = delete;
 
-    TTextViewer& View() { return *Viewer; }
+    TFileViewer& View() { return *Viewer; }
     headless::THeadlessWindowPlatform& Windows() { return Platform.Windows(); }
     headless::THeadlessGraphics& Graphics() { return Platform.Graphics(); }
 
@@ -94,7 +99,7 @@ private:
     }
 
     headless::THeadlessPlatformScope Platform;
-    std::unique_ptr<TTextViewer> Viewer;
+    std::unique_ptr<TFileViewer> Viewer;
 };
 
 } // namespace kestrel::kxtool

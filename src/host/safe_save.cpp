@@ -17,10 +17,7 @@
 
 namespace kestrel {
 
-namespace {
-
-// The file a save really replaces: the target of a symbolic link, else the name itself.
-std::string ResolveTarget(const std::string& FileName) {
+std::string ResolveSaveTarget(const std::string& FileName) {
     struct stat St {};
     if (::lstat(FileName.c_str(), &St) != 0 || !S_ISLNK(St.st_mode))
         return FileName;
@@ -29,8 +26,7 @@ std::string ResolveTarget(const std::string& FileName) {
     return Real ? std::string(Real.get()) : FileName;
 }
 
-// Makes the rename itself durable; a folder that cannot be flushed leaves the save done.
-void FlushFolder(const std::string& FileName) {
+void FlushFolderOf(const std::string& FileName) {
     std::string Folder = ExtractFilePath(FileName);
     if (Folder.empty())
         Folder = ".";
@@ -41,7 +37,18 @@ void FlushFolder(const std::string& FileName) {
     }
 }
 
-} // namespace
+bool LinkFile(const std::string& Existing, const std::string& NewName, bool& Unsupported) {
+    Unsupported = false;
+    if (::link(Existing.c_str(), NewName.c_str()) == 0)
+        return true;
+    Unsupported = errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK || errno == EXDEV;
+    return false;
+}
+
+bool CopyFileMode(const std::string& From, const std::string& To) {
+    struct stat St {};
+    return ::stat(From.c_str(), &St) == 0 && ::chmod(To.c_str(), St.st_mode & 07777) == 0;
+}
 
 std::string SafeSaveTempName(const std::string& FileName) {
     static std::atomic<unsigned> Counter{0};
@@ -59,7 +66,7 @@ std::string SafeSaveTempName(const std::string& FileName) {
 }
 
 void SaveFileSafely(const std::string& FileName, const std::function<void(TStream*)>& Write) {
-    const std::string Target = ResolveTarget(FileName);
+    const std::string Target = ResolveSaveTarget(FileName);
     struct stat Old {};
     const bool Exists = ::stat(Target.c_str(), &Old) == 0;
     if (Exists && S_ISDIR(Old.st_mode))
@@ -90,7 +97,7 @@ void SaveFileSafely(const std::string& FileName, const std::function<void(TStrea
         DeleteFile(Temp);
         throw;
     }
-    FlushFolder(Target);
+    FlushFolderOf(Target);
 }
 
 } // namespace kestrel

@@ -22,4 +22,19 @@ void SaveFileSafely(const std::string& FileName, const std::function<void(TStrea
 /// folder of FileName.
 std::string SafeSaveTempName(const std::string& FileName);
 
+/// The file a save of FileName really replaces: the target of a symbolic link, else FileName.
+std::string ResolveSaveTarget(const std::string& FileName);
+
+/// Flushes the folder holding FileName, so that the renames done in it survive a crash. A folder
+/// that cannot be flushed is left as it is.
+void FlushFolderOf(const std::string& FileName);
+
+/// Gives the file Existing the further name NewName (a hard link), so that its bytes stay under
+/// NewName when Existing is replaced by a rename. False when NewName exists or the link cannot be
+/// made; Unsupported is then set when the file system has no such links (the caller may copy).
+bool LinkFile(const std::string& Existing, const std::string& NewName, bool& Unsupported);
+
+/// Gives To the permission bits of From; false when either cannot be reached.
+bool CopyFileMode(const std::string& From, const std::string& To);
+
 } // namespace kestrel

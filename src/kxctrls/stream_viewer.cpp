@@ -66,6 +66,7 @@ void TStreamViewer::SetSourceStream(std::unique_ptr<TStream> Stream) {
             }
         });
         GotoStartOftext();
+        SetLineNumber(0); // the caret takes the first line's measures (End goes to its end)
     }
     ExitBusyMode();
     SetMaxLineLength(MaxLineLength);

@@ -430,5 +430,25 @@ TEST(KxtoolTest, ViewShowsARowAsFarAsTheWindowIsWide) {
     EXPECT_EQ(Out[1], "1\tshort");
 }
 
+// kxtool edit --keys without --out saves the file in place through the file editor: with
+// --backup the old text stays as .BAK, without it nothing else remains; a stream needs --out.
+TEST(KxtoolTest, EditWithKeysSavesInPlace) {
+    test::TTempDir Dir;
+    const std::string In = Dir.File("in.txt");
+    test::WriteFile(In, "hello\nworld\n");
+    test::WriteFile(Dir.File("keys"), "key end\ntype , there\n");
+    const std::string Keys = " --keys " + Quote(Dir.File("keys"));
+    EXPECT_EQ(Kxtool("edit " + Quote(In) + Keys + " --backup").Status, 0);
+    EXPECT_EQ(test::ReadFile(In), "hello, there\nworld\n");
+    EXPECT_EQ(test::ReadFile(Dir.File("in.BAK")), "hello\nworld\n");
+    EXPECT_EQ(Kxtool("edit " + Quote(In) + Keys).Status, 0);
+    EXPECT_EQ(test::ReadFile(In), "hello, there, there\nworld\n");
+    EXPECT_EQ(test::FilesIn(Dir.Path()).size(), 2U) << "the old backup went, nothing else left";
+    EXPECT_EQ(Shell("cat " + Quote(In) + " | " + Kx + " edit -" + Keys + " 2>/dev/null").Status, 2);
+    EXPECT_EQ(
+        Kxtool("edit " + Quote(In) + Keys + " --out " + Quote(Dir.File("o")) + " --backup").Status,
+        2);
+}
+
 } // namespace
 } // namespace kestrel
