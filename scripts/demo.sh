@@ -2,7 +2,8 @@
 # The main job: a Release build, then kxedit on a large text file (FILE, or a generated 1 GiB
 # sample). Where a display exists kxedit opens in a window; otherwise (and always before that)
 # it renders offscreen screenshots of the start, an estimated middle and the end of the file,
-# and prints the first pages to a PDF. Pictures go to build/demo (KESTREL_DEMO_DIR).
+# types a line in the middle and saves the edited text as a copy, and prints the first pages to
+# a PDF. Pictures go to build/demo (KESTREL_DEMO_DIR).
 #   ./scripts/demo.sh [FILE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,10 +44,14 @@ echo "== kxedit offscreen: the middle (line $middle, estimated)"
   --keys "Shift+Ctrl+Right Shift+Ctrl+Right"
 echo "== kxedit offscreen: the end"
 "$kxedit" "$file" --size "$size" --screenshot "$out/kxedit-end.png" --keys "Ctrl+End PgUp PgDown"
+echo "== kxedit offscreen: a line typed at the middle, the whole text saved as a copy"
+"$kxedit" "$file" --size "$size" --screenshot "$out/kxedit-edit.png" --wrap none --goto "$middle" \
+  --keys "Home Shift+E d i t e d Space h e r e Return" --save-as "$out/sample-edited.txt"
+echo "   in the copy, as grep finds it: $(grep -n -m1 '^Edited here' "$out/sample-edited.txt")"
 echo "== kxedit: the first pages printed to PDF"
 "$kxedit" "$file" --print "$out/kxedit-pages.pdf" --pages 1-3
 echo
-echo "Screenshots: $out/kxedit-start.png $out/kxedit-middle.png $out/kxedit-end.png"
+echo "Screenshots: $out/kxedit-start.png $out/kxedit-middle.png $out/kxedit-end.png $out/kxedit-edit.png"
 echo "Printed pages: $out/kxedit-pages.pdf"
 
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then

@@ -1,5 +1,6 @@
-// kxedit: opens a file in a viewer window on the Qt 6 platform; or, with --screenshot or
-// --print, renders the window or pages offscreen, writes them and exits.
+// kxedit: opens a file in an editor (or viewer) window on the Qt 6 platform; or, with
+// --screenshot, --print or --save, renders the window or pages offscreen or saves the edited
+// text, and exits.
 #include "main_window.h"
 #include "options.h"
 
@@ -33,6 +34,10 @@ int Batch(kxedit::TMainWindow& Window, qt::TQtPlatformScope& Platform,
     if (!Options.Keys.empty())
         Window.TypeKeys(Options.Keys);
     Window.Settle();
+    if (Options.Save && !Window.Save())
+        return 3;
+    if (!Options.SaveAs.empty() && !Window.SaveAs(Options.SaveAs))
+        return 3;
     if (Options.Exact)
         Window.WaitForCount();
     if (!Options.Screenshot.empty()) {

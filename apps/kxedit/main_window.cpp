@@ -64,7 +64,17 @@ QString TextOfKey(int Key, Qt::KeyboardModifiers Modifiers) {
 
 TMainWindow::TMainWindow(qt::TQtPlatformScope& Platform, const TOptions& Options)
     : FPlatform(Platform), FOptions(Options) {
-    FViewer = std::make_unique<TFileViewer>(nullptr);
+    if (Options.ViewOnly) {
+        auto Viewer = std::make_unique<TFileViewer>(nullptr);
+        FFileViewer = Viewer.get();
+        FViewer = std::move(Viewer);
+    } else {
+        auto Editor = std::make_unique<TFileEditor>(nullptr);
+        FEditor = Editor.get();
+        FEditor->SetOnSaveModified([this](TObject*, TModalResult& Answer) { AskToSave(Answer); });
+        FEditor->SetOnSaveNewFile([this](TObject*) { SaveAsCommand(); });
+        FViewer = std::move(Editor);
+    }
     FViewer->SetVisible(false);
     FViewer->GetFont()->SetName(Options.Font.empty() ? "DejaVu Sans Mono" : Options.Font);
     FViewer->GetFont()->SetSize(Options.FontSize);
@@ -75,7 +85,10 @@ TMainWindow::TMainWindow(qt::TQtPlatformScope& Platform, const TOptions& Options
     setCentralWidget(FPlatform.Windows().WidgetOf(Handle));
     FViewer->SetVisible(true);
     FViewer->SetOnCaretMoved([this](TObject*) { RefreshStatus(); });
-    FViewer->SetOnStateChange([this](TObject*) { RefreshStatus(); });
+    FViewer->SetOnStateChange([this](TObject*) {
+        RefreshStatus();
+        RefreshTitle();
+    });
     FViewer->SetOnProgressEvent([this](TLinesViewer*, std::int64_t Done, std::int64_t Total,
                                        bool& Cancel) { Progress(Done, Total, Cancel); });
 
@@ -125,8 +138,9 @@ void TMainWindow::MakeMenus() {
     QMenu* File = menuBar()->addMenu(QStringLiteral("&File"));
     File->addAction(QStringLiteral("&Open..."), QKeySequence::Open, this,
                     [this] { OpenCommand(); });
-    QAction* Save = File->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, [] {});
-    Save->setEnabled(false); // the viewer has nothing to save over its file
+    QAction* SaveAction =
+        File->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, [this] { Save(); });
+    SaveAction->setEnabled(FEditor != nullptr); // a viewer has nothing to save over its file
     File->addAction(QStringLiteral("Save &As..."), QKeySequence::SaveAs, this,
                     [this] { SaveAsCommand(); });
     File->addSeparator();
@@ -138,6 +152,15 @@ void TMainWindow::MakeMenus() {
     File->addAction(QStringLiteral("E&xit"), this, [this] { close(); });
 
     QMenu* Edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    if (FEditor != nullptr) {
+        // Ctrl+Z and Shift+Ctrl+Z beside the editor's own keys (Alt+Backspace, Ctrl+R).
+        Edit->addAction(QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), this,
+                        [this] { Command([&] { FEditor->Undo(); }); });
+        Edit->addAction(QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                        this, [this] { Command([&] { FEditor->Redo(); }); });
+        Edit->addSeparator();
+    }
+    // The keys named here reach the component itself (its key table): the menu only names them.
     Edit->addAction(QStringLiteral("&Copy\tCtrl+C"), this,
                     [this] { Command([&] { FViewer->CopyToClipBoard(); }); });
     Edit->addAction(QStringLiteral("Select &All"), QKeySequence::SelectAll, this,
@@ -198,7 +221,7 @@ void TMainWindow::MakeStatusBar() {
 void TMainWindow::RefreshStatus() {
     if (FViewer == nullptr || FPosition == nullptr)
         return;
-    TFileViewer& V = *FViewer;
+    TTextViewer& V = *FViewer;
     FPosition->setText(QStringLiteral("Ln %1, Col %2")
                            .arg(Thousands(V.GetEffectiveLineNumber() + 1))
                            .arg(Thousands(V.GetCharNumber() + 1)));
@@ -208,8 +231,10 @@ void TMainWindow::RefreshStatus() {
                           : QStringLiteral("~%1 lines (counting)").arg(Count));
     const TViewerStates S = V.GetState();
     FModified->setText(S.Contains(vsModified) ? QStringLiteral("Modified") : QString());
-    // A viewer: nothing is typed into the text (an editor shows INS or OVR here).
-    FInsert->setText(QStringLiteral("Read only"));
+    if (FEditor == nullptr || FEditor->GetReadOnly())
+        FInsert->setText(QStringLiteral("Read only"));
+    else
+        FInsert->setText(FEditor->GetInsertOn() ? QStringLiteral("INS") : QStringLiteral("OVR"));
     menuBar()->setEnabled(!S.Contains(vsBusy));
     if (Exact && FStatusTimer.isActive() && !V.GetState().Contains(vsBusy))
         FStatusTimer.setInterval(1000);
@@ -223,12 +248,16 @@ QString TMainWindow::StatusText() const {
     return Parts.join(QStringLiteral(" | "));
 }
 
+const std::string& TMainWindow::FileName() const {
+    return FEditor != nullptr ? FEditor->GetFileName() : FFileViewer->GetFileName();
+}
+
 void TMainWindow::RefreshTitle() {
-    const std::string& Name = FViewer->GetFileName();
-    setWindowTitle(
-        Name.empty()
-            ? QStringLiteral("kxedit")
-            : QStringLiteral("%1 - kxedit").arg(QString::fromStdString(ExtractFileName(Name))));
+    const std::string& Name = FileName();
+    const QString Shown =
+        Name.empty() ? QStringLiteral("Untitled") : QString::fromStdString(ExtractFileName(Name));
+    const bool Modified = FViewer->GetState().Contains(vsModified);
+    setWindowTitle(QStringLiteral("%1%2 - kxedit").arg(Modified ? "*" : "", Shown));
 }
 
 void TMainWindow::Progress(std::int64_t Done, std::int64_t Total, bool& Cancel) {
@@ -253,14 +282,34 @@ void TMainWindow::closeEvent(QCloseEvent* Event) {
         Event->ignore();
         return;
     }
-    Event->accept();
+    bool Leave = true;
+    if (FEditor != nullptr)
+        Command([&] { Leave = FEditor->CanClear(); });
+    if (Leave)
+        Event->accept();
+    else
+        Event->ignore();
+}
+
+void TMainWindow::AskToSave(TModalResult& Answer) {
+    const std::string& Name = FileName();
+    Answer =
+        MessageDlg("Save the changes to " +
+                       (Name.empty() ? std::string("the new text") : ExtractFileName(Name)) + "?",
+                   mtConfirmation, TMsgDlgButtons{mbYes, mbNo, mbCancel}, 0);
 }
 
 // ---- commands
 
 bool TMainWindow::Open(const std::string& FileName) {
     try {
-        FViewer->SetFileName(FileName);
+        if (FEditor != nullptr) {
+            if (!FEditor->CanClear())
+                return false;
+            FEditor->SetFileName(FileName);
+        } else {
+            FFileViewer->SetFileName(FileName);
+        }
         FViewer->SetFocus();
         RefreshTitle();
         RefreshStatus();
@@ -281,19 +330,46 @@ void TMainWindow::OpenCommand() {
 
 void TMainWindow::SaveAsCommand() {
     const QString Name = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"));
-    if (Name.isEmpty())
-        return;
-    Command([&] {
-        FViewer->SaveAs(Name.toStdString());
-        statusBar()->showMessage(QStringLiteral("Saved %1").arg(Name), 4000);
-    });
+    if (!Name.isEmpty())
+        SaveAs(Name.toStdString());
 }
 
-bool TMainWindow::PrintToPdf(const std::string& FileName, std::int64_t From, std::int64_t To) {
+bool TMainWindow::SaveAs(const std::string& Name) {
     bool Done = false;
     Command([&] {
-        FPlatform.Graphics().GetPrinter().SetOutputFileName(FileName);
-        const std::string Header = ExtractFileName(FViewer->GetFileName());
+        FViewer->SaveAs(Name);
+        Done = true;
+        statusBar()->showMessage(QStringLiteral("Saved %1").arg(QString::fromStdString(Name)),
+                                 4000);
+    });
+    RefreshTitle();
+    RefreshStatus();
+    return Done;
+}
+
+bool TMainWindow::Save() {
+    if (FEditor == nullptr)
+        return false;
+    bool Done = false;
+    Command([&] {
+        FEditor->Save();
+        // An unnamed text asks for a name (OnSaveNewFile); a cancelled dialog leaves it modified.
+        Done = !FEditor->GetState().Contains(vsModified);
+        if (Done)
+            statusBar()->showMessage(
+                QStringLiteral("Saved %1").arg(QString::fromStdString(FEditor->GetFileName())),
+                4000);
+    });
+    RefreshTitle();
+    RefreshStatus();
+    return Done;
+}
+
+bool TMainWindow::PrintToPdf(const std::string& PdfName, std::int64_t From, std::int64_t To) {
+    bool Done = false;
+    Command([&] {
+        FPlatform.Graphics().GetPrinter().SetOutputFileName(PdfName);
+        const std::string Header = ExtractFileName(FileName());
         FViewer->Print(Header, Header, true, FViewer->GetWrapMode() == opPrinter,
                        From > 0 ? prPageNums : prAllPages, From, To);
         Done = !Printer()->GetAborted();
@@ -302,7 +378,7 @@ bool TMainWindow::PrintToPdf(const std::string& FileName, std::int64_t From, std
 }
 
 void TMainWindow::PrintPdfCommand() {
-    QString Suggested = QString::fromStdString(ChangeFileExt(FViewer->GetFileName(), ".pdf"));
+    QString Suggested = QString::fromStdString(ChangeFileExt(FileName(), ".pdf"));
     const QString Name = QFileDialog::getSaveFileName(
         this, QStringLiteral("Print to PDF"), Suggested, QStringLiteral("PDF files (*.pdf)"));
     if (!Name.isEmpty() && PrintToPdf(Name.toStdString(), 0, 0))
@@ -322,7 +398,7 @@ void TMainWindow::PrintCommand() {
         return;
     Command([&] {
         FPlatform.Graphics().GetPrinter().SetPrinterName(Name.toStdString());
-        const std::string Header = ExtractFileName(FViewer->GetFileName());
+        const std::string Header = ExtractFileName(FileName());
         FViewer->Print(Header, Header, true, FViewer->GetWrapMode() == opPrinter, prAllPages, 0, 0);
     });
 }

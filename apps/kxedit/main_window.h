@@ -1,10 +1,11 @@
-// TMainWindow: kxedit's window: a file viewer in the middle, menus, and a status bar with the
-// caret's line and column, the line count, the modified and insert state, and the progress of
-// long operations.
+// TMainWindow: kxedit's window: a file editor (or, read-only, a file viewer) in the middle, menus,
+// and a status bar with the caret's line and column, the line count, the modified and insert
+// state, and the progress of long operations.
 #pragma once
 
 #include "host/dialogs.h"
 #include "host/qt/qt_platform.h"
+#include "kxctrls/file_editor.h"
 #include "kxctrls/stream_viewer.h"
 #include "options.h"
 
@@ -28,8 +29,14 @@ public:
     ~TMainWindow() override;
 
     /// Shows FileName; a file that cannot be opened is reported in a message box and the
-    /// window stays as it was (empty). False on failure.
+    /// window stays as it was (empty). Unsaved changes are offered for saving first (Cancel
+    /// keeps them and opens nothing). False on failure.
     bool Open(const std::string& FileName);
+    /// Saves the text under its file's name (asks for a name when it has none); false when it
+    /// failed or was cancelled (reported in a message box).
+    bool Save();
+    /// Saves the text under Name, which the window edits from then on; false on failure.
+    bool SaveAs(const std::string& Name);
     /// Puts the caret on line Line (from 1) and shows it.
     void GotoLine(std::int64_t Line);
     /// Types a key script: key names separated by spaces ("Down Shift+End Ctrl+Home").
@@ -42,7 +49,10 @@ public:
     void Settle();
     /// Runs Qt's loop until the line count is complete and every number exact.
     void WaitForCount();
-    TFileViewer& Viewer() { return *FViewer; }
+    /// The viewer or editor in the window.
+    TTextViewer& Viewer() { return *FViewer; }
+    /// The editor, nullptr in a read-only window (--view).
+    TFileEditor* Editor() { return FEditor; }
     /// The status bar's texts, as shown.
     QString StatusText() const;
 
@@ -61,6 +71,8 @@ private:
 
     void OpenCommand();
     void SaveAsCommand();
+    void AskToSave(TModalResult& Answer);
+    const std::string& FileName() const;
     void PrintPdfCommand();
     void PrintCommand();
     void FindCommand();
@@ -71,7 +83,10 @@ private:
 
     qt::TQtPlatformScope& FPlatform;
     TOptions FOptions;
-    std::unique_ptr<TFileViewer> FViewer;
+    std::unique_ptr<TTextViewer> FViewer;
+    // Which FViewer is: exactly one of the two is set.
+    TFileViewer* FFileViewer = nullptr;
+    TFileEditor* FEditor = nullptr;
     std::unique_ptr<TFindDialog> FFindDialog;
     QLabel* FPosition = nullptr;
     QLabel* FLines = nullptr;

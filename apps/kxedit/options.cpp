@@ -23,13 +23,16 @@ const char* Usage() {
            "              [--font-size POINTS]\n"
            "       kxedit FILE --screenshot OUT.png [--goto LINE] [--keys SCRIPT] [--exact]\n"
            "              [--size WxH] [--grab-screen] [--print OUT.pdf [--pages A-B]]\n"
+           "              [--save | --save-as OUT]\n"
            "\n"
-           "Shows FILE in a viewer window (--view: read-only). --screenshot renders the window\n"
+           "Edits FILE in a window (--view: shows it read-only). --screenshot renders the window\n"
            "offscreen (unless QT_QPA_PLATFORM names another platform), writes it as PNG and\n"
            "exits; --grab-screen takes the whole screen instead. --goto puts the caret on a\n"
            "line, --keys types a script of keys first: names as in menus, separated by spaces\n"
            "(\"Down Down Shift+End Ctrl+End PgUp\"). --exact lets the line count run to its end\n"
-           "in idle time first. --print writes pages to a PDF file.\n";
+           "in idle time first. --print writes pages to a PDF file. --save saves the edited\n"
+           "text over FILE (the old one kept as FILE's .BAK), --save-as writes it to OUT;\n"
+           "either runs after the keys, without a window on the screen.\n";
 }
 
 TOptions ParseOptions(int Argc, char** Argv) {
@@ -64,6 +67,10 @@ TOptions ParseOptions(int Argc, char** Argv) {
             O.Exact = true;
         } else if (A == "--keys") {
             O.Keys = Value();
+        } else if (A == "--save") {
+            O.Save = true;
+        } else if (A == "--save-as") {
+            O.SaveAs = Value();
         } else if (A == "--size") {
             const std::string V = Value();
             const auto X = V.find('x');
@@ -95,7 +102,11 @@ TOptions ParseOptions(int Argc, char** Argv) {
         }
     }
     if (O.Batch() && O.FileName.empty())
-        throw std::invalid_argument("--screenshot and --print need a FILE");
+        throw std::invalid_argument("--screenshot, --print and --save need a FILE");
+    if ((O.Save || !O.SaveAs.empty()) && O.ViewOnly)
+        throw std::invalid_argument("--view shows a file read-only: it cannot save it");
+    if (O.Save && !O.SaveAs.empty())
+        throw std::invalid_argument("--save or --save-as, not both");
     if (O.GrabScreen && O.Screenshot.empty())
         throw std::invalid_argument("--grab-screen needs --screenshot");
     return O;

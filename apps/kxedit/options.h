@@ -18,6 +18,8 @@ struct TOptions {
     std::int64_t ToPage = 0;
     std::optional<std::int64_t> GotoLine; ///< --goto LINE (from 1)
     std::string Keys;                     ///< --keys SCRIPT
+    bool Save = false;                    ///< --save: over FILE, after the keys
+    std::string SaveAs;                   ///< --save-as OUT
     bool Exact = false; ///< --exact: the line count runs to its end (in idle time) first
     int Width = 900;    ///< --size WxH
     int Height = 600;
@@ -26,7 +28,9 @@ struct TOptions {
     int FontSize = 10;           ///< --font-size POINTS
 
     /// A run that writes what it was asked for and exits, without a user.
-    bool Batch() const { return !Screenshot.empty() || !PrintTo.empty(); }
+    bool Batch() const {
+        return !Screenshot.empty() || !PrintTo.empty() || Save || !SaveAs.empty();
+    }
 };
 
 /// Parses the arguments (without the program name); throws std::invalid_argument with a

@@ -83,6 +83,31 @@ TEST(KxeditTest, AScreenshotRunShowsTheTextWhereTheKeysLeftIt) {
         << Exact.Output;
 }
 
+TEST(KxeditTest, KeysEditTheFileAndSaveKeepsTheOldOneAsItsBackup) {
+    TTempDir Dir;
+    const std::string File = Dir.File("a.txt");
+    WriteFile(File, "first line\nsecond line\nthird\n");
+    const std::string Png = Dir.File("shot.png");
+    const TRun R =
+        RunCommand(Kxedit() + " '" + File + "' --keys 'Down End Space Shift+H i Return x' --save " +
+                   "--screenshot '" + Png + "'");
+    ASSERT_EQ(R.Status, 0) << R.Output;
+    EXPECT_NE(R.Output.find("Ln 3, Col 2"), std::string::npos) << R.Output;
+    EXPECT_NE(R.Output.find("INS"), std::string::npos) << R.Output;
+    EXPECT_EQ(R.Output.find("Modified"), std::string::npos) << "saved: " << R.Output;
+    EXPECT_EQ(ReadFile(File), "first line\nsecond line Hi\r\nx\nthird\n");
+    EXPECT_EQ(ReadFile(Dir.File("a.BAK")), "first line\nsecond line\nthird\n");
+
+    // Save as another name leaves the file alone; a viewer refuses to save.
+    const std::string Copy = Dir.File("copy.txt");
+    const TRun As =
+        RunCommand(Kxedit() + " '" + File + "' --keys 'Ctrl+End y' --save-as '" + Copy + "'");
+    ASSERT_EQ(As.Status, 0) << As.Output;
+    EXPECT_EQ(ReadFile(Copy), "first line\nsecond line Hi\r\nx\nthird\ny");
+    EXPECT_EQ(ReadFile(File), "first line\nsecond line Hi\r\nx\nthird\n");
+    EXPECT_EQ(RunCommand(Kxedit() + " '" + File + "' --view --save").Status, 2);
+}
+
 TEST(KxeditTest, AFileThatCannotBeOpenedIsReportedAndTheWindowStays) {
     TTempDir Dir;
     const std::string Png = Dir.File("empty.png");

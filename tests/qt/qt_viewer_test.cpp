@@ -1,6 +1,6 @@
-// The text viewer on the Qt platform: the mouse, painting only what changed, screenshots with
-// text rows and scroll bars, column blocks through the clipboard's private MIME type, printing
-// to PDF, the find dialog and the settings file.
+// The text viewer and editor on the Qt platform: the mouse, painting only what changed (typing
+// included), screenshots with text rows and scroll bars, column blocks through the clipboard's
+// private MIME type, printing to PDF, the find dialog and the settings file.
 #include "qt_fixture.h"
 
 #include "host/clipboard.h"
@@ -8,6 +8,7 @@
 #include "host/global_memory.h"
 #include "host/printers.h"
 #include "host/registry.h"
+#include "kxctrls/file_editor.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -17,6 +18,8 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -129,6 +132,51 @@ TEST_F(QtViewerTest, ExtendingASelectionRepaintsOnlyItsLineAndScrollingOnlyTheNe
         Painted += R.Height();
     EXPECT_GT(Painted, 0);
     EXPECT_LE(Painted, 2 * H) << "the uncovered line, not the window";
+}
+
+TEST_F(QtViewerTest, TypingRepaintsItsLineAndANewLineRepaintsFromTheCaretDown) {
+    TStreamEditor E(nullptr);
+    E.GetFont()->SetName("DejaVu Sans Mono");
+    E.GetFont()->SetSize(10);
+    E.SetBounds(20, 20, 480, 200);
+    E.GetHandle();
+    const std::string Text = Lines(60);
+    auto Source = std::make_unique<TMemoryStream>();
+    Source->WriteBuffer(Text.data(), static_cast<std::int64_t>(Text.size()));
+    Source->SetPosition(0);
+    E.SetSourceStream(std::move(Source));
+    FitRows(E, 10);
+    E.SetFocus();
+    Pump();
+    const HWND Wnd = E.GetHandle();
+    QWidget* EditorClient = Platform->Windows().ClientWidgetOf(Wnd);
+    for (int I = 0; I < 3; ++I)
+        QTest::keyClick(EditorClient, Qt::Key_Down);
+    Pump();
+    const int H = static_cast<int>(E.GetCharHeight());
+    const auto PaintedRows = [&](int& Top, int& Bottom) {
+        Top = INT_MAX;
+        Bottom = 0;
+        for (const TRect& R : Platform->Windows().GetPaintLog(Wnd)) {
+            Top = std::min(Top, R.Top);
+            Bottom = std::max(Bottom, R.Bottom);
+        }
+    };
+    Platform->Windows().ClearPaintLog(Wnd);
+    QTest::keyClick(EditorClient, Qt::Key_X);
+    Pump();
+    ASSERT_EQ(E.GetTextSize(), static_cast<std::int64_t>(Text.size()) + 1);
+    int Top = 0, Bottom = 0;
+    PaintedRows(Top, Bottom);
+    EXPECT_GE(Top, 3 * H);
+    EXPECT_LE(Bottom, 4 * H) << "the caret's line only";
+
+    Platform->Windows().ClearPaintLog(Wnd);
+    QTest::keyClick(EditorClient, Qt::Key_Return);
+    Pump();
+    PaintedRows(Top, Bottom);
+    EXPECT_GE(Top, 3 * H) << "nothing above the caret's line";
+    EXPECT_GE(Bottom, 9 * H) << "the lines below moved down";
 }
 
 TEST_F(QtViewerTest, AScreenshotShowsTheTextRowsTheCaretAndTheScrollBars) {
