@@ -38,7 +38,16 @@ if [[ $scale_blocks == *" wrap "* ]]; then
   done
 
   # The viewer's count to completion in idle time against kxtool count at the same width (100
-  # characters of 8 pixels), whatever the paragraphs' length; unwrapped against wc -l.
+  # characters of 8 pixels), whatever the paragraphs' length; unwrapped against wc -l. The count's
+  # own time is view --exact less view alone (opening and the first screen, which an unwrapped
+  # long line makes measure whole a few times).
+  viewer_count() { # FILE WRAP: sets VIEW_OPEN_S, VIEW_EXACT_S and VIEW_COUNT_S
+    best_of 3 "$KXTOOL" view "$1" --rows 25 --wrap "$2"
+    VIEW_OPEN_S=$SECONDS_TAKEN
+    best_of 3 "$KXTOOL" view "$1" --rows 25 --wrap "$2" --exact
+    VIEW_EXACT_S=$SECONDS_TAKEN
+    VIEW_COUNT_S=$(awk -v e="$VIEW_EXACT_S" -v o="$VIEW_OPEN_S" 'BEGIN { d = e - o; printf "%.3f", (d > 0 ? d : 0) }')
+  }
   echo "  viewer count to completion (view --exact) against kxtool count at the same width"
   for para in 1024 61440 1048576 single; do
     if [[ $para == single ]]; then
@@ -51,15 +60,16 @@ if [[ $scale_blocks == *" wrap "* ]]; then
     cat "$f" >/dev/null
     best_of 3 "$KXTOOL" count --wrap 800 "$f"
     count_s=$SECONDS_TAKEN
-    best_of 3 "$KXTOOL" view "$f" --rows 25 --wrap 100 --exact
-    figure "$name: view --wrap 100" "$SECONDS_TAKEN" "$count_s" "count --wrap 800" 1.5
+    viewer_count "$f" 100
+    figure "$name: count, wrap 100" "$VIEW_COUNT_S" "$count_s" "count --wrap 800" 1.5
+    echo "    (view --exact $VIEW_EXACT_S s, of which opening and the screen $VIEW_OPEN_S s)"
     best_of 3 "$KXTOOL" count "$f"
     count_s=$SECONDS_TAKEN
     best_of 3 wc -l "$f"
     wc_s=$SECONDS_TAKEN
-    best_of 3 "$KXTOOL" view "$f" --rows 25 --wrap none --exact
-    figure "$name: view --wrap none" "$SECONDS_TAKEN" "$wc_s" "wc -l" 2
-    echo "    (kxtool count unwrapped: $count_s s)"
+    viewer_count "$f" none
+    figure "$name: count, not wrapped" "$VIEW_COUNT_S" "$wc_s" "wc -l" 2
+    echo "    (view --exact $VIEW_EXACT_S s, of which opening and the screen $VIEW_OPEN_S s; kxtool count $count_s s)"
     if [[ $para == 1048576 ]]; then
       best_of 3 bash -c 'fold -s -w 100 "$1" | wc -l' _ "$f"
       echo "    (fold -s -w 100 | wc -l: $SECONDS_TAKEN s)"
