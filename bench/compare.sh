@@ -4,7 +4,8 @@
 #   bench/compare.sh [SECTION...]      (sections: the bench/compare_*.sh files, default all)
 # Environment: KESTREL_BENCH_SIZE (bytes of the test files, default 1 GiB),
 #              KESTREL_BENCH_DIR (where the test files go, default $TMPDIR or /tmp),
-#              KESTREL_BENCH_BUILD (the Release build directory, default build/bench).
+#              KESTREL_BENCH_BUILD (the Release build directory, default build/bench),
+#              KESTREL_SCALE_BLOCKS (the blocks of the scale section to run, default all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD

@@ -312,6 +312,75 @@ BENCHMARK(BM_SingleLine)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+/// A file of Count lines of LineBytes bytes each (generated words, then LF), made on first use in
+/// the temporary folder and deleted at exit (one such file at a time).
+const std::string& LinesFile(std::int64_t LineBytes, std::int64_t Count) {
+    struct TFile {
+        std::string Name;
+        ~TFile() {
+            if (!Name.empty())
+                DeleteFile(Name);
+        }
+    };
+    static TFile File;
+    const std::string Name = GetTempPath() + "kestrel-bench-viewer-lines-" +
+                             std::to_string(LineBytes) + "x" + std::to_string(Count) + ".txt";
+    if (File.Name != Name) {
+        if (!File.Name.empty())
+            DeleteFile(File.Name);
+        File.Name = Name;
+        TFileStream Out(Name, fmCreate);
+        testdata::TGeneratedText Words(LineBytes * Count,
+                                       testdata::TGeneratedTextOptions{.SingleLine = true});
+        std::vector<std::uint8_t> Line(static_cast<std::size_t>(LineBytes));
+        for (std::int64_t I = 0; I < Count; ++I) {
+            Words.Fill(I * LineBytes, Line.data(), LineBytes - 1);
+            Line.back() = '\n';
+            Out.WriteBuffer(Line.data(), LineBytes);
+        }
+    }
+    return File.Name;
+}
+
+// Files of long lines (State.range(0) MiB each, 32 MiB or more in all; range(1): wrapped at the
+// window's width, or not): opening one with its first screen painted, and each idle step of the
+// count to completion, the longest and the mean of them the figures. A step stops after about
+// CountStepBytes, so no step is long whatever the lines.
+void BM_LongLines(benchmark::State& State) {
+    const std::int64_t LineBytes = State.range(0) * MiB;
+    const TWrapModes Mode = State.range(1) != 0 ? opWrapScreenWidth : opNone;
+    const std::string& Name = LinesFile(LineBytes, std::max<std::int64_t>(4, 32 * MiB / LineBytes));
+    double Open = 0, LongestStep = 0, AllSteps = 0;
+    std::int64_t Steps = 0;
+    for (auto _ : State) {
+        auto Start = Clock::now();
+        TViewerRig Rig(std::make_unique<TFileStream>(Name, fmOpenRead | fmShareDenyWrite), Mode);
+        Rig.Paint();
+        Open = Seconds(Start, Clock::now());
+        for (bool Done = false; !Done; ++Steps) {
+            Start = Clock::now();
+            Done = Rig.IdleStep();
+            const double Took = Seconds(Start, Clock::now());
+            LongestStep = std::max(LongestStep, Took);
+            AllSteps += Took;
+        }
+        State.SetIterationTime(std::max(Open, LongestStep));
+    }
+    State.counters["open_ms"] = Open * 1000;
+    State.counters["longest_step_ms"] = LongestStep * 1000;
+    State.counters["mean_step_ms"] =
+        AllSteps * 1000 / static_cast<double>(std::max<std::int64_t>(1, Steps));
+    State.counters["steps"] = static_cast<double>(Steps);
+}
+BENCHMARK(BM_LongLines)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({10, 0})
+    ->Args({10, 1})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 } // namespace kestrel
 

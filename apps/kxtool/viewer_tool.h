@@ -72,10 +72,12 @@ public:
             Viewer->SetFileName(FileName);
         else
             Viewer->SetSourceStream(std::move(Source));
-        Viewer->SetWrapMode(Mode);
         Viewer->GotoStartOftext();
-        Viewer->SetMaxLineLength(LineLength); // lays the text out and starts the count
-        Viewer->SetFocus(); // painted by the command, once it has moved where it shows
+        // The line length before the mode, so that the text is not first laid out in the mode
+        // with the default length (an absolute wrap of 0 characters does not wrap at all).
+        Viewer->SetMaxLineLength(LineLength);
+        Viewer->SetWrapMode(Mode); // lays the text out and starts the count
+        Viewer->SetFocus();        // painted by the command, once it has moved where it shows
     }
     ~TViewerTool() { Viewer.reset(); }
     TViewerTool(const TViewerTool&) = delete;

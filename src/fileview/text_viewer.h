@@ -33,8 +33,11 @@ using TSavePromptEvent = std::function<void(TObject* Sender, TSaveMode& Mode)>;
 /// The line-break mark and the end-of-text mark (bytes of the display font).
 inline constexpr std::uint8_t LineBreakGlyph = 0xB6;
 inline constexpr std::uint8_t EndOfTextGlyph = 0xA4;
-/// Display lines counted per idle step of the background count.
+/// Display lines counted per idle step of the background count, at most.
 inline constexpr std::int64_t CountStepLines = 100;
+/// Bytes an idle step of the background count takes before it stops (a step takes at least a
+/// line), so that steps over long lines stay short.
+inline constexpr std::int64_t CountStepBytes = std::int64_t{1} << 20;
 
 class TTextViewer : public TLinesViewer {
 public:
@@ -295,7 +298,13 @@ protected:
     /// The count is at the line of Len characters at ScanOffset: anchors there get its number;
     /// true when the top line was among them.
     bool CountPassesLine(std::int64_t Len);
-    /// Up to CountStepLines display lines counted from ScanOffset: the body of a count step.
+    /// Lines counted at once from ScanOffset, where none needs a look of its own: no anchor among
+    /// them, no form feed beginning one, no page boundary before the last; at most MaxLines and
+    /// ending by End. The count moves on past them as CountMovesOn does; returns their number.
+    std::int64_t CountRunFromScanOffset(std::int64_t End, std::int64_t MaxLines,
+                                        std::int64_t& Phase, std::int64_t PerPage);
+    /// Up to CountStepLines display lines and about CountStepBytes bytes counted from ScanOffset:
+    /// the body of a count step.
     void CountFromScanOffset();
     /// The count moves on from the line of Len characters at ScanOffset to the line at N (Plain:
     /// known to begin with no form feed), numbering it and telling how it begins. Phase: lines

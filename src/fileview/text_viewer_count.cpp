@@ -4,7 +4,6 @@
 #include "host/scope_guard.h"
 
 #include <algorithm>
-#include <array>
 
 namespace kestrel {
 
@@ -16,49 +15,6 @@ constexpr bool MapChecks = false;
 #else
 constexpr bool MapChecks = true;
 #endif
-
-// The lines a count step takes after its first: runs of plain lines where the buffer can give
-// them (into Lines, room for CountStepLines), each exactly as GetNextLine would, and the rest one
-// by one. (The run is kept apart, so that the counters stay in registers.)
-class TCountedLines {
-public:
-    TCountedLines(TLinesBuffer& Buffer, TLineSpan* Lines) : Buffer(Buffer), Lines(Lines) {}
-
-    // The line at the position last reached is the next of a run, so known to begin with no
-    // form feed.
-    bool InRun() const { return At < Length; }
-
-    // The line at N: N becomes the start of the line after it, W its width (-1 when it cannot be
-    // wider than Known) and Len its characters. False at the end of the text, W and Len then
-    // describing its last line. Budget: the lines the step may still take.
-    bool Next(std::int64_t& N, std::int64_t& W, std::int64_t& Len, std::int64_t Budget,
-              std::int64_t Known) {
-        if (At == Length && NoRunFor > 0) {
-            --NoRunFor;
-        } else if (At == Length) {
-            At = 0;
-            Length = Buffer.ScanPlainLines(N, std::clamp<std::int64_t>(Budget, 1, CountStepLines),
-                                           Lines, Known);
-            if (Length == 0)
-                NoRunFor = 8; // wrapped or unusual lines: no second try at every line
-        }
-        if (At < Length) {
-            const TLineSpan& L = Lines[At++];
-            N = L.Next;
-            W = L.Width;
-            Len = L.Count;
-            return true;
-        }
-        return Buffer.GetNextLine(N, W, Len);
-    }
-
-private:
-    TLinesBuffer& Buffer;
-    TLineSpan* Lines;
-    std::int64_t At = 0;
-    std::int64_t Length = 0;
-    std::int64_t NoRunFor = 0; // after a line that began no run, a few go one by one
-};
 
 } // namespace
 
@@ -164,38 +120,79 @@ void TTextViewer::CountReachesEnd(std::int64_t W, std::int64_t Len) {
         NumbersSettled();
 }
 
+std::int64_t TTextViewer::CountRunFromScanOffset(std::int64_t End, std::int64_t MaxLines,
+                                                 std::int64_t& Phase, std::int64_t PerPage) {
+    // No anchor among the lines: each line ends before every anchor at or after it (a selection
+    // end at a line's end belongs to that line).
+    for (const std::int64_t A : {CaretLineStart, LineStart, TopLineStart})
+        if (A >= ScanOffset)
+            End = std::min(End, A);
+    for (const std::int64_t A : {SelStartOffset, SelEndOffset})
+        if (A >= ScanOffset)
+            End = std::min(End, A - 1);
+    // No page boundary before the last of them.
+    MaxLines = std::min(MaxLines, PerPage - Phase);
+    std::int64_t Pos = ScanOffset;
+    std::int64_t Wide = 0;
+    const std::int64_t Lines = Buffer->CountPlainLines(Pos, End, MaxLines, LongestLine, Wide);
+    if (Lines == 0)
+        return 0;
+    if (Wide > LongestLine)
+        SetLongestLine(Wide);
+    ScanLine += Lines;
+    Phase += Lines;
+    if (Phase == PerPage)
+        Phase = 0;
+    ScanOffset = Pos;
+    // How the line after them begins, as CountMovesOn tells it.
+    if (ByteAt(Pos) == FF) {
+        RecordHardBreak();
+        Phase = 0;
+    } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
+        PageStep();
+        ScanBoundary = pbSoftPageBreak;
+    } else {
+        ScanBoundary = pbNone;
+    }
+    return Lines;
+}
+
 void TTextViewer::CountFromScanOffset() {
-    if (ScanOffset == 0 && HardBreaks.empty() && ByteAt(0) == FF)
-        RecordHardBreak(); // the first line is a hard break, counted once when the count starts
-    std::int64_t N = ScanOffset;
-    std::int64_t W = 0;
-    std::int64_t Len = 0;
-    Buffer->GetNextLine(N, W, Len);
-    if (W > LongestLine)
-        SetLongestLine(W);
     if (State.Contains(vsMouseDown) || State.Contains(vsDragging))
         return; // the count waits while a mouse button is held
-
-    std::array<TLineSpan, CountStepLines> Run;
-    TCountedLines Lines(*Buffer, Run.data());
+    if (ScanOffset == 0 && HardBreaks.empty() && ByteAt(0) == FF)
+        RecordHardBreak(); // the first line is a hard break, counted once when the count starts
     // Lines since the last page boundary, modulo the page: soft boundaries without a division
     // a line (hard breaks only ever lie at or before ScanLine).
     const std::int64_t PerPage = std::max<std::int64_t>(1, LinesPerPage);
     std::int64_t Phase = (ScanLine - (HardBreaks.empty() ? 0 : HardBreaks.back())) % PerPage;
-    for (std::int64_t K = 0; K < CountStepLines;) {
+    // A step takes at least a line, and stops once it has taken CountStepLines lines or
+    // CountStepBytes bytes; lines without anchors are counted in runs.
+    const std::int64_t StepEnd = ScanOffset + CountStepBytes;
+    const std::int64_t Size = GetTextSize();
+    for (std::int64_t K = 0;;) {
+        std::int64_t N = ScanOffset;
+        std::int64_t W = 0;
+        std::int64_t Len = 0;
+        const bool Ended = Buffer->GetNextLine(N, W, Len);
+        // (A text that is one unterminated line moves on to its end first.)
+        if (!Ended && !(ScanOffset == 0 && N == Size && Len == N && N > 0)) {
+            CountReachesEnd(W, Len);
+            return;
+        }
+        if (W > LongestLine)
+            SetLongestLine(W);
         if (CountPassesLine(Len))
             K -= LinesOnScreen; // the lines on the screen get their numbers in this step
         if (LineNumbersPending && ScanOffset >= LineStart && ScanOffset >= CaretLineStart &&
             ScanOffset + Len >= SelEndOffset)
             NumbersSettled();
-        CountMovesOn(N, Len, Lines.InRun(), Phase, PerPage);
-        if (!Lines.Next(N, W, Len, CountStepLines - K, LongestLine)) {
-            CountReachesEnd(W, Len);
-            break;
-        }
-        if (W > LongestLine)
-            SetLongestLine(W);
+        CountMovesOn(N, Len, false, Phase, PerPage);
         ++K;
+        if (K < CountStepLines && ScanOffset < StepEnd)
+            K += CountRunFromScanOffset(StepEnd, CountStepLines - K, Phase, PerPage);
+        if (K >= CountStepLines || ScanOffset >= StepEnd)
+            return;
     }
 }
 

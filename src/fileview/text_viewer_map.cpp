@@ -13,6 +13,9 @@ namespace {
 constexpr std::int64_t AnchorReach = 4096;
 // A target farther than this (in lines) from every anchor may be reached by an estimated jump.
 constexpr std::int64_t JumpDistance = 100;
+// A walk to a line farther than this (in bytes) into its paragraph counts the lines before it in
+// bulk and walks only the rest, however narrow the lines.
+constexpr std::int64_t WalkReach = 1 << 16;
 // The map's invariants are checked after the map operations in debug builds only.
 #ifdef NDEBUG
 constexpr bool MapChecks = false;
@@ -123,6 +126,8 @@ bool TTextViewer::GotoPrevLine() {
             // LineStart is the new previous line, and the last line measured is the new map
             // line. The starts are kept, so that the next steps back need no walk.
             Buffer->GetStartOfParagraph(PrevLineStart);
+            if (LineStart - PrevLineStart > WalkReach)
+                Buffer->CountLines(PrevLineStart, INT64_MAX, LineStart - WalkReach);
             const std::int64_t Size = GetTextSize();
             std::int64_t T = PrevLineStart;
             RecentLineStarts.clear();
@@ -198,6 +203,8 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
     PrevLineStart = Offset;
     Buffer->GetStartOfParagraph(PrevLineStart);
     Buffer->GetStartOfParagraph(PrevLineStart);
+    if (Offset - PrevLineStart > WalkReach)
+        Buffer->CountLines(PrevLineStart, INT64_MAX, Offset - WalkReach);
     LineStart = PrevLineStart;
     Buffer->GetNextLine(LineStart, MapLineWidth, MapLineLength);
     const std::int64_t Size = GetTextSize();

@@ -304,11 +304,49 @@ inline void SetBlockIsaCap(TBlockIsa Cap) {
     detail::BlockIsaCap.store(Cap, std::memory_order_relaxed);
 }
 
+namespace detail {
+inline thread_local std::int64_t BlocksWalked = 0;
+} // namespace detail
+
+/// Notes that the layout's scans classified Blocks blocks of 64 bytes: counted in builds without
+/// NDEBUG only, so that tests can hold the scans to the work a line needs.
+inline void NoteBlocks([[maybe_unused]] std::int64_t Blocks) {
+#ifndef NDEBUG
+    detail::BlocksWalked += Blocks;
+#endif
+}
+
+/// The blocks the layout's scans on this thread classified so far (0 in builds with NDEBUG).
+inline std::int64_t BlocksWalked() {
+    return detail::BlocksWalked;
+}
+
 /// The bytes of [P, End) below Limit, one after the other: each block of 64 bytes is compared
 /// once, however many of its bytes are asked for.
 template <std::uint8_t Limit> class TBelowWalk {
 public:
     TBelowWalk(const std::uint8_t* P, const std::uint8_t* End) : FBlock(P), FEnd(End) { Load(); }
+
+    /// The next byte below Limit after those already given when it lies before Bound (it is then
+    /// given); otherwise Bound, or End when that comes first, with no block at or beyond Bound
+    /// compared. A later call with a farther bound goes on from there.
+    const std::uint8_t* NextBefore(const std::uint8_t* Bound) {
+        for (;;) {
+            if (FMarks != 0) {
+                const std::uint8_t* Found = FBlock + std::countr_zero(FMarks);
+                if (Found >= Bound)
+                    return Bound;
+                FMarks &= FMarks - 1;
+                return Found;
+            }
+            if (FEnd - FBlock <= 64)
+                return FEnd < Bound ? FEnd : Bound;
+            if (Bound - FBlock <= 64)
+                return Bound;
+            FBlock += 64;
+            Load();
+        }
+    }
 
     /// The next byte below Limit after those already given, or End.
     const std::uint8_t* Next() {
@@ -325,6 +363,7 @@ public:
 
 private:
     void Load() {
+        NoteBlocks(1);
         const TBelow Test(Limit);
         FMarks = FEnd - FBlock >= 64 ? Marks64(FBlock, Test)
                                      : MarksShort(FBlock, static_cast<int>(FEnd - FBlock), Test);

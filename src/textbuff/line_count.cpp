@@ -63,6 +63,59 @@ template <typename K>
     return Lines;
 }
 
+// The line-feed count with the block kernels K that also measures, with uniform widths: each line
+// that its bytes could make wider than Known is measured, and Wide raised to its width.
+template <typename K>
+[[gnu::always_inline]] inline std::int64_t
+CountLineFeedsWideWith(const std::uint8_t* Buffer, std::int64_t N, const TScanMetrics& M,
+                       std::int64_t MaxLines, std::int64_t Known, std::int64_t& Taken,
+                       std::int64_t& Wide) {
+    const std::int64_t Fits = Known / std::max<std::int64_t>(1, MaxAdvance(M)); // bytes never wider
+    Taken = 0;
+    std::int64_t Lines = 0;
+    for (std::int64_t Block = 0; Block < N && Lines < MaxLines; Block += 64) {
+        const std::uint8_t* P = Buffer + Block;
+        std::uint64_t Feeds, Forms = 0;
+        if (N - Block >= 64) {
+            bool FormFeed;
+            Feeds = K::EqualAndAny(P, LF, FF, FormFeed);
+            if (FormFeed)
+                Forms = K::Equal(P, FF);
+        } else {
+            const int Short = static_cast<int>(N - Block);
+            Feeds = bytescan::MarksShort(P, Short, bytescan::TEqual(LF));
+            Forms = bytescan::MarksShort(P, Short, bytescan::TEqual(FF));
+        }
+        bytescan::NoteBlocks(1);
+        if (Forms != 0)
+            Feeds &= (Forms & -Forms) - 1; // those before the form feed
+        for (; Feeds != 0 && Lines < MaxLines; Feeds &= Feeds - 1) {
+            const std::int64_t E = Block + std::countr_zero(Feeds);
+            if (E - Taken > Fits) {
+                const std::int64_t Chars = E > Taken && Buffer[E - 1] == CR ? E - 1 : E;
+                Wide = std::max(Wide, UniformWidthTo(Buffer + Taken, Buffer + Chars, M));
+            }
+            ++Lines;
+            Taken = E + 1;
+        }
+        if (Forms != 0)
+            break;
+    }
+    return Lines;
+}
+
+// The end of a line whose first character, at S, does not fit: it takes that character anyway, so
+// that every line moves on, and an LF or CR LF right after it. -1 when the bytes beyond the N
+// bytes at Buffer decide.
+std::int64_t OneCharacterEnd(const std::uint8_t* Buffer, std::int64_t S, std::int64_t N) {
+    const std::int64_t E = S + 1;
+    if (E >= N || (Buffer[E] == CR && E + 1 >= N))
+        return -1;
+    if (Buffer[E] == LF)
+        return E + 1;
+    return Buffer[E] == CR && Buffer[E + 1] == LF ? E + 2 : E;
+}
+
 // The TAB, LF and FF bytes of a range in increasing order, each block of 64 bytes compared once
 // with the block kernels K. The blocks count from the range's start.
 template <typename K> class TControlWalk {
@@ -91,6 +144,7 @@ public:
 
 private:
     [[gnu::always_inline]] void Load() {
+        bytescan::NoteBlocks(1);
         FMarks = FN - FBlock >= 64
                      ? K::EqualAny(FBuffer + FBlock, LF, TAB, FF)
                      : bytescan::MarksShort(FBuffer + FBlock, static_cast<int>(FN - FBlock),
@@ -111,7 +165,8 @@ private:
 template <typename K>
 [[gnu::always_inline]] inline std::int64_t
 CountUniformEvents(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
-                   const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken) {
+                   const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken,
+                   TCountExtras& Extras) {
     const std::int64_t U = M.UniformWidth;
     const std::int64_t Limit = MaxWidth != 0 ? MaxWidth : NoWrapWidth;
     Taken = 0;
@@ -128,9 +183,12 @@ CountUniformEvents(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxW
     while (Lines < MaxLines) {
         const std::int64_t Fit = QuotientOf(Limit - W0, U); // bytes from Q that fit
         const std::int64_t Cut = Fit < N - Q ? Q + Fit : N;
-        std::int64_t X; // where the line passes the limit
+        std::int64_t X;         // where the line passes the limit
+        std::int64_t Wider = 0; // its width when spaces or hyphens take it beyond the limit
         if (Next <= Cut && Next < N) {
             const std::uint8_t B = Buffer[Next];
+            if (B == FF && Next == S && Extras.StopAtFormFeed)
+                break;
             if (B == LF) {
                 ++Lines;
                 S = Q = Taken = Next + 1;
@@ -170,9 +228,12 @@ CountUniformEvents(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxW
                 ++X;
             if (X >= N)
                 break;
+            if (X > Cut)
+                Wider = W0 + (X - Q) * U;
             const std::uint8_t B = Buffer[X];
             const bool PairedCr = B == CR && X + 1 == Next && Next < N && Buffer[Next] == LF;
             if (X == Next || PairedCr) {
+                Extras.Wide = std::max(Extras.Wide, Wider);
                 if (Buffer[Next] == LF) {
                     ++Lines;
                     S = Q = Taken = Next + 1;
@@ -194,8 +255,23 @@ CountUniformEvents(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxW
             }
         }
         // The line is cut at X: it ends after its last space or hyphen, or at X when it has none.
-        if (X == S)
-            break; // not even its first character fits: left to the general scan
+        if (X == S) {
+            // Not even its first character fits: the line takes it anyway, and a line break
+            // after it.
+            const std::int64_t E = OneCharacterEnd(Buffer, S, N);
+            if (E < 0)
+                break; // the bytes beyond the range decide
+            int First = 0;
+            Extras.Wide = std::max(Extras.Wide, Buffer[S] == TAB ? TabAdvance(0, First, M) : U);
+            ++Lines;
+            S = Q = Taken = E;
+            W0 = 0;
+            TabIndex = 0;
+            while (Next < S)
+                Next = Controls.Next();
+            continue;
+        }
+        Extras.Wide = std::max(Extras.Wide, Wider);
         const std::uint8_t* Break = bytescan::FindEitherBack(Buffer + S, Buffer + X, ' ', '-');
         ++Lines;
         S = Q = Taken = Break != nullptr ? Break + 1 - Buffer : X;
@@ -231,9 +307,10 @@ constexpr int GroupBlocks = 64, FirstGroupBlocks = 4;
 template <typename K> class TBlockCount {
 public:
     TBlockCount(const std::uint8_t* Buffer, std::int64_t N, std::int64_t Limit,
-                const TScanMetrics& M, std::int64_t MaxLines, std::int64_t TabExtra)
+                const TScanMetrics& M, std::int64_t MaxLines, std::int64_t TabExtra,
+                TCountExtras& Extras)
         : Buffer(Buffer), N(N), Limit(Limit), U(M.UniformWidth), TabExtra(TabExtra),
-          MaxLines(MaxLines), M(M) {
+          MaxLines(MaxLines), M(M), Extras(Extras) {
         TabsBefore[0] = 0;
     }
 
@@ -281,6 +358,17 @@ public:
     // The lines of the last paragraph that end in the range.
     [[gnu::always_inline]] void LastParagraph() { Paragraph(N, false); }
 
+    // The lines of the paragraph that goes on past the blocks classified so far, up to End (the
+    // end of those blocks), so that a long paragraph is counted as its blocks are read. False when
+    // the count stops (no more lines wanted).
+    [[gnu::always_inline]] bool OpenParagraph(std::int64_t End) {
+        if (End - S <= Limit / U)
+            return true; // no line of it can end there yet
+        Paragraph(End, false);
+        TabsAtS = TabsTo(S);
+        return Counted < MaxLines;
+    }
+
 private:
     // The first tab in [From, From + 127], or From + 128 when there is none there: one look at
     // the marks, whatever the distance, so that the processor has nothing to predict.
@@ -309,6 +397,7 @@ private:
             if (Counted >= MaxLines)
                 return false;
             std::int64_t Q = S, W0 = 0, X;
+            std::int64_t Wider = 0;      // the line's width when spaces take it past the limit
             std::int64_t T = NearTab(S); // the next tab, or a bound below it
             int TabIndex = 0;
             for (;;) {
@@ -331,21 +420,37 @@ private:
                 // Spaces and hyphens may pass the limit: the first other byte decides.
                 for (X = Cut; X < E && IsBreakChar(Buffer[X]);)
                     ++X;
+                if (X > Cut)
+                    Wider = W0 + (X - Q) * U;
                 if (X >= E || (Closed && X + 1 == E && Buffer[X] == CR)) {
                     // Everything up to the line feed fits, or only spaces and hyphens pass.
                     if (!Closed)
                         return false;
                     ++Counted;
+                    Extras.Wide = std::max(Extras.Wide, Wider);
                     S = E + 1;
                     return true;
                 }
-                if (Buffer[X] == CR && X + 1 == N)
-                    return false; // a CR that may pair with an LF beyond the range
+                if (Buffer[X] == CR && X + 1 == E)
+                    return false; // a CR that may pair with an LF beyond the bytes read
                 break;
             }
             // Cut at X: the line ends after its last space or hyphen, else at X.
-            if (X == S)
-                return false; // not even its first character fits: left to the general scan
+            if (X == S) {
+                // Not even its first character fits: the line takes it anyway, and a line break
+                // after it.
+                const std::int64_t End = OneCharacterEnd(Buffer, S, Closed ? E + 1 : E);
+                if (End < 0)
+                    return false; // the bytes beyond the range decide
+                int First = 0;
+                Extras.Wide = std::max(Extras.Wide, Buffer[S] == TAB ? TabAdvance(0, First, M) : U);
+                ++Counted;
+                S = End;
+                if (S > E)
+                    return true; // the paragraph's line feed ended it
+                continue;
+            }
+            Extras.Wide = std::max(Extras.Wide, Wider);
             const std::uint8_t* Break = bytescan::FindEitherBack(Buffer + S, Buffer + X, ' ', '-');
             ++Counted;
             S = Break != nullptr ? Break + 1 - Buffer : X;
@@ -355,6 +460,7 @@ private:
     // Classifies block B from the 64 bytes at P: its tab marks and count, the form feeds in Forms,
     // the positions of its line feeds at Feeds + Found.
     [[gnu::always_inline]] void Classify(int B, const std::uint8_t* P) {
+        bytescan::NoteBlocks(1);
         static constexpr std::uint8_t Classes[] = {LF, TAB, FF};
         std::uint64_t Marks[3];
         K::EqualEach(P, Classes, Marks);
@@ -382,6 +488,7 @@ private:
     std::int64_t TabExtra; // a tab's advance is at most U + TabExtra
     std::int64_t MaxLines;
     const TScanMetrics& M;
+    TCountExtras& Extras;
     std::int64_t S = 0;       // start of the first line not counted
     std::int64_t Counted = 0; // display lines counted
     std::int64_t TabsAtS = 0; // tabs before S, as far as the paragraphs counted whole go
@@ -404,17 +511,18 @@ private:
 template <typename K>
 [[gnu::always_inline]] inline std::int64_t
 CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
-                      const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken) {
+                      const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken,
+                      TCountExtras& Extras) {
     const std::int64_t U = M.UniformWidth;
     const std::int64_t Limit = MaxWidth != 0 ? MaxWidth : NoWrapWidth;
     const std::int64_t TabMax = TabAdvanceBound(M);
     constexpr std::int64_t Large = std::int64_t{1} << 31; // bounds below cannot overflow
     if (Limit < 0 || N > BlockRouteBytes || U > Large || TabMax > Large)
-        return CountUniformEvents<K>(Buffer, N, MaxWidth, M, MaxLines, Taken);
+        return CountUniformEvents<K>(Buffer, N, MaxWidth, M, MaxLines, Taken, Extras);
     Taken = 0;
     if (N <= 0 || MaxLines <= 0)
         return 0;
-    TBlockCount<K> Count(Buffer, N, Limit, M, MaxLines, TabMax - U);
+    TBlockCount<K> Count(Buffer, N, Limit, M, MaxLines, TabMax - U, Extras);
     const int Blocks = static_cast<int>((N + 63) / 64);
     for (int Group = 0, Size = FirstGroupBlocks; Group < Blocks;
          Group += Size, Size = std::min(2 * Size, GroupBlocks)) {
@@ -424,11 +532,12 @@ CountUniformLinesWith(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
             std::int64_t Rest = 0;
             const std::int64_t Lines =
                 Count.Lines() + CountUniformEvents<K>(Buffer + S, N - S, MaxWidth, M,
-                                                      MaxLines - Count.Lines(), Rest);
+                                                      MaxLines - Count.Lines(), Rest, Extras);
             Taken = S + Rest;
             return Lines;
         }
-        if (!Count.CountGroup()) {
+        if (!Count.CountGroup() ||
+            !Count.OpenParagraph(std::min<std::int64_t>(N, std::int64_t{Group + Size} * 64))) {
             Taken = Count.Start();
             return Count.Lines();
         }
@@ -443,10 +552,19 @@ std::int64_t CountLineFeedsBase(const std::uint8_t* Buffer, std::int64_t N, std:
     return CountLineFeedsWith<bytescan::TBaseBlocks>(Buffer, N, MaxLines, Taken);
 }
 
+std::int64_t CountLineFeedsWideBase(const std::uint8_t* Buffer, std::int64_t N,
+                                    const TScanMetrics& M, std::int64_t MaxLines,
+                                    std::int64_t Known, std::int64_t& Taken, std::int64_t& Wide) {
+    return CountLineFeedsWideWith<bytescan::TBaseBlocks>(Buffer, N, M, MaxLines, Known, Taken,
+                                                         Wide);
+}
+
 std::int64_t CountUniformLinesBase(const std::uint8_t* Buffer, std::int64_t N,
                                    std::int64_t MaxWidth, const TScanMetrics& M,
-                                   std::int64_t MaxLines, std::int64_t& Taken) {
-    return CountUniformLinesWith<bytescan::TBaseBlocks>(Buffer, N, MaxWidth, M, MaxLines, Taken);
+                                   std::int64_t MaxLines, std::int64_t& Taken,
+                                   TCountExtras& Extras) {
+    return CountUniformLinesWith<bytescan::TBaseBlocks>(Buffer, N, MaxWidth, M, MaxLines, Taken,
+                                                        Extras);
 }
 
 #if defined(KESTREL_BLOCK_ISA_X86)
@@ -459,9 +577,19 @@ std::int64_t CountUniformLinesBase(const std::uint8_t* Buffer, std::int64_t N,
 }
 
 [[gnu::target(KESTREL_TARGET_AVX2)]] std::int64_t
+CountLineFeedsWideAvx2(const std::uint8_t* Buffer, std::int64_t N, const TScanMetrics& M,
+                       std::int64_t MaxLines, std::int64_t Known, std::int64_t& Taken,
+                       std::int64_t& Wide) {
+    return CountLineFeedsWideWith<bytescan::TAvx2Blocks>(Buffer, N, M, MaxLines, Known, Taken,
+                                                         Wide);
+}
+
+[[gnu::target(KESTREL_TARGET_AVX2)]] std::int64_t
 CountUniformLinesAvx2(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
-                      const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken) {
-    return CountUniformLinesWith<bytescan::TAvx2Blocks>(Buffer, N, MaxWidth, M, MaxLines, Taken);
+                      const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken,
+                      TCountExtras& Extras) {
+    return CountUniformLinesWith<bytescan::TAvx2Blocks>(Buffer, N, MaxWidth, M, MaxLines, Taken,
+                                                        Extras);
 }
 
 [[gnu::target(KESTREL_TARGET_AVX512)]] std::int64_t CountLineFeedsAvx512(const std::uint8_t* Buffer,
@@ -472,9 +600,19 @@ CountUniformLinesAvx2(const std::uint8_t* Buffer, std::int64_t N, std::int64_t M
 }
 
 [[gnu::target(KESTREL_TARGET_AVX512)]] std::int64_t
+CountLineFeedsWideAvx512(const std::uint8_t* Buffer, std::int64_t N, const TScanMetrics& M,
+                         std::int64_t MaxLines, std::int64_t Known, std::int64_t& Taken,
+                         std::int64_t& Wide) {
+    return CountLineFeedsWideWith<bytescan::TAvx512Blocks>(Buffer, N, M, MaxLines, Known, Taken,
+                                                           Wide);
+}
+
+[[gnu::target(KESTREL_TARGET_AVX512)]] std::int64_t
 CountUniformLinesAvx512(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
-                        const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken) {
-    return CountUniformLinesWith<bytescan::TAvx512Blocks>(Buffer, N, MaxWidth, M, MaxLines, Taken);
+                        const TScanMetrics& M, std::int64_t MaxLines, std::int64_t& Taken,
+                        TCountExtras& Extras) {
+    return CountUniformLinesWith<bytescan::TAvx512Blocks>(Buffer, N, MaxWidth, M, MaxLines, Taken,
+                                                          Extras);
 }
 
 #endif
@@ -496,21 +634,40 @@ std::int64_t CountLineFeeds(const std::uint8_t* Buffer, std::int64_t N, std::int
     return CountLineFeedsBase(Buffer, N, MaxLines, Taken);
 }
 
-std::int64_t CountUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
-                               const TScanMetrics& Metrics, std::int64_t MaxLines,
-                               std::int64_t& Taken) {
-    assert(Metrics.UniformWidth > 0 && "the uniform route needs uniform widths");
+std::int64_t CountLineFeedsWide(const std::uint8_t* Buffer, std::int64_t N,
+                                const TScanMetrics& Metrics, std::int64_t MaxLines,
+                                std::int64_t Known, std::int64_t& Taken, std::int64_t& Wide) {
+    assert(Metrics.UniformWidth > 0 && "the measured count needs uniform widths");
 #if defined(KESTREL_BLOCK_ISA_X86)
     switch (bytescan::BlockIsa()) {
     case bytescan::biAvx512:
-        return CountUniformLinesAvx512(Buffer, N, MaxWidth, Metrics, MaxLines, Taken);
+        return CountLineFeedsWideAvx512(Buffer, N, Metrics, MaxLines, Known, Taken, Wide);
     case bytescan::biAvx2:
-        return CountUniformLinesAvx2(Buffer, N, MaxWidth, Metrics, MaxLines, Taken);
+        return CountLineFeedsWideAvx2(Buffer, N, Metrics, MaxLines, Known, Taken, Wide);
     case bytescan::biBase:
         break;
     }
 #endif
-    return CountUniformLinesBase(Buffer, N, MaxWidth, Metrics, MaxLines, Taken);
+    return CountLineFeedsWideBase(Buffer, N, Metrics, MaxLines, Known, Taken, Wide);
+}
+
+std::int64_t CountUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
+                               const TScanMetrics& Metrics, std::int64_t MaxLines,
+                               std::int64_t& Taken, TCountExtras* Extras) {
+    assert(Metrics.UniformWidth > 0 && "the uniform route needs uniform widths");
+    TCountExtras None;
+    TCountExtras& E = Extras != nullptr ? *Extras : None;
+#if defined(KESTREL_BLOCK_ISA_X86)
+    switch (bytescan::BlockIsa()) {
+    case bytescan::biAvx512:
+        return CountUniformLinesAvx512(Buffer, N, MaxWidth, Metrics, MaxLines, Taken, E);
+    case bytescan::biAvx2:
+        return CountUniformLinesAvx2(Buffer, N, MaxWidth, Metrics, MaxLines, Taken, E);
+    case bytescan::biBase:
+        break;
+    }
+#endif
+    return CountUniformLinesBase(Buffer, N, MaxWidth, Metrics, MaxLines, Taken, E);
 }
 
 } // namespace kestrel

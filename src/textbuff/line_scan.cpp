@@ -87,6 +87,11 @@ struct TRunScan {
     const std::uint8_t* Buffer;
     int Start;
     std::int64_t StartW, StartK; // width and count on entry
+    // The last break opportunity before the last tab or lone CR passed (the start when none), and
+    // the index after that character (the start when none): no tab lies between it and any cut.
+    int BreakI;
+    std::int64_t BreakW, BreakK;
+    int AfterTab;
     bool WordWrap;
     const TScanMetrics& M;
     std::uint16_t& Pos;
@@ -104,28 +109,17 @@ struct TRunScan {
 
 // The last break opportunity before Cut, where the width and count are W and K: the index after
 // the last space or hyphen with the width and count there, or the scan's start when there is none.
+// Only the bytes since the last tab are searched: the break before it was noted as it passed.
 template <bool Uniform>
 TScanState LastBreak(const TRunScan& R, int Cut, std::int64_t W, std::int64_t K) {
-    TScanState S{W, K, R.Start, R.StartW, R.StartK};
+    TScanState S{W, K, R.BreakI, R.BreakW, R.BreakK};
     const std::uint8_t* Buffer = R.Buffer;
-    const std::uint8_t* P = bytescan::FindEitherBack(Buffer + R.Start, Buffer + Cut, ' ', '-');
+    const std::uint8_t* P = bytescan::FindEitherBack(Buffer + R.AfterTab, Buffer + Cut, ' ', '-');
     if (P == nullptr)
         return S;
     S.BI = static_cast<int>(P - Buffer) + 1;
-    if (bytescan::FindEitherBack(Buffer + S.BI, Buffer + Cut, TAB, TAB) == nullptr) {
-        S.BW = W - RunWidth<Uniform>(Buffer + S.BI, Cut - S.BI, R.M);
-        S.BC = K - (Cut - S.BI);
-        return S;
-    }
-    // A tab lies between: measure up to the break from the start.
-    auto P0 = static_cast<std::uint16_t>(R.Start), K0 = static_cast<std::uint16_t>(R.StartK);
-    std::int64_t W0 = R.StartW, BW = 0;
-    std::uint16_t BC = 0;
-    bool Over = false;
-    ScanForEolBytewise(Buffer, P0, static_cast<std::uint16_t>(S.BI - 1), 0, false, K0, W0, R.M, BW,
-                       BC, Over);
-    S.BW = W0;
-    S.BC = K0;
+    S.BW = W - RunWidth<Uniform>(Buffer + S.BI, Cut - S.BI, R.M);
+    S.BC = K - (Cut - S.BI);
     return S;
 }
 
@@ -172,31 +166,58 @@ template <bool Uniform>
     return I + static_cast<int>(J);
 }
 
+// The bytes to look ahead for the next piece of a line at width W that ends where MaxWidth is
+// passed: the bytes that fit and a block more with uniform widths; with others (which may be 0)
+// pieces that double from a block. Linear in the bytes the line takes, however narrow the width.
+template <bool Uniform>
+std::int64_t LookAhead(std::int64_t MaxWidth, std::int64_t W, const TScanMetrics& M,
+                       std::int64_t& Piece) {
+    if constexpr (Uniform) {
+        const std::int64_t Room = MaxWidth - W;
+        return (Room <= 0 ? 0 : QuotientOf(Room, M.UniformWidth)) + 64;
+    } else {
+        const std::int64_t Ahead = Piece;
+        Piece = std::min<std::int64_t>(2 * Piece, 1 << 16);
+        return Ahead;
+    }
+}
+
 // The scan in runs: the bytes below 14 (among them TAB, LF, FF and CR) are found 64 at a time,
 // the ordinary bytes between them measured at once, and the last break opportunity looked for
-// only when a line is cut or the range runs out. Gives what the byte-by-byte scan gives. The
-// loop keeps its state in locals; the rare ends are functions of their own.
+// only when a line is cut or the range runs out (the one before each tab noted as it passes).
+// With a width to keep to, the walk looks no farther ahead than the line can reach. Gives what
+// the byte-by-byte scan gives. The loop keeps its state in locals; the rare ends are functions of
+// their own.
 template <bool Uniform>
 bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int64_t MaxWidth,
               bool WordWrap, std::uint16_t& CharCount, std::int64_t& Width, const TScanMetrics& M,
               std::int64_t& BreakWidth, std::uint16_t& BreakCount, bool& Overflow) {
     const int Start = Pos;
     const std::int64_t StartW = Width, StartK = CharCount;
+    int BreakI = Start, AfterTab = Start;
+    std::int64_t BreakW = StartW, BreakK = StartK;
     // Built only where the loop hands over to the rare ends, so the loop keeps its registers.
     auto Call = [&] {
-        return TRunScan{Buffer, Start, StartW,    StartK, WordWrap,
-                        M,      Pos,   CharCount, Width,  Overflow};
+        return TRunScan{Buffer,   Start,    StartW, StartK, BreakI,    BreakW, BreakK,
+                        AfterTab, WordWrap, M,      Pos,    CharCount, Width,  Overflow};
     };
-    const bool Check = MaxWidth != 0;
+    const bool Check = MaxWidth != 0 && MaxWidth != NoWrapWidth;
     std::int64_t W = StartW, K = StartK;
     int TabIndex = 0;
+    std::int64_t Piece = 64;
     bytescan::TBelowWalk<CR + 1> Controls(Buffer + Start, Buffer + End);
     for (int I = Start;;) {
-        // The next TAB, LF, FF or CR; other bytes below 14 are ordinary.
+        int Bound = End;
+        if (Check) {
+            const std::int64_t Ahead = LookAhead<Uniform>(MaxWidth, W, M, Piece);
+            if (Ahead < End - I)
+                Bound = I + static_cast<int>(Ahead);
+        }
+        // The next TAB, LF, FF or CR before Bound; other bytes below 14 are ordinary.
         int Next;
         do
-            Next = static_cast<int>(Controls.Next() - Buffer);
-        while (Next < End && !IsLayoutControl(Buffer[Next]));
+            Next = static_cast<int>(Controls.NextBefore(Buffer + Bound) - Buffer);
+        while (Next < Bound && !IsLayoutControl(Buffer[Next]));
         const std::int64_t Run = Next - I;
         const std::int64_t RunW = RunWidth<Uniform>(Buffer + I, Run, M);
         if (Check && Run > 0 && MaxWidth - W < RunW) {
@@ -216,6 +237,10 @@ bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int6
             Width = W;
             return false;
         }
+        if (Next == Bound) { // no control byte so far: the next piece
+            I = Next;
+            continue;
+        }
         const std::uint8_t B = Buffer[Next];
         if (B == LF)
             return Call().Ended(Next + 1, W, K);
@@ -227,6 +252,14 @@ bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int6
         const std::int64_t A = B == TAB ? TabAdvance(W, TabIndex, M) : M.CharWidths[CR];
         if (Check && W + A > MaxWidth)
             return CutAt<Uniform>(Call(), Next, W, K);
+        // The last break before it, for a cut beyond it.
+        if (const std::uint8_t* P =
+                bytescan::FindEitherBack(Buffer + AfterTab, Buffer + Next, ' ', '-')) {
+            BreakI = static_cast<int>(P - Buffer) + 1;
+            BreakW = W - RunWidth<Uniform>(Buffer + BreakI, Next - BreakI, M);
+            BreakK = K - (Next - BreakI);
+        }
+        AfterTab = Next + 1;
         W += A;
         ++K;
         I = Next + 1;
@@ -301,29 +334,33 @@ bool ScanForEol(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t En
 
 namespace {
 
-// The width from Buffer up to P of uniform bytes holding no line end and no lone CR.
-std::int64_t UniformWidthTo(const std::uint8_t* Buffer, const std::uint8_t* P,
-                            const TScanMetrics& M) {
-    std::int64_t W = 0;
+// The line whose first character does not fit takes it anyway, so that every line moves on, and
+// with it a line break that follows: the bytes taken, or 0 when the N bytes cannot tell.
+std::int64_t OneCharacterLine(const std::uint8_t* Buffer, std::int64_t N, const TScanMetrics& M,
+                              std::int64_t& Width, std::int64_t& Count) {
+    if (N < 2 || (Buffer[1] == CR && N < 3))
+        return 0; // the end of the text, or a line break beyond the range, may decide
+    const std::int64_t Taken = Buffer[1] == LF ? 2 : Buffer[1] == CR && Buffer[2] == LF ? 3 : 1;
     int TabIndex = 0;
-    bytescan::TBelowWalk<CR + 1> Controls(Buffer, P);
-    const std::uint8_t* I = Buffer;
-    for (const std::uint8_t* Next; (Next = Controls.Next()) != P;)
-        if (*Next == TAB) {
-            W += (Next - I) * M.UniformWidth;
-            W += TabAdvance(W, TabIndex, M);
-            I = Next + 1;
-        }
-    return W + (P - I) * M.UniformWidth;
+    Width = Buffer[0] == TAB ? TabAdvance(0, TabIndex, M) : M.UniformWidth;
+    Count = 1;
+    return Taken;
 }
 
 // The uniform line that passes the width at Cut, where the width is W: it ends after the last
-// space or hyphen before Cut, unless there is none (then 0: a cut inside a word).
-std::int64_t WrapUniformLine(const std::uint8_t* Buffer, const std::uint8_t* Cut, std::int64_t W,
-                             const TScanMetrics& M, std::int64_t& Width, std::int64_t& Count) {
+// space or hyphen before Cut; when there is none, at Cut (a word longer than the width is cut),
+// or after its first character when not even that fits.
+std::int64_t WrapUniformLine(const std::uint8_t* Buffer, const std::uint8_t* Cut,
+                             const std::uint8_t* End, std::int64_t W, const TScanMetrics& M,
+                             std::int64_t& Width, std::int64_t& Count) {
     const std::uint8_t* Break = bytescan::FindEitherBack(Buffer, Cut, ' ', '-');
-    if (Break == nullptr)
-        return 0;
+    if (Break == nullptr) {
+        if (Cut == Buffer)
+            return OneCharacterLine(Buffer, End - Buffer, M, Width, Count);
+        Count = Cut - Buffer;
+        Width = W;
+        return Count;
+    }
     Count = Break + 1 - Buffer;
     if (bytescan::FindEitherBack(Break + 1, Cut, TAB, TAB) == nullptr)
         Width = W - (Cut - (Break + 1)) * M.UniformWidth;
@@ -333,19 +370,20 @@ std::int64_t WrapUniformLine(const std::uint8_t* Buffer, const std::uint8_t* Cut
 }
 
 // The run of uniform bytes [I, Next), starting at width W, passes Limit: the line wraps at the
-// first byte beyond it that is not a space or hyphen (those may pass the width). 0 when every
-// byte beyond is one: the byte at Next decides, which the general scan does.
+// first byte beyond it that is not a space or hyphen (those may pass the width). -1 when every
+// byte beyond is one: the bytes from Next on decide.
 [[gnu::noinline]] std::int64_t WrapUniformRun(const std::uint8_t* Buffer, const std::uint8_t* I,
-                                              const std::uint8_t* Next, std::int64_t W,
-                                              std::int64_t Limit, const TScanMetrics& M,
-                                              std::int64_t& Width, std::int64_t& Count) {
+                                              const std::uint8_t* Next, const std::uint8_t* End,
+                                              std::int64_t W, std::int64_t Limit,
+                                              const TScanMetrics& M, std::int64_t& Width,
+                                              std::int64_t& Count) {
     const std::int64_t U = M.UniformWidth, Room = Limit - W;
     const std::uint8_t* Cut = I + (Room < 0 ? 0 : QuotientOf(Room, U));
     while (Cut < Next && IsBreakChar(*Cut))
         ++Cut;
     if (Cut == Next)
-        return 0;
-    return WrapUniformLine(Buffer, Cut, W + (Cut - I) * U, M, Width, Count);
+        return -1;
+    return WrapUniformLine(Buffer, Cut, End, W + (Cut - I) * U, M, Width, Count);
 }
 
 } // namespace
@@ -360,16 +398,34 @@ std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::in
     std::int64_t W = 0;
     int TabIndex = 0;
     for (const std::uint8_t* I = Buffer;;) {
-        const std::uint8_t* Next = Controls.Next();
-        if (Next < End && !IsLayoutControl(*Next))
+        // The walk looks no farther than the line can reach: the bytes that fit and a block more.
+        const std::uint8_t* Bound = End;
+        if (Limit != NoWrapWidth) {
+            const std::int64_t Room = Limit - W;
+            const std::int64_t Ahead = (Room <= 0 ? 0 : QuotientOf(Room, U)) + 64;
+            if (Ahead < End - I)
+                Bound = I + Ahead;
+        }
+        const std::uint8_t* Next = Controls.NextBefore(Bound);
+        if (Next < Bound && !IsLayoutControl(*Next))
             continue; // another control byte: an ordinary character
         const std::int64_t RunW = (Next - I) * U;
-        if (RunW > Limit - W)
-            return WrapUniformRun(Buffer, I, Next, W, Limit, M, Width, Count);
-        if (Next == End)
-            return 0; // the line goes on beyond the range
-        const std::uint8_t B = *Next;
+        if (RunW > Limit - W) {
+            const std::int64_t Taken =
+                WrapUniformRun(Buffer, I, Next, End, W, Limit, M, Width, Count);
+            if (Taken >= 0)
+                return Taken;
+            if (Next == End || Next < Bound)
+                return 0; // spaces past the width up to a control byte: the general scan
+        }
         W += RunW;
+        if (Next == End)
+            return 0;        // the line goes on beyond the range
+        if (Next == Bound) { // no control byte so far: the next piece
+            I = Next;
+            continue;
+        }
+        const std::uint8_t B = *Next;
         if (B == LF || (B == CR && Next + 1 < End && Next[1] == LF)) {
             Count = Next - Buffer;
             Width = W;
@@ -379,7 +435,7 @@ std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::in
             return 0; // a form feed or a lone CR: left to the general scan
         const std::int64_t A = TabAdvance(W, TabIndex, M);
         if (A > Limit - W)
-            return WrapUniformLine(Buffer, Next, W, M, Width, Count);
+            return WrapUniformLine(Buffer, Next, End, W, M, Width, Count);
         W += A;
         I = Next + 1;
     }
@@ -407,6 +463,7 @@ std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::i
     std::uint64_t Marks = 0, TabMarks = 0;
     std::int64_t TabBase = 0; // tabs before Block
     auto Load = [&] {
+        bytescan::NoteBlocks(1);
         if (End - Block >= 64) {
             Marks = bytescan::Marks64(Block, Test);
             TabMarks = bytescan::Marks64(Block, Tabs);
@@ -417,12 +474,19 @@ std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::i
         }
     };
     Load();
+    std::int64_t LineTabs = 0; // tabs before the line's start
+    const std::uint8_t* Line = Buffer;
     auto NextEvent = [&]() -> const std::uint8_t* {
         while (Marks == 0) {
             if (End - Block <= 64)
                 return End;
             TabBase += bytescan::PopCount(TabMarks);
             Block += 64;
+            // Every character takes U and every tab at least 1: a line this long wraps, and the
+            // walk goes no farther.
+            const std::int64_t Tabs = TabBase - LineTabs;
+            if (Limit != NoWrapWidth && (Block - Line - Tabs) * U + Tabs > Limit)
+                return End;
             Load();
         }
         const std::uint8_t* Found = Block + std::countr_zero(Marks);
@@ -435,9 +499,7 @@ std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::i
         const std::uint64_t Below = K >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << K) - 1;
         return TabBase + bytescan::PopCount(TabMarks & Below);
     };
-    std::int64_t LineTabs = 0; // tabs before the line's start
     std::int64_t Stored = 0;
-    const std::uint8_t* Line = Buffer;
     while (Stored < MaxLines) {
         const std::uint8_t* E = NextEvent();
         if (E == End)
@@ -470,11 +532,12 @@ std::int64_t ScanUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::i
 
 std::int64_t MaxAdvance(const TScanMetrics& M) {
     std::int64_t Max = std::max<std::int64_t>(1, M.DefaultTabWidth);
-    for (int I = 0; I < 256; ++I) {
+    for (int I = M.UniformWidth > 0 ? 256 : 0; I < 256; ++I) {
         if (M.CharWidths[I] < 0)
             return 0;
         Max = std::max(Max, M.CharWidths[I]);
     }
+    Max = std::max(Max, M.UniformWidth);
     for (std::int64_t I = 0; I < M.TabCount; ++I)
         Max = std::max(Max, M.TabPositions[I]);
     return Max;

@@ -50,11 +50,13 @@ bool ScanForEolBytewise(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uin
 
 /// The fast route for the commonest display line, with uniform widths (Metrics.UniformWidth > 0):
 /// the line that starts at Buffer[0], scanned with word wrap at MaxWidth from width 0, when it
-/// ends inside the N bytes at Buffer at LF or CR LF, or wraps there after a space or hyphen with
-/// no tab between that break and the cut. Returns the bytes the line takes (its line break
-/// included) with Count and Width as ScanForEol gives them; 0, changing nothing, for every other
-/// line (one that runs beyond the N bytes, meets a form feed or a lone CR, or is cut inside a
-/// word), which the general scan then takes.
+/// ends inside the N bytes at Buffer at LF or CR LF, or wraps there (after a space or hyphen, or
+/// inside a word that has none before the cut). Returns the bytes the line takes (its line break
+/// included) with Count and Width as GetNextLine gives them (a line whose first character does
+/// not fit takes it, with a line break right after it); 0, changing nothing, for every other line
+/// (one that runs beyond the N bytes, meets a form feed or a lone CR, or ends at spaces that pass
+/// the width up to a control byte), which the general scan then takes. Looks no farther into the
+/// range than the line can reach.
 std::int64_t ScanUniformLine(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
                              const TScanMetrics& Metrics, std::int64_t& Width, std::int64_t& Count);
 
@@ -87,16 +89,31 @@ std::int64_t MaxAdvance(const TScanMetrics& Metrics);
 std::int64_t CountLineFeeds(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxLines,
                             std::int64_t& Taken);
 
+/// CountLineFeeds with uniform widths (Metrics.UniformWidth > 0) that also measures: Wide is
+/// raised to the width of each counted line wider than Known (a line whose bytes cannot make it
+/// wider is not measured).
+std::int64_t CountLineFeedsWide(const std::uint8_t* Buffer, std::int64_t N,
+                                const TScanMetrics& Metrics, std::int64_t MaxLines,
+                                std::int64_t Known, std::int64_t& Taken, std::int64_t& Wide);
+
+/// Where a count of display lines stops besides its range, and what it tells besides the lines.
+struct TCountExtras {
+    bool StopAtFormFeed = false; ///< stop before a line that begins with a form feed
+    /// Raised to the width of each counted line wider than the wrap width (spaces and hyphens
+    /// that pass it, a first character that does not fit); narrower lines are not measured.
+    std::int64_t Wide = 0;
+};
+
 /// Counts the display lines of a range wrapped at MaxWidth (0: not wrapped) with uniform widths
 /// (Metrics.UniformWidth > 0), at most MaxLines: the lines that start at Buffer[0] and end inside
-/// the N bytes at Buffer, as the scan gives them one by one with word wrap. Stops before the
-/// first line that ends beyond the range or that is left to the general scan: one whose first
-/// character does not fit, or whose end depends on a CR that ends the range (with a negative
-/// MaxWidth, at once). Taken becomes the bytes the counted lines take. Uses the widest block
-/// kernels the processor runs.
+/// the N bytes at Buffer, as GetNextLine gives them one by one (a line whose first character does
+/// not fit takes it, with a line break right after it). Stops before the first line that ends
+/// beyond the range or whose end depends on the bytes beyond it (a CR that ends the range), and
+/// with a negative MaxWidth at once. Taken becomes the bytes the counted lines take. Uses the
+/// widest block kernels the processor runs.
 std::int64_t CountUniformLines(const std::uint8_t* Buffer, std::int64_t N, std::int64_t MaxWidth,
                                const TScanMetrics& Metrics, std::int64_t MaxLines,
-                               std::int64_t& Taken);
+                               std::int64_t& Taken, TCountExtras* Extras = nullptr);
 
 /// Searches Buffer[Index - 1] down to Buffer[0] for LF; when found at k, Index := k + 1 and
 /// True. Otherwise False and Index unchanged.

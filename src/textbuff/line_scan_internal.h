@@ -2,7 +2,9 @@
 // widths and tab stops.
 #pragma once
 
+#include "textbuff/byte_scan.h"
 #include "textbuff/line_scan.h"
+#include "textbuff/text_types.h"
 
 #include <bit>
 #include <cstdint>
@@ -39,6 +41,22 @@ inline std::int64_t TabAdvance(std::int64_t W, int& TabIndex, const TScanMetrics
     }
     const std::int64_t D = M.DefaultTabWidth > 0 ? M.DefaultTabWidth : 1;
     return D - ModuloOf(W, D);
+}
+
+// The width from Buffer up to P of uniform bytes holding no LF or FF (a CR is a character).
+inline std::int64_t UniformWidthTo(const std::uint8_t* Buffer, const std::uint8_t* P,
+                                   const TScanMetrics& M) {
+    std::int64_t W = 0;
+    int TabIndex = 0;
+    bytescan::TBelowWalk<CR + 1> Controls(Buffer, P);
+    const std::uint8_t* I = Buffer;
+    for (const std::uint8_t* Next; (Next = Controls.Next()) != P;)
+        if (*Next == TAB) {
+            W += (Next - I) * M.UniformWidth;
+            W += TabAdvance(W, TabIndex, M);
+            I = Next + 1;
+        }
+    return W + (P - I) * M.UniformWidth;
 }
 
 } // namespace kestrel::linescan

@@ -375,11 +375,12 @@ bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
     return Result;
 }
 
-std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines) {
+std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines, std::int64_t End) {
     if (Pos < 0)
         Pos = 0;
     std::int64_t Lines = 0;
-    if (Pos >= TextSize || MaxLines <= 0)
+    End = std::min(End, TextSize);
+    if (Pos >= End || MaxLines <= 0)
         return 0;
     DemandState(AllStates);
     const TScanMetrics M = ActualMetrics();
@@ -388,10 +389,10 @@ std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines) 
     const std::int64_t Unwrapped = MaxWidth == 0                 ? NoWrapWidth
                                    : MaxWidth > 0 && Advance > 0 ? MaxWidth / Advance
                                                                  : 0;
-    while (Lines < MaxLines && Pos < TextSize) {
+    while (Lines < MaxLines && Pos < End) {
         // The lines that end in the window holding Pos, by the fast routes.
         const std::uint8_t* Buffer = GetText(Pos);
-        const std::int64_t N = std::min(ValidEnd - Buffer + 1, TextSize - Pos);
+        const std::int64_t N = std::min(ValidEnd - Buffer + 1, End - Pos);
         std::int64_t Taken = 0, Counted = 0;
         if (N <= Unwrapped)
             Counted = CountLineFeeds(Buffer, N, MaxLines - Lines, Taken);
@@ -401,13 +402,52 @@ std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines) 
         Pos += Taken;
         if (Counted > 0)
             continue;
-        // A line the fast routes leave (one crossing windows, a form feed, a cut word): the
-        // general scan.
-        std::int64_t Width = 0, Count = 0;
-        const bool Ended = GetNextLine(Pos, Width, Count);
+        // A line the fast routes leave (one crossing windows, a form feed, spaces past the
+        // width): the general scan.
+        std::int64_t Width = 0, Count = 0, Next = Pos;
+        const bool Ended = GetNextLine(Next, Width, Count);
+        if (Next > End)
+            break; // it ends beyond End
+        Pos = Next;
         if (Ended || Count > 0)
             ++Lines;
         if (!Ended)
+            break;
+    }
+    return Lines;
+}
+
+std::int64_t TLinesBuffer::CountPlainLines(std::int64_t& Pos, std::int64_t End,
+                                           std::int64_t MaxLines, std::int64_t Known,
+                                           std::int64_t& Widest) {
+    End = std::min(End, TextSize);
+    if (Pos < 0 || Pos >= End || MaxLines <= 0)
+        return 0;
+    DemandState(AllStates);
+    // The condition of GetNextLine's fast route, whose widths are those of the actual set.
+    if (ActualUniform <= 0 || DisplayAveCharWidth != ActualAveCharWidth)
+        return 0;
+    const TScanMetrics M = ActualMetrics();
+    const std::int64_t Advance = MaxAdvance(M);
+    const std::int64_t Unwrapped = MaxWidth == 0                 ? NoWrapWidth
+                                   : MaxWidth > 0 && Advance > 0 ? MaxWidth / Advance
+                                                                 : 0;
+    const bool Wrapping = MaxWidth != 0 && MaxWidth != NoWrapWidth;
+    std::int64_t Lines = 0;
+    while (Lines < MaxLines && Pos < End) {
+        const std::uint8_t* Buffer = GetText(Pos);
+        const std::int64_t N = std::min(ValidEnd - Buffer + 1, End - Pos);
+        std::int64_t Taken = 0, Counted = 0;
+        if (N <= Unwrapped) {
+            Counted = CountLineFeedsWide(Buffer, N, M, MaxLines - Lines, Known, Taken, Widest);
+        } else if (!Wrapping || Known >= MaxWidth) {
+            TCountExtras Extras{true, 0};
+            Counted = CountUniformLines(Buffer, N, MaxWidth, M, MaxLines - Lines, Taken, &Extras);
+            Widest = std::max(Widest, Extras.Wide);
+        }
+        Lines += Counted;
+        Pos += Taken;
+        if (Counted == 0 || Pos >= TextSize)
             break;
     }
     return Lines;

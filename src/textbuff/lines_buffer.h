@@ -60,10 +60,20 @@ public:
     /// canvas.
     bool GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
     /// Counts the display lines from Pos (a line start) as GetNextLine gives them one by one, at
-    /// most MaxLines, an unterminated last line included: Pos becomes the start of the line after
-    /// the last one counted (TextSize at the end). Returns the number counted. Raises
-    /// EFontInfoError without a canvas.
-    std::int64_t CountLines(std::int64_t& Pos, std::int64_t MaxLines);
+    /// most MaxLines and only those that end at or before End, an unterminated last line
+    /// included: Pos becomes the start of the line after the last one counted (TextSize at the
+    /// end). Returns the number counted. Raises EFontInfoError without a canvas.
+    std::int64_t CountLines(std::int64_t& Pos, std::int64_t MaxLines, std::int64_t End = INT64_MAX);
+    /// The display lines from Pos (a line start) that the block routes count, with uniform
+    /// widths: at most MaxLines, each as GetNextLine gives it and returns True for, ending at or
+    /// before End, none beginning with a form feed. Stops before the first other line; Pos
+    /// becomes the start of the line after the last one counted. Widest is raised to the width
+    /// of each counted line wider than Known (in display pixels); while wrapping, lines no wider
+    /// than the wrap width are taken as no wider than Known, so that a Known below it counts
+    /// nothing. Returns the number counted: 0 when the line at Pos is another kind, which
+    /// GetNextLine then takes. Raises EFontInfoError without a canvas.
+    std::int64_t CountPlainLines(std::int64_t& Pos, std::int64_t End, std::int64_t MaxLines,
+                                 std::int64_t Known, std::int64_t& Widest);
     /// The plain display lines from Pos (a line start), at most MaxLines, into Lines (Next as
     /// text offsets), each as GetNextLine gives it (and for each it returns True): with uniform
     /// widths, the lines of the window holding Pos that end there at LF or CR LF, hold no form

@@ -89,9 +89,10 @@ TScanMetrics UniformMetrics(std::mt19937& Rng, std::array<std::int64_t, 256>& Wi
 }
 
 // The ends of the display lines the wrapped count of Text must give, by the byte-by-byte scan
-// from each line start: up to the first line that does not end inside the text, whose first
-// character does not fit, or whose end turns on a CR that ends the text (an LF may follow it
-// beyond). Lines must be shorter than 65535 bytes.
+// from each line start (a line whose first character does not fit takes it, as GetNextLine
+// does): up to the first line that does not end inside the text or whose end turns on the bytes
+// beyond it (a CR that ends the text, or ends a character that does not fit). Lines must be
+// shorter than 65535 bytes.
 std::vector<std::int64_t> CountableLineEnds(const std::string& Text, const TScanMetrics& M,
                                             std::int64_t MaxWidth) {
     TScanMetrics Plain = M;
@@ -119,8 +120,14 @@ std::vector<std::int64_t> CountableLineEnds(const std::string& Text, const TScan
             EXPECT_EQ(Length, N - Pos) << "a test line longer than 65535 bytes";
             break;
         }
-        if (Overflow && Count == 0)
-            break;
+        if (Overflow && Count == 0) {
+            // Not even the first character fits: GetNextLine takes it, and a line break right
+            // after it, when the text tells.
+            const auto At = static_cast<std::size_t>(Pos) + 1;
+            if (Pos + 1 >= N || (Text[At] == '\r' && Pos + 2 >= N))
+                break;
+            End = Text[At] == '\n' ? 2 : Text.compare(At, 2, "\r\n") == 0 ? 3 : 1;
+        }
         if (Text[static_cast<std::size_t>(N - 1)] == '\r' && Pos + Length == N) {
             std::uint16_t ShortEnd, ShortCount;
             bool ShortOverflow;
@@ -189,11 +196,15 @@ TEST(LineCountTest, WrappedUniformCountStopsWhereTheGeneralScanMustDecide) {
     // A tab past the width is cut; one that fits moves on to the next stop.
     EXPECT_EQ(Count("ab cd\tef\n", 50, Taken), 3) << "ab | cd, tab, e | f";
     EXPECT_EQ(Count("a\tb\n", 50, Taken), 1);
-    // Left to the general scan: a line running past the range, a first character that does not
-    // fit, a CR ending the range where it decides.
+    // A first character that does not fit is a line of its own, with the line break after it.
+    EXPECT_EQ(Count("\tb\n", 30, Taken), 2);
+    EXPECT_EQ(Count("ab\r\nc\n", 5, Taken), 3);
+    EXPECT_EQ(Taken, 6);
+    // Left to the general scan: a line running past the range, a CR ending the range where it
+    // decides.
     EXPECT_EQ(Count("aaaa bbbb", 50, Taken), 1);
     EXPECT_EQ(Taken, 5);
-    EXPECT_EQ(Count("\tb\n", 30, Taken), 0);
+    EXPECT_EQ(Count("ab\r", 5, Taken), 1);
     EXPECT_EQ(Count("abcde\r", 50, Taken), 0);
     EXPECT_EQ(Count("abcd\r", 50, Taken), 0) << "fits: the line goes on";
     // Nothing to count: an empty range, no lines wanted.
@@ -266,8 +277,8 @@ TEST(LineCountTest, CountLinesMatchesGetNextLineOverStreams) {
         }
         const std::string Trace = "round " + std::to_string(Round) + " width " +
                                   std::to_string(MaxWidth) + " buffer " + std::to_string(Buf);
-        // The line starts as GetNextLine gives them, one call a line.
-        std::vector<std::int64_t> Starts;
+        // The line starts as GetNextLine gives them, one call a line, with their widths.
+        std::vector<std::int64_t> Starts, LineWidths;
         std::int64_t Pos = 0;
         for (;;) {
             std::int64_t Width = 0, Count = 0;
@@ -276,6 +287,7 @@ TEST(LineCountTest, CountLinesMatchesGetNextLineOverStreams) {
             if (!Ended && Count == 0)
                 break;
             Starts.push_back(Start);
+            LineWidths.push_back(Width);
             if (!Ended)
                 break;
         }
@@ -289,7 +301,92 @@ TEST(LineCountTest, CountLinesMatchesGetNextLineOverStreams) {
         ASSERT_EQ(Total, Lines) << Trace;
         for (std::size_t I = 0; I + 1 < Chunks.size(); ++I)
             ASSERT_EQ(Chunks[I], Starts[I * static_cast<std::size_t>(Chunk)]) << Trace;
+        // Only the lines that end by a bound: those before the first start beyond it.
+        const std::int64_t Size = std::ssize(Text);
+        const std::int64_t Bound = static_cast<std::int64_t>(Rng() % Text.size());
+        Starts.push_back(Size);
+        Pos = 0;
+        const std::int64_t Before = T.Stream.CountLines(Pos, INT64_MAX, Bound);
+        ASSERT_EQ(Pos, Starts[static_cast<std::size_t>(Before)]) << Trace;
+        ASSERT_GT(Starts[static_cast<std::size_t>(Before + 1)], Bound) << Trace;
+        // The plain lines in runs, from every line a run leaves, the rest one by one: each run
+        // lands on a line start, ends by its bound, holds no line that begins with a form feed,
+        // and raises Widest to its widest line wider than Known.
+        const std::int64_t Known = MaxWidth == NoWrapWidth || MaxWidth == 0
+                                       ? static_cast<std::int64_t>(Rng() % 4000)
+                                       : MaxWidth + static_cast<std::int64_t>(Rng() % 50);
+        std::int64_t InRuns = 0;
+        for (std::int64_t I = 0; I < Lines;) {
+            const std::int64_t Max = 1 + static_cast<std::int64_t>(Rng() % 300);
+            const std::int64_t End = Rng() % 4 == 0 ? Starts[static_cast<std::size_t>(I)] +
+                                                          static_cast<std::int64_t>(Rng() % 5000)
+                                                    : Size;
+            std::int64_t From = Starts[static_cast<std::size_t>(I)], Widest = Known;
+            const std::int64_t Run = T.Stream.CountPlainLines(From, End, Max, Known, Widest);
+            ASSERT_LE(Run, std::min(Max, Lines - I)) << Trace;
+            std::int64_t Expected = Known;
+            for (std::int64_t J = I; J < I + Run; ++J) {
+                const auto L = static_cast<std::size_t>(J);
+                ASSERT_TRUE(J == I || Text[static_cast<std::size_t>(Starts[L])] != '\f') << Trace;
+                Expected = std::max(Expected, LineWidths[L]);
+            }
+            ASSERT_EQ(From, Starts[static_cast<std::size_t>(I + Run)]) << Trace << " line " << I;
+            ASSERT_LE(From, std::max(End, Starts[static_cast<std::size_t>(I)])) << Trace;
+            ASSERT_EQ(Widest, Expected) << Trace << " line " << I;
+            InRuns += Run;
+            I += std::max<std::int64_t>(Run, 1);
+        }
+        if (Buf == 0xFFFF && T.Stream.GetDisplayWidths()['a'] == T.Stream.GetDisplayWidths()['i']) {
+            EXPECT_GT(InRuns * 2, Lines) << Trace << ": most lines are counted in runs";
+        }
     }
+}
+
+// Narrow wrapping of a long line costs work in proportion to its bytes: walking its display
+// lines one by one, counting them, and counting them in runs, each classify a few blocks of 64
+// bytes for every block of the text and every line, whatever the width.
+TEST(LineCountTest, NarrowWrapsOfLongLinesTakeWorkInProportionToTheBytes) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "the scans count their work in builds without NDEBUG only";
+#endif
+    std::string Word(300000, 'x'), Prose;
+    while (Prose.size() < 300000)
+        Prose += "lorem ipsum-dolor sit amet ";
+    for (const std::string* Text : {&Word, &Prose})
+        for (const std::int64_t MaxWidth : {1, 8, 24, 800}) {
+            test::TLayoutText T(*Text, 0xFFFF);
+            T.Stream.SetMaxWidth(MaxWidth);
+            const auto Bytes = std::ssize(*Text);
+            const std::string Trace = "width " + std::to_string(MaxWidth);
+            // A few blocks for each block of the text and each line (the line's first block).
+            auto Within = [&](std::int64_t From, std::int64_t Lines) {
+                return bytescan::BlocksWalked() - From <= 4 * (Bytes / 64 + Lines) + 64;
+            };
+            std::int64_t From = bytescan::BlocksWalked(), Pos = 0, Lines = 0;
+            for (std::int64_t W = 0, N = 0; T.Stream.GetNextLine(Pos, W, N); ++Lines)
+                ASSERT_TRUE(Within(From, Lines)) << Trace << ", walked to " << Pos;
+            From = bytescan::BlocksWalked();
+            Pos = 0;
+            EXPECT_EQ(T.Stream.CountLines(Pos, INT64_MAX), Lines + 1) << Trace;
+            EXPECT_TRUE(Within(From, Lines)) << Trace;
+            From = bytescan::BlocksWalked();
+            Pos = 0;
+            // (A line that crosses a window is left to GetNextLine, as the viewer's count does.)
+            std::int64_t Counted = 0, Widest = 0, Single = 0;
+            while (Pos < Bytes) {
+                const std::int64_t Run =
+                    T.Stream.CountPlainLines(Pos, Bytes, 100, MaxWidth, Widest);
+                Counted += Run;
+                if (Run == 0) {
+                    std::int64_t W = 0, N = 0;
+                    T.Stream.GetNextLine(Pos, W, N);
+                    ++Single;
+                }
+            }
+            EXPECT_EQ(Counted + Single, Lines + 1) << Trace;
+            EXPECT_LT(Single, Lines / 100 + 10) << Trace;
+            EXPECT_TRUE(Within(From, Lines)) << Trace;
+        }
 }
 
 } // namespace

@@ -233,7 +233,8 @@ TEST(LineScanTest, RunScanMatchesTheBytewiseScanOnRandomInput) {
 }
 
 // The uniform route on the line at the start of Text, held to the byte-by-byte scan: what it
-// takes it takes whole and as that scan gives it. Returns the bytes taken (0: declined).
+// takes it takes whole and as that scan gives it, or, when not even the first character fits,
+// that character and a line break right after it. Returns the bytes taken (0: declined).
 std::int64_t UniformRoute(const std::string& Text, std::int64_t MaxWidth, const TWidths& W) {
     const TScanMetrics M = W.Metrics();
     const auto* Buffer = reinterpret_cast<const std::uint8_t*>(Text.data());
@@ -244,7 +245,17 @@ std::int64_t UniformRoute(const std::string& Text, std::int64_t MaxWidth, const 
         EXPECT_EQ(Width, -1) << "a declined line changes nothing";
         return 0;
     }
-    const TScan Plain = RunScan(false, Text, W, MaxWidth, true);
+    TScan Plain = RunScan(false, Text, W, MaxWidth, true);
+    if (Plain.Overflow && Plain.Count > 0)
+        Plain.Overflow = false; // a word cut at the width: the route does not tell
+    if (Plain.Overflow && Plain.Count == 0) {
+        const std::string After = Text.substr(1, 2);
+        Plain = TScan{true,
+                      After[0] == '\n'  ? 2
+                      : After == "\r\n" ? 3
+                                        : 1,
+                      1, Text[0] == '\t' ? RunScan(false, "\t", W, 0, true).Width : W.Widths[0]};
+    }
     EXPECT_EQ((TScan{true, static_cast<int>(Taken), static_cast<int>(Count), Width}), Plain)
         << "text '" << Text << "' max " << MaxWidth;
     return Taken;
@@ -259,14 +270,18 @@ TEST(LineScanTest, UniformRouteTakesCommonLinesAndLeavesTheRest) {
     EXPECT_EQ(UniformRoute("aaa bbb cc\n", 50, W), 4) << "wraps after the space";
     EXPECT_EQ(UniformRoute("a b\tccccc\n", 70, W), 2) << "a tab between break and cut";
     EXPECT_EQ(UniformRoute("aa-bbbbbbbb", 50, W), 3);
+    EXPECT_EQ(UniformRoute("abcdefgh\n", 50, W), 5) << "a word longer than the width is cut";
+    EXPECT_EQ(UniformRoute("abc\n", 5, W), 1) << "not even the first character fits";
+    EXPECT_EQ(UniformRoute("a\r\nb", 5, W), 3) << "with the line break after it";
+    EXPECT_EQ(UniformRoute("\tb", 30, W), 1);
     // Left to the general scan: lines running past the range, form feeds, lone CRs, a CR that
-    // may pair with an LF beyond the range, cuts inside a word, spaces passing the width.
+    // may pair with an LF beyond the range, spaces passing the width up to a line break.
     EXPECT_EQ(UniformRoute("abc", 0, W), 0);
     EXPECT_EQ(UniformRoute("ab\fc\n", 0, W), 0);
     EXPECT_EQ(UniformRoute("\fc\n", 0, W), 0);
     EXPECT_EQ(UniformRoute("a\rb\n", 0, W), 0);
     EXPECT_EQ(UniformRoute("ab\r", 0, W), 0);
-    EXPECT_EQ(UniformRoute("abcdefgh\n", 50, W), 0);
+    EXPECT_EQ(UniformRoute("a\r", 5, W), 0);
     EXPECT_EQ(UniformRoute("abcd     \n", 50, W), 0);
 }
 
