@@ -53,7 +53,7 @@ single=$(ensure_file layout-single-50m.txt --size $((50 << 20)) --single-line)
 # A log whose first 100 lines are 10 KB long: the first lines counted say little of the rest.
 log=$BENCH_DIR/scale-log-long-start.txt
 if [[ ! -f $log ]]; then
-  awk 'BEGIN { s = sprintf("%10239s", ""); gsub(/ /, "w", s); for (i = 0; i < 100; i++) print s }' >"$log"
+  awk 'BEGIN { s = "w"; while (length(s) < 10239) s = s s; s = substr(s, 1, 10239); for (i = 0; i < 100; i++) print s }' >"$log"
   head -c $((BENCH_SIZE - 1024000)) "$lines_file" >>"$log"
 fi
 cat "$huge" "$log" >/dev/null
@@ -90,7 +90,9 @@ if [[ -x $BENCH_BIN/bench_viewer ]]; then
         "$(awk -v s="$SECONDS_TAKEN" 'BEGIN { print s * 1000 }')" "sed, last line"
     fi
     within_limit "  the same, slowest of 20 ($mode)" "${numbers[slowest_jump_ms]}" ms 5
-    echo "    first time (disk) ${numbers[slowest_first_jump_ms]} ms; checkpoints $(printf '%.0f' "${numbers[checkpoints]}") (${numbers[checkpoint_KB]} KB) for $(printf '%.0f' "${numbers[lines]}") lines; count ${numbers[count_s]} s"
+    printf '    slowest first jump (from the disk) %.2f ms; %.0f checkpoints (%.0f KB) for %.0f lines; count %.1f s\n' \
+      "${numbers[slowest_first_jump_ms]}" "${numbers[checkpoints]}" "${numbers[checkpoint_KB]}" \
+      "${numbers[lines]}" "${numbers[count_s]}"
   done
 else
   echo "  (no bench_viewer: configure with -DKESTREL_BENCH=ON for the figures of the jumps)"

@@ -608,6 +608,37 @@ TEST_F(TextViewerMapTest, SelectionEndsAtTheEndOfAWrappedLineAnchorTheirOwnLine)
     EXPECT_GE(Ends, 3) << "the text wraps";
 }
 
+// A last line estimated so low that the end of the text is numbered, for now, as a form-feed line
+// the count has already recorded: the row is drawn as its text, not as a page break.
+TEST_F(TextViewerMapTest, OnlyALineThatBeginsWithAFormFeedIsDrawnAsAPageBreak) {
+    V->SetWrapMode(opNone);
+    std::string Text;
+    for (int I = 0; I < 3000; ++I)
+        Text += I == 40 ? std::string("\f") : "line " + std::to_string(I) + "\n";
+    SetText(Text);
+    ASSERT_FALSE(V->GetCountComplete());
+    ASSERT_EQ(V->GetHardBreaks(), std::vector<std::int64_t>{40});
+    V->SetLastLine(40);
+    V->GotoEndOftext();
+    ASSERT_TRUE(V->GetLineNumbersPending());
+    ASSERT_EQ(V->GetMapLine(), 40);
+    V->SetDeltaY(40 - V->GetLinesOnScreen() + 1); // the end of the text at the bottom row
+    const headless::TDrawRecord R = Repaint();
+    const std::vector<TRefLine> Ref = ReferenceLines();
+    const std::int64_t Top = IndexOf(Ref, V->GetTopLineStart());
+    ASSERT_GE(Top, 0);
+    std::vector<std::int64_t> Want;
+    for (std::int64_t K = 0;
+         K * CharH() < V->GetClientHeight() && Top + K < static_cast<std::int64_t>(Ref.size()); ++K)
+        if (V->ByteAt(Ref[static_cast<std::size_t>(Top + K)].Start) == '\f')
+            Want.push_back(K);
+    std::vector<std::int64_t> Got;
+    for (const headless::TDrawCall& C : TextCalls(R, headless::doTextOut))
+        if (C.Text == "Page Break")
+            Got.push_back(C.Y / CharH());
+    EXPECT_EQ(Got, Want) << "rows from line " << Top;
+}
+
 // A text just over one screen: the vertical scroll bar appears when the count sets the last line,
 // which narrows the window and lays the text out again in the middle of the count's step.
 TEST_F(TextViewerMapTest, ACompleteCountLeavesTheLastLineExactWhateverTheScrollBarReLays) {
