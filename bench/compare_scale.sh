@@ -44,7 +44,7 @@ rm -f "$scale_out"
 # file (the peer is the exact figure the count arrives at; limit 1% off) and estimated jumps to a
 # quarter, half, three quarters and nine tenths of the text (bench_viewer BM_LineNumbers, limit 1%
 # off). Exact jumps: `kxtool view --line` to display line 49,999,999 of the 8 GiB file (its line
-# 50,000,000) against `sed -n 'Np;Nq'` (limit a third of sed's time), the row shown checked against
+# 50,000,000) against `sed -n 'Np;Nq'` (limit a third of its time), the row shown checked against
 # sed's; and, once the count has run, jumps to twenty line numbers spread over the text from the
 # count's checkpoints (the slowest, limit 5 ms), beside sed for the farthest line.
 huge=$(ensure_file viewer-8g.txt --size $((8 << 30)))
@@ -105,7 +105,7 @@ for spec in "$huge 50000000" "$log 5000000"; do
   sed_s=$SECONDS_TAKEN
   best_of 3 "$KXTOOL" view "$file" --line $((number - 1)) --wrap none --rows 1 --width 8000
   ours_s=$SECONDS_TAKEN
-  figure "line $number of $(basename "$file") (view --line)" "$ours_s" "$sed_s" "sed -n Np;Nq" 0.34
+  figure "line $number of $(basename "$file") (view --line)" "$ours_s" "$sed_s" "sed -n Np;Nq" 0.33
   ours_row=$("$KXTOOL" view "$file" --line $((number - 1)) --wrap none --rows 1 --width 8000 | head -n 1 | cut -f 2-)
   sed_row=$(sed -n "${number}p;${number}q" "$file")
   if [[ ${sed_row:0:100} == "${ours_row:0:100}" ]]; then

@@ -41,7 +41,7 @@ inline constexpr std::int64_t CheckpointLines = 16384;
 inline constexpr std::int64_t CheckpointBytes = std::int64_t{4} << 20;
 /// The line length is estimated from this many samples of SampleBytes spread over the text.
 inline constexpr int SampleCount = 8;
-inline constexpr std::int64_t SampleBytes = 64 * 1024;
+inline constexpr std::int64_t SampleBytes = 60 * 1024; // one window of the usual 64 KB
 
 class TTextViewer : public TLinesViewer {
 public:

@@ -244,28 +244,50 @@ void TTextViewer::SampleLineLength() {
             const std::int64_t N = std::min<std::int64_t>(Buffer->GetValidEnd() - P + 1, To - Pos);
             if (N <= 0)
                 break;
-            for (std::int64_t K = 0; K < N; ++K)
-                if (P[K] == LF || P[K] == FF)
-                    Ends.push_back(Pos + K + 1);
+            // Line feeds first (memchr), then the rarer form feeds merged in.
+            const std::size_t Feeds = Ends.size();
+            for (const auto* Q = P; (Q = static_cast<const std::uint8_t*>(std::memchr(
+                                         Q, LF, static_cast<std::size_t>(P + N - Q)))) != nullptr;
+                 ++Q)
+                Ends.push_back(Pos + (Q - P) + 1);
+            const std::size_t Forms = Ends.size();
+            for (const auto* Q = P; (Q = static_cast<const std::uint8_t*>(std::memchr(
+                                         Q, FF, static_cast<std::size_t>(P + N - Q)))) != nullptr;
+                 ++Q)
+                Ends.push_back(Pos + (Q - P) + 1);
+            if (Ends.size() > Forms)
+                std::inplace_merge(Ends.begin() + static_cast<std::ptrdiff_t>(Feeds),
+                                   Ends.begin() + static_cast<std::ptrdiff_t>(Forms), Ends.end());
             Pos += N;
         }
-        if (Ends.size() < 2) {
+        if (Ends.empty()) {
             // Inside one long paragraph: as many display lines as it wraps into here.
             if (Wraps) {
                 std::int64_t W = 0;
                 std::int64_t Len = 0;
-                for (std::int64_t Pos = From; Pos < To && Buffer->GetNextLine(Pos, W, Len);)
+                for (std::int64_t Pos = From; Buffer->GetNextLine(Pos, W, Len) && Pos <= To;)
                     ++Lines;
             }
             Bytes += static_cast<double>(To - From);
             continue;
         }
-        // Whole lines: from the first line start in the sample to the end of the last line that
-        // ends in it. Each line feed or form feed ends a display line at or before it, so that
-        // counting as many lines as are left of them never passes the last.
-        std::int64_t Pos = Ends.front();
+        // The display lines that end in the sample, over its bytes (a line is counted where it
+        // ends, so that long lines, which more often cross the sample's edges, are not missed).
+        // Before the first line feed, the lines as they wrap from the sample's start; each line
+        // feed or form feed ends a display line at or before it, so that counting as many lines
+        // as are left of them never passes the last; after it, only wrapped lines can end.
+        Bytes += static_cast<double>(To - From);
+        std::int64_t W = 0;
+        std::int64_t Len = 0;
+        std::int64_t Pos = From;
+        if (Wraps) {
+            while (Pos < Ends.front() && Buffer->GetNextLine(Pos, W, Len))
+                ++Lines;
+        } else {
+            ++Lines;
+        }
+        Pos = Ends.front();
         const std::int64_t End = Ends.back();
-        Bytes += static_cast<double>(End - Pos);
         while (Pos < End) {
             const auto Left = Ends.end() - std::upper_bound(Ends.begin(), Ends.end(), Pos);
             const std::int64_t Counted = Buffer->CountLines(Pos, std::max<std::int64_t>(1, Left));
@@ -273,6 +295,8 @@ void TTextViewer::SampleLineLength() {
                 break;
             Lines += static_cast<double>(Counted);
         }
+        while (Wraps && Buffer->GetNextLine(Pos, W, Len) && Pos <= To)
+            ++Lines;
     }
     SampledLinesPerByte = Bytes > 0 ? Lines / Bytes : 0;
 }
