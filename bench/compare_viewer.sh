@@ -67,6 +67,6 @@ if [[ -x $BENCH_BIN/bench_viewer ]]; then
   echo "  microbenchmarks (limits: open and end 10 ms and 32 MB heap, idle step 1 ms, every step"
   echo "  over the 50 MB line 200 ms). OpenFirstScreen and GotoEnd/0 time the viewer's own work;"
   echo "  OpenAndPaint and GotoEnd/1 add the headless platform's window and its paint into pixels"
-  "$BENCH_BIN/bench_viewer" 2>/dev/null |
+  "$BENCH_BIN/bench_viewer" --benchmark_filter=-BM_LineNumbers 2>/dev/null |
     awk '/^BM_/ { line = sprintf("    %-44s %10s %s", $1, $2, $3); for (i = 4; i <= NF; i++) if ($i ~ /=/) line = line "  " $i; print line }'
 fi

@@ -1,6 +1,7 @@
 // Text viewer benchmarks: opening a huge text and painting its first screen, going to its end,
 // one idle step of the line count, the whole count in idle steps, and the longest single step
-// over a file that is one 50 MB line. Texts are generated on the fly, but for the single line,
+// over a file that is one 50 MB line; and, for a file given by name, the line numbers: estimates
+// and jumps. Texts are generated on the fly, but for the single line,
 // written once to a temporary file; the heap is counted by the replaced allocation functions.
 #include "fileview/text_viewer.h"
 #include "host/application.h"
@@ -377,6 +378,88 @@ BENCHMARK(BM_LongLines)
     ->Args({1, 1})
     ->Args({10, 0})
     ->Args({10, 1})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Line numbers of the file KESTREL_BENCH_FILE (range(0): wrapped at the window's width, or not):
+// how far the estimated last line and estimated jumps (to a quarter, half, three quarters and
+// nine tenths of the text) are from the truth before the count has run, in per cent; then the
+// count runs to its end and jumps to twenty line numbers spread over the text are timed, the
+// slowest the figure, with the checkpoints they start from.
+void BM_LineNumbers(benchmark::State& State) {
+    const char* Name = std::getenv("KESTREL_BENCH_FILE");
+    if (Name == nullptr) {
+        State.SkipWithError("KESTREL_BENCH_FILE names no file");
+        return;
+    }
+    const TWrapModes Mode = State.range(0) != 0 ? opWrapScreenWidth : opNone;
+    for (auto _ : State) {
+        TViewerRig Rig(std::make_unique<TFileStream>(Name, fmOpenRead | fmShareDenyWrite), Mode);
+        TTextViewer& V = *Rig.V;
+        const std::int64_t Estimated = V.GetLastLine();
+        double JumpError = 0;
+        for (const double Share : {0.25, 0.5, 0.75, 0.9}) {
+            const auto Target = static_cast<std::int64_t>(Share * static_cast<double>(Estimated));
+            V.LocateLine(Target, true);
+            const std::int64_t Landed = V.GetLineStart();
+            V.LocateLineExactly(Target);
+            const std::int64_t True = V.GetLineStart();
+            // The lines between where the jump landed and where the line is.
+            std::int64_t Pos = std::min(Landed, True);
+            std::int64_t Between = 0;
+            for (std::int64_t W = 0, N = 0;
+                 Pos < std::max(Landed, True) && Rig.Stream->GetNextLine(Pos, W, N);)
+                ++Between;
+            JumpError =
+                std::max(JumpError, 100.0 * static_cast<double>(Between) /
+                                        static_cast<double>(std::max<std::int64_t>(1, Target)));
+        }
+        const auto Start = Clock::now();
+        while (!Rig.IdleStep()) {
+        }
+        const double CountSeconds = Seconds(Start, Clock::now());
+        const std::int64_t Last = V.GetLastLine();
+        // Each jump twice (from elsewhere): the first may wait for the disk, the second shows
+        // the viewer's own cost.
+        double Slowest = 0;
+        double SlowestFirst = 0;
+        std::uint64_t Seed = 12345;
+        for (int I = 0; I < 20; ++I) {
+            Seed = Seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            const auto Line =
+                static_cast<std::int64_t>((Seed >> 11) % static_cast<std::uint64_t>(Last + 1));
+            double Best = 1e9;
+            for (int Pass = 0; Pass < 2; ++Pass) {
+                V.GotoLineNumber(1);
+                const auto From = Clock::now();
+                V.GotoLineNumber(Line + 1);
+                const double Took = Seconds(From, Clock::now());
+                Best = std::min(Best, Took);
+                SlowestFirst = Pass == 0 ? std::max(SlowestFirst, Took) : SlowestFirst;
+                if (V.GetLineNumber() != Line)
+                    State.SkipWithError("a jump to a line number landed elsewhere");
+            }
+            Slowest = std::max(Slowest, Best);
+        }
+        State.SetIterationTime(Slowest);
+        State.counters["estimate_error_pct"] = 100.0 *
+                                               std::abs(static_cast<double>(Estimated - Last)) /
+                                               static_cast<double>(std::max<std::int64_t>(1, Last));
+        State.counters["jump_error_pct"] = JumpError;
+        State.counters["count_s"] = CountSeconds;
+        State.counters["slowest_jump_ms"] = Slowest * 1000;
+        State.counters["slowest_first_jump_ms"] = SlowestFirst * 1000;
+        State.counters["checkpoints"] = static_cast<double>(V.GetCheckpoints().size());
+        State.counters["checkpoint_KB"] =
+            static_cast<double>(V.GetCheckpoints().size() * sizeof(TTextViewer::TCheckpoint)) /
+            1024;
+        State.counters["lines"] = static_cast<double>(Last + 1);
+    }
+}
+BENCHMARK(BM_LineNumbers)
+    ->Arg(0)
+    ->Arg(1)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

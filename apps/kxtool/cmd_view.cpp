@@ -90,7 +90,9 @@ int RunView(const std::vector<std::string>& Raw) {
         const std::int64_t Line = Args.Int("--line", 0);
         if (Line < 0)
             throw TUsageError("--line cannot be negative");
-        V.SetLineNumber(Line);
+        // The line numbered Line itself (counted to, never estimated), or the last line.
+        V.LocateLineExactly(Line);
+        V.SetLineNumber(V.GetMapLine());
         V.SetDeltaY(V.GetLineNumber());
     } else if (Args.Has("--offset")) {
         const std::int64_t Offset = Args.Int("--offset", 0);
@@ -146,7 +148,8 @@ const TCommandRegistrar
                "FILE [--line N | --offset N | --end] [--rows R] [--width PIXELS] "
                "[--wrap none|screen|N] [--exact] [--png OUT]",
                "show a file in the text viewer: the screen's rows with their display line "
-               "numbers, then offset, caret line, whether numbers are provisional, last line "
+               "numbers (--line N: display line N exactly), then offset, caret line, whether "
+               "numbers are provisional, last line "
                "(--exact: after the count has run to the end in idle time)",
                RunView, Help.c_str()});
 

@@ -40,6 +40,7 @@ TTextViewer::~TTextViewer() {
 
 void TTextViewer::SetBuffer(TLinesBuffer* B) {
     RecentLineStarts.clear();
+    SampledSize = -1;
     Buffer.reset(B);
     if (!Buffer)
         return;
@@ -235,23 +236,6 @@ void TTextViewer::SyncToChar(std::int64_t& X, std::int64_t& CharNum) {
     }
 }
 
-void TTextViewer::GotoLineNumber(std::int64_t N) {
-    if (N <= 0) {
-        SetLineNumber(0);
-        return;
-    }
-    N = N - 1;
-    {
-        const TStateFlagScope GotoLine(*this, vsGotoLine);
-        LocateLine(N, false);
-        // Step over the hard-break lines at or before the target.
-        while (HardBreakIndex + N + 1 > MapLine && GotoNextLine()) {
-        }
-        SetLineNumber(MapLine);
-    }
-    SetCharNumber(0);
-}
-
 // ---- Wrap modes ---------------------------------------------------------------------------
 
 void TTextViewer::SetMaxLineLength(std::int64_t N) {
@@ -409,6 +393,11 @@ void TTextViewer::ReInitialise() {
     HardBreakIndex = -1;
     MapBoundary = pbNone;
     RecentLineStarts.clear();
+    Checkpoints.clear();
+    CheckpointLayout = NoLayoutYet;
+    NextCheckpointLine = CheckpointLineSpacing;
+    NextCheckpointOffset = CheckpointByteSpacing;
+    SampledSize = -1; // a new text is sampled anew
     MapLayout = CountLayout = NoLayout;
     if (Buffer)
         Buffer->Reset();

@@ -38,6 +38,13 @@ inline constexpr std::int64_t CountStepLines = 100;
 /// Bytes an idle step of the background count takes before it stops (a step takes at least a
 /// line), so that steps over long lines stay short.
 inline constexpr std::int64_t CountStepBytes = std::int64_t{1} << 20;
+/// The count records a checkpoint (a line start with its number) after this many lines or bytes
+/// since the last one, whichever comes first.
+inline constexpr std::int64_t CheckpointLines = 16384;
+inline constexpr std::int64_t CheckpointBytes = std::int64_t{4} << 20;
+/// The line length is estimated from this many samples of SampleBytes spread over the text.
+inline constexpr int SampleCount = 8;
+inline constexpr std::int64_t SampleBytes = 60 * 1024; // one window of the usual 64 KB
 
 class TTextViewer : public TLinesViewer {
 public:
@@ -75,6 +82,10 @@ public:
     void SyncLineMap();
     void GotoStartOftext();
     void GotoEndOftext();
+    /// Maps display line Line with its exact number (the last line when the text ends first):
+    /// from the nearest checkpoint the count recorded, or from the count's position, counting the
+    /// lines between with the batch counter. The page is exact where the count has passed.
+    void LocateLineExactly(std::int64_t Line);
 
     // ---- Conversions
     std::int64_t TextOffset(const TLongPoint& P) override;
@@ -115,6 +126,17 @@ public:
     std::int64_t GetLongestLine() const { return LongestLine; }
     std::int64_t GetAverageLinesPerPage() const { return AverageLinesPerPage; }
     bool GetIdleHooked() const { return IdleHooked; }
+    /// Display lines a byte, from the samples of the text (0 before any sample).
+    double GetSampledLinesPerByte() const { return SampledLinesPerByte; }
+    /// A line start the count found, with its number, the start of the line before it and its
+    /// page.
+    struct TCheckpoint {
+        std::int64_t Line = 0;
+        std::int64_t Offset = 0;
+        std::int64_t Prev = 0;
+        std::int64_t Page = 1;
+    };
+    const std::vector<TCheckpoint>& GetCheckpoints() const { return Checkpoints; }
 
     // ---- Map state (read access for callers and tests)
     std::int64_t GetMapLine() const { return MapLine; }
@@ -134,6 +156,8 @@ public:
     std::int64_t GetTopLineStart() const { return TopLineStart; }
     std::int64_t GetSelStartOffset() const { return SelStartOffset; }
     std::int64_t GetSelEndOffset() const { return SelEndOffset; }
+    std::int64_t GetSelStartPage() const { return SelStartPage; }
+    std::int64_t GetSelEndPage() const { return SelEndPage; }
     std::int64_t GetColumnLeft() const { return ColumnLeft; }
     std::int64_t GetColumnRight() const { return ColumnRight; }
     bool AtHardPageBreak(std::int64_t Line, std::int64_t Index) const;
@@ -318,6 +342,25 @@ protected:
     /// Line numbers are exact again: repaint and report the caret. (An editor whose own edit had
     /// the count confirm numbers that were exact already repaints only what the edit changed.)
     virtual void NumbersSettled();
+    /// The count moved on to the line at ScanOffset, Prev being the line before it: a checkpoint
+    /// when one is due.
+    void NoteCheckpoint(std::int64_t Prev) {
+        if (ScanLine >= NextCheckpointLine || ScanOffset >= NextCheckpointOffset)
+            RecordCheckpoint(Prev);
+    }
+    void RecordCheckpoint(std::int64_t Prev);
+    /// Drops the checkpoints beyond the count's position (all when the layout changed unseen).
+    void TrimCheckpoints();
+    /// The exact page of display line Line, which the count has passed: from the checkpoint at or
+    /// before it (Base) and the hard breaks between.
+    std::int64_t PageFromCheckpoint(const TCheckpoint& Base, std::int64_t Line) const;
+    /// The form feeds in the text from From up to (not including) To.
+    std::int64_t CountFormFeeds(std::int64_t From, std::int64_t To);
+    /// Measures the display lines a byte of a few samples spread over the text (when the text,
+    /// its size by much, or the layout changed since the last samples).
+    void SampleLineLength();
+    /// The estimated offset of display line Line (for an estimated jump).
+    std::int64_t EstimatedOffset(std::int64_t Line);
     /// After a re-layout placed the caret and selection: the count starts over to number them.
     void RecountAnchors();
     /// Selects from offset Start to End again after a re-layout.
@@ -389,12 +432,33 @@ protected:
     TPageBoundaries MapBoundary = pbNone;
     std::int64_t HardBreakIndex = -1;
     std::vector<std::int64_t> HardBreaks;
+    // Checkpoints of the count: ascending, every one at or before the count's position (Line <=
+    // ScanLine, Offset <= ScanOffset), found by the count in layout CheckpointLayout; a rewind of
+    // the count drops those beyond it. The next is due at NextCheckpointLine or
+    // NextCheckpointOffset.
+    std::vector<TCheckpoint> Checkpoints;
+    std::uint64_t CheckpointLayout = NoLayoutYet;
+    std::int64_t NextCheckpointLine = CheckpointLines;
+    std::int64_t NextCheckpointOffset = CheckpointBytes;
+    std::int64_t CheckpointLineSpacing = CheckpointLines; // (closer in tests)
+    std::int64_t CheckpointByteSpacing = CheckpointBytes;
+    // The lowest offset a rewind was asked for while a count step ran (NoRewind: none); the step
+    // rewinds when it is done, since the layout may have changed under it.
+    static constexpr std::int64_t NoRewind = INT64_MAX;
+    std::int64_t DeferredRewind = NoRewind;
+    // The samples of the line length: display lines a byte, measured for a text of SampledSize
+    // bytes laid out at SampledWidth in SampledMode; SampledSize -1 when none are valid.
+    double SampledLinesPerByte = 0;
+    std::int64_t SampledSize = -1;
+    std::int64_t SampledWidth = 0;
+    bool SampledPrinter = false;
     // Consecutive display line starts met by the last walk (ascending), so that stepping back
     // through a long paragraph walks it once; cleared whenever the text or the layout changes.
     std::vector<std::int64_t> RecentLineStarts;
     // The buffer's layout generation the map was placed in, and the one the count started or
     // resumed in from a known line start; NoLayout when not known. Kept for the checks only.
     static constexpr std::uint64_t NoLayout = ~std::uint64_t{0};
+    static constexpr std::uint64_t NoLayoutYet = ~std::uint64_t{0} - 1;
     std::uint64_t MapLayout = NoLayout;
     std::uint64_t CountLayout = NoLayout;
 

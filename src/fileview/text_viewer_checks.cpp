@@ -124,6 +124,29 @@ void TTextViewer::CheckMapInvariants(bool Numbered, bool ReadCount) {
             assert(Lines == ScanLine && "ScanLine is not the number of the line at ScanOffset");
         }
     }
+    // The count's checkpoints: ascending, behind the count; those of the present layout are
+    // line starts with the line before them (the last, within a bounded read, numbered too).
+    for (std::size_t I = 0; I < Checkpoints.size(); ++I) {
+        const TCheckpoint& C = Checkpoints[I];
+        assert((I == 0 ||
+                (C.Line > Checkpoints[I - 1].Line && C.Offset > Checkpoints[I - 1].Offset)) &&
+               C.Line <= ScanLine && C.Offset <= ScanOffset && C.Page >= 1 && C.Prev < C.Offset &&
+               "a checkpoint out of order or beyond the count");
+    }
+    if (!Checkpoints.empty() && CheckpointLayout == PresentLayout() && ReadCount) {
+        const TCheckpoint& C = Checkpoints.back();
+        if (C.Offset - C.Prev <= CheckReach) {
+            std::int64_t T = C.Prev;
+            Buffer->GetNextLine(T, W, N);
+            assert(T == C.Offset && "a checkpoint is not the line after its previous line");
+        }
+        if (C.Offset <= CheckReach) {
+            std::int64_t Lines = 0;
+            for (std::int64_t T = 0; T < C.Offset && Buffer->GetNextLine(T, W, N);)
+                ++Lines;
+            assert(Lines == C.Line && "a checkpoint's number is not its line's");
+        }
+    }
     if (MapPlaced && CountPlaced && Exact) {
         // A count position among the map's lines: the lines' numbers, never between two starts.
         assert(!(PrevLineStart < ScanOffset && ScanOffset < LineStart) &&

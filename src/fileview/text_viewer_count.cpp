@@ -35,6 +35,9 @@ bool TTextViewer::CountPassesLine(std::int64_t Len) {
         PageNumber = ScanPageCount;
         CaretPage = ScanPageCount;
         LineNumber = ScanLine;
+        // The hard breaks at or before the caret line are all recorded now.
+        LineNumberOffset = static_cast<std::int64_t>(HardBreaks.size());
+        PageTopLine = HardBreaks.empty() ? 0 : HardBreaks.back() + 1;
     }
     if (ScanOffset == LineStart) {
         MapLine = ScanLine;
@@ -87,6 +90,7 @@ void TTextViewer::RecordHardBreak() {
 [[gnu::always_inline]] inline void TTextViewer::CountMovesOn(std::int64_t N, std::int64_t Len,
                                                              bool Plain, std::int64_t& Phase,
                                                              std::int64_t PerPage) {
+    const std::int64_t Prev = ScanOffset;
     // A text that is one unterminated line has only line 0.
     if (!(ScanOffset == 0 && N == Buffer->GetTextSize() && Len == N)) {
         ++ScanLine;
@@ -104,12 +108,16 @@ void TTextViewer::RecordHardBreak() {
     } else {
         ScanBoundary = pbNone;
     }
+    NoteCheckpoint(Prev);
 }
 
 void TTextViewer::CountReachesEnd(std::int64_t W, std::int64_t Len) {
-    SetLastLine(ScanLine);
+    // Complete before the last line is set: a scroll bar that comes or goes with the new range
+    // re-lays the window in the middle of this, and what it asks of the count (an estimate, a
+    // rewind after the step) must see the count as it now is.
     CountComplete = true;
     PageCount = ScanPageCount;
+    SetLastLine(ScanLine);
     if (W > LongestLine)
         SetLongestLine(W);
     CountPassesLine(Len);
@@ -206,12 +214,20 @@ void TTextViewer::EstimateNumLines() {
         else if (LineNumbersPending)
             NumbersSettled(); // nothing left to count: provisional numbers cannot get better
     }
+    if (DeferredRewind != NoRewind) {
+        // The step changed the layout under itself (a scroll bar that came or went re-wraps the
+        // text): what it counted after that belongs to the old layout.
+        const std::int64_t Offset = DeferredRewind;
+        DeferredRewind = NoRewind;
+        ReEstimateFrom(Offset);
+    }
     if constexpr (MapChecks)
         CheckMapInvariants();
 }
 
 void TTextViewer::EstimateLastLine() {
-    if (CountComplete || !Buffer)
+    // (Within a count step, the step itself sets the last line.)
+    if (CountComplete || !Buffer || EstimateDepth > 0)
         return;
     const std::int64_t Size = GetTextSize();
     if (Size == 0) {
@@ -221,11 +237,16 @@ void TTextViewer::EstimateLastLine() {
         PageCount = 1;
         return;
     }
+    SampleLineLength();
     EstimateNumLines();
     if (!CountComplete && ScanOffset != 0) {
-        const auto L = static_cast<std::int64_t>(
-            static_cast<double>(ScanLine) *
-            (static_cast<double>(Size) / static_cast<double>(ScanOffset)));
+        // The lines counted, and the rest at the density of the samples (at that of the part
+        // counted when there are none).
+        const double PerByte =
+            SampledSize >= 0 ? SampledLinesPerByte
+                             : static_cast<double>(ScanLine) / static_cast<double>(ScanOffset);
+        const auto L =
+            ScanLine + static_cast<std::int64_t>(PerByte * static_cast<double>(Size - ScanOffset));
         // The estimate never falls below the caret line.
         SetLastLine(std::max(L, LineNumber));
         PageCount = LastLine / std::max<std::int64_t>(1, LinesPerPage) + 1;
@@ -233,7 +254,11 @@ void TTextViewer::EstimateLastLine() {
 }
 
 void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
-    if (EstimateDepth != 0 || Offset >= ScanOffset)
+    if (EstimateDepth != 0) {
+        DeferredRewind = std::min(DeferredRewind, Offset);
+        return;
+    }
+    if (Offset >= ScanOffset)
         return;
     bool Restart = true;
     if (!LineNumbersPending && CaretLineStart > 0 && Offset >= CaretLineStart) {
@@ -266,6 +291,7 @@ void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
         ScanBoundary = PageBoundaryAt(ScanLine, Kept);
         HardBreakIndex = LastHardBreakAtOrBefore(MapLine);
     }
+    TrimCheckpoints();
     const std::int64_t Size = GetTextSize();
     CountComplete = Size == 0;
     LineNumbersPending = Size > 0;

@@ -167,8 +167,10 @@ bool TTextViewer::GotoPrevLine() {
 void TTextViewer::CalibrateAtCount() {
     // The count's position is an anchor whose number is exact. A map that reaches it with a
     // provisional number takes the exact one: otherwise a number carried back over the count
-    // would never be corrected, since the count only corrects what lies ahead of it.
-    if (ScanOffset <= 0 || LineStart != ScanOffset || MapLine == ScanLine)
+    // would never be corrected, since the count only corrects what lies ahead of it. (So does a
+    // provisional page under an exact number.)
+    if (ScanOffset <= 0 || LineStart != ScanOffset ||
+        (MapLine == ScanLine && MapPage == ScanPageCount))
         return;
     MapLine = ScanLine;
     MapPage = ScanPageCount;
@@ -332,21 +334,24 @@ void TTextViewer::LocateLine(std::int64_t Line, bool Estimate) {
     const TMapAnchor Nearest = NearestAnchor(Line, D0, DC, DS, DE);
     bool Placed = false;
     if (Nearest != maStart && Estimate && LastLine > 0) {
-        // A far target: an anchor near its estimated offset, the end, or the estimated jump.
-        const auto E =
-            static_cast<std::int64_t>(static_cast<double>(Size) *
-                                      (static_cast<double>(Line) / static_cast<double>(LastLine)));
+        // A far target: an anchor near its estimated offset, the line itself where the count has
+        // passed it (from the count's checkpoints), the end, or the estimated jump.
+        const std::int64_t E = EstimatedOffset(Line);
         Placed = true;
-        if (std::abs(SelStartOffset - E) <= AnchorReach)
+        if (std::abs(SelStartOffset - E) <= AnchorReach) {
             GotoAnchor(maSelStart);
-        else if (std::abs(SelEndOffset - E) <= AnchorReach)
+        } else if (std::abs(SelEndOffset - E) <= AnchorReach) {
             GotoAnchor(maSelEnd);
-        else if (std::min({D0, DC, DS, DE}) <= JumpDistance)
+        } else if (std::min({D0, DC, DS, DE}) <= JumpDistance) {
             Placed = false;
-        else if (Line + 2 * LinesOnScreen >= LastLine)
+        } else if ((CountComplete || Line <= ScanLine) && CheckpointLayout == PresentLayout()) {
+            LocateLineExactly(Line);
+            return;
+        } else if (Line + 2 * LinesOnScreen >= LastLine) {
             GotoEndOftext();
-        else
+        } else {
             JumpTo(E, Line);
+        }
     }
     // Otherwise the walk starts from the nearest anchor. (A near target is never walked to from a
     // far map line.)

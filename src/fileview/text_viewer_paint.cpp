@@ -33,7 +33,9 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     for (std::int64_t I = 0; I < Count; ++I) {
         // The row's background first: the off-screen bitmap starts out blank.
         C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Y + CharHeight)));
-        const bool HardBreak = MapBoundary == pbHardPageBreak || ByteAt(LineStart) == FF;
+        // A line is a hard break by its own first byte: a provisional number may equal a
+        // counted break's.
+        const bool HardBreak = ByteAt(LineStart) == FF;
         if (HardBreak)
             DrawPageBreak(Y);
         else

@@ -35,7 +35,12 @@ bool IsWordChar(std::uint8_t C) {
 // ---- Selection ---------------------------------------------------------------------------
 
 void TTextViewer::SetSelection(const TLongPoint& Start, const TLongPoint& End, TSelModes Mode) {
+    // The ends' offsets and pages change together, once both are found: until then the old ends
+    // stay anchors the map may walk from, each with its own page.
     std::int64_t S = SelStartOffset;
+    std::int64_t SPage = SelStartPage;
+    std::int64_t E = SelEndOffset;
+    std::int64_t EPage = SelEndPage;
     const bool Column = Mode == smColumn;
     if (!Column) {
         ColumnLeft = 0;
@@ -47,30 +52,33 @@ void TTextViewer::SetSelection(const TLongPoint& Start, const TLongPoint& End, T
     if (!(Start == SelStart) || Measure) {
         if (SelMode != smColumn && Start == ZeroPoint) {
             S = 0;
-            SelStartPage = 1;
+            SPage = 1;
             if (Column)
                 ColumnLeft = 0;
         } else {
             S = TextOffset(Start);
-            SelStartPage = MapPage;
+            SPage = MapPage;
             if (Column)
                 ColumnLeft = Buffer->GetDistanceBetween(LineStart, S);
         }
     }
     if (!(End == SelEnd) || Measure) {
         if (SelMode != smColumn && End == ZeroPoint) {
-            SelEndOffset = 0;
-            SelEndPage = 1;
+            E = 0;
+            EPage = 1;
             if (Column)
                 ColumnRight = 0;
         } else {
-            SelEndOffset = TextOffset(End);
-            SelEndPage = MapPage;
+            E = TextOffset(End);
+            EPage = MapPage;
             if (Column)
-                ColumnRight = Buffer->GetDistanceBetween(LineStart, SelEndOffset);
+                ColumnRight = Buffer->GetDistanceBetween(LineStart, E);
         }
     }
     SelStartOffset = S;
+    SelStartPage = SPage;
+    SelEndOffset = E;
+    SelEndPage = EPage;
     TLinesViewer::SetSelection(Start, End, Mode);
 }
 

@@ -54,6 +54,11 @@ public:
     using TTextViewer::UpdateScreenWidth;
     using TTextViewer::WMWinIniChange;
     void SetLinesPerPageForTest(std::int64_t N) { LinesPerPage = std::max<std::int64_t>(1, N); }
+    /// Checkpoints of the count closer than in use, so that small texts have them.
+    void SetCheckpointSpacingForTest(std::int64_t Lines, std::int64_t Bytes) {
+        CheckpointLineSpacing = NextCheckpointLine = Lines;
+        CheckpointByteSpacing = NextCheckpointOffset = Bytes;
+    }
     void SetSelectionForTest(TLongPoint S, TLongPoint E, TSelModes M) {
         SelAnchor = S;
         SetSelection(S, E, M);

@@ -1,7 +1,8 @@
-// The line map against a reference line index: long random runs of jumps, moves, thumb drags,
-// selections and idle steps on a small text with form feeds, CR LF pairs, tabs and long lines, in
-// every wrap mode, with a few resizes of the window (a re-layout when lines wrap to it) and rewinds
-// of the count (as after an edit); then the count runs to its end and every number must be exact.
+// The line map against a reference line index: long random runs of jumps (estimated and exact, to
+// display lines and to line numbers), moves, thumb drags, selections, paints and idle steps on a
+// small text with form feeds, CR LF pairs, tabs and long lines, in every wrap mode, with a few
+// resizes of the window (a re-layout when lines wrap to it) and rewinds of the count (as after an
+// edit); then the count runs to its end and every number, page and offset must be exact.
 // In debug builds the map's invariants are asserted after every step too. A failure prints its
 // seed; KESTREL_SEED=<n> replays another.
 #include "fileview/text_viewer_fixture.h"
@@ -51,6 +52,7 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
     std::mt19937_64 Rng(Seed);
     SCOPED_TRACE("seed " + std::to_string(Seed) + ", wrap mode " + std::to_string(Mode));
     V->SetLinesPerPageForTest(9);
+    V->SetCheckpointSpacingForTest(23, 900);
     V->SetMaxLineLength(37);
     V->SetWrapMode(Mode);
     const std::string Text = RandomText(Rng);
@@ -61,6 +63,25 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
     ASSERT_GT(N, 900);
     std::int64_t SelA = 0;
     std::int64_t SelB = 0;
+    auto IsBreak = [&](std::int64_t I) {
+        return Ref[static_cast<std::size_t>(I)].Start < Size &&
+               Text[static_cast<std::size_t>(Ref[static_cast<std::size_t>(I)].Start)] == '\f';
+    };
+    // The page of each line: one more at each form-feed line and every 9 lines after the last
+    // one (after line 0 before the first).
+    auto PagesOf = [&] {
+        std::vector<std::int64_t> P(static_cast<std::size_t>(N));
+        std::int64_t Hard = 0;
+        for (std::int64_t I = 0; I < N; ++I) {
+            const bool Boundary = IsBreak(I) || (I > Hard && (I - Hard) % 9 == 0);
+            if (IsBreak(I))
+                Hard = I;
+            P[static_cast<std::size_t>(I)] =
+                (I > 0 ? P[static_cast<std::size_t>(I - 1)] : 1) + (Boundary ? 1 : 0);
+        }
+        return P;
+    };
+    std::vector<std::int64_t> RefPages = PagesOf();
     // Resizes and rewinds draw from a generator of their own, so that the moves stay the seed's.
     std::mt19937_64 ExtraRng(Seed * 31 + 7);
     for (int Step = 0; Step < 1500; ++Step) {
@@ -77,10 +98,11 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
             Pump();
             Ref = ReferenceLines();
             N = static_cast<std::int64_t>(Ref.size());
+            RefPages = PagesOf();
             V->CheckMapInvariants();
             ExpectMapConsistent(Ref, "after a resize");
         }
-        const int Op = static_cast<int>(Rng() % 11);
+        const int Op = static_cast<int>(Rng() % 14);
         const std::int64_t Line =
             static_cast<std::int64_t>(Rng() % static_cast<std::uint64_t>(N + 20));
         const std::int64_t Offset =
@@ -171,6 +193,49 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
             SelB = V->GetSelEndOffset();
             break;
         }
+        case 11: {
+            V->LocateLineExactly(Line);
+            What = "LocateLineExactly(" + std::to_string(Line) + ")";
+            EXPECT_EQ(V->GetMapLine(), IndexOf(Ref, V->GetLineStart())) << What << ": exact";
+            EXPECT_EQ(V->GetMapLine(), std::min(Line, N - 1)) << What;
+            break;
+        }
+        case 12: {
+            // Line numbers count from 1 and skip the form-feed lines.
+            const std::int64_t Number = Line + 1;
+            V->GotoLineNumber(Number);
+            What = "GotoLineNumber(" + std::to_string(Number) + ")";
+            std::int64_t Expected = -1;
+            for (std::int64_t I = 0, Seen = 0; I < N && Expected < 0; ++I)
+                if (!IsBreak(I) && ++Seen == Number)
+                    Expected = I;
+            if (Expected < 0)
+                Expected = N - 1; // beyond the text: its last line
+            EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << What;
+            if (Expected <= V->GetLastLine()) {
+                EXPECT_EQ(V->GetLineNumber(), Expected) << What;
+            }
+            break;
+        }
+        case 13: {
+            // A row is drawn as a page break exactly when its line begins with a form feed,
+            // whatever number the line carries for now.
+            const headless::TDrawRecord R = Repaint();
+            What = "paint";
+            const std::int64_t Top = IndexOf(Ref, V->GetTopLineStart());
+            ASSERT_GE(Top, 0) << What;
+            const std::int64_t Rows = (V->GetClientHeight() + CharH() - 1) / CharH();
+            std::vector<std::int64_t> Want;
+            std::vector<std::int64_t> Got;
+            for (std::int64_t K = 0; K < Rows && Top + K < N; ++K)
+                if (IsBreak(Top + K))
+                    Want.push_back(K);
+            for (const headless::TDrawCall& C : TextCalls(R, headless::doTextOut))
+                if (C.Text == "Page Break")
+                    Got.push_back(C.Y / CharH());
+            EXPECT_EQ(Got, Want) << What << " from line " << Top;
+            break;
+        }
         default:
             V->GotoEndOftext();
             What = "GotoEndOftext";
@@ -181,6 +246,18 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
         ExpectMapConsistent(Ref, What);
         if (!V->GetLineNumbersPending()) {
             EXPECT_EQ(V->GetLineNumber(), IndexOf(Ref, V->GetCaretLineStart())) << What;
+            if (V->GetCountComplete()) {
+                EXPECT_EQ(V->GetMapPage(), RefPages[static_cast<std::size_t>(V->GetMapLine())])
+                    << What << ": map page";
+                EXPECT_EQ(V->TLinesViewer::GetPageNumber(),
+                          RefPages[static_cast<std::size_t>(V->GetLineNumber())])
+                    << What << ": caret page";
+                if (V->GetSelMode() != smNone) {
+                    EXPECT_EQ(V->GetSelStartPage(),
+                              RefPages[static_cast<std::size_t>(V->GetSelStart().Y)])
+                        << What << ": selection start page";
+                }
+            }
             EXPECT_EQ(V->TextOffset(V->GetSelStart()), SelA) << What;
             EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB) << What;
         }
@@ -194,15 +271,40 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
     EXPECT_EQ(V->TextOffset(V->GetSelStart()), SelA);
     EXPECT_EQ(V->TextOffset(V->GetSelEnd()), SelB);
     EXPECT_EQ(V->GetTopLine(), IndexOf(Ref, V->GetTopLineStart()));
+    // The caret's count of form-feed lines before it (what its shown number leaves out) and the
+    // pages of the caret and the selection are exact too.
+    std::int64_t Breaks = 0;
+    for (std::int64_t I = 0; I <= V->GetLineNumber(); ++I)
+        Breaks += IsBreak(I) ? 1 : 0;
+    EXPECT_EQ(V->GetLineNumberOffset(), Breaks);
+    const std::int64_t CaretLine = V->GetLineNumber();
+    const std::int64_t CaretPage = V->TLinesViewer::GetPageNumber();
+    const std::int64_t StartLine = V->GetSelStart().Y;
+    const std::int64_t EndLine = V->GetSelEnd().Y;
+    const std::int64_t StartPage = V->GetSelStartPage();
+    const std::int64_t EndPage = V->GetSelEndPage();
     // Pages agree with a straight walk.
     V->GotoFirstLine();
     std::int64_t Page = V->GetMapPage();
+    std::vector<std::int64_t> Pages{Page};
     while (V->GotoNextLine()) {
         if (V->GetMapBoundary() != pbNone)
             ++Page;
         ASSERT_EQ(V->GetMapPage(), Page) << "line " << V->GetMapLine();
+        Pages.push_back(Page);
     }
     EXPECT_EQ(V->GetPageCount(), Page);
+    EXPECT_EQ(CaretPage, Pages[static_cast<std::size_t>(CaretLine)]);
+    if (V->GetSelMode() != smNone) {
+        EXPECT_EQ(StartPage, Pages[static_cast<std::size_t>(StartLine)]);
+        EXPECT_EQ(EndPage, Pages[static_cast<std::size_t>(EndLine)]);
+    }
+    // Every line, reached exactly from the count's checkpoints, has its page.
+    for (std::int64_t I = 0; I < N; I += 7) {
+        V->LocateLineExactly(I);
+        ASSERT_EQ(V->GetLineStart(), Ref[static_cast<std::size_t>(I)].Start) << "line " << I;
+        ASSERT_EQ(V->GetMapPage(), Pages[static_cast<std::size_t>(I)]) << "line " << I;
+    }
 }
 
 std::string CaseName(const ::testing::TestParamInfo<TRandomCase>& Info) {
