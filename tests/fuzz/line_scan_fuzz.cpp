@@ -249,12 +249,14 @@ void CheckBlockCounts(const std::string& Text, std::int64_t CharWidth,
     const std::vector<TRefLine> Ref = ReferenceLines(Text, M, MaxWidth);
     const auto Size = static_cast<std::int64_t>(Text.size());
     const bool EndsInCr = !Text.empty() && Text.back() == '\r';
-    // The wrapped count takes the lines that end in the range, up to the first whose first
-    // character does not fit or whose end turns on a CR that ends the range.
+    // The wrapped count takes the lines that end in the range, up to the first whose end turns
+    // on a CR that ends the range (after a last byte, or after a first character that does not
+    // fit).
     std::int64_t Countable = 0, Taken = 0;
     if (MaxWidth >= 0)
         for (const TRefLine& L : Ref) {
-            if (Countable == MaxLines || !L.Ended || L.Forced || (EndsInCr && L.SawEnd))
+            if (Countable == MaxLines || !L.Ended || (EndsInCr && L.SawEnd) ||
+                (EndsInCr && L.Forced && L.Start + 2 == Size))
                 break;
             Taken = NextStart(Ref, static_cast<std::size_t>(Countable++), Size);
         }
