@@ -252,6 +252,11 @@ void TEditStream::SaveChanges() {
     CheckInvariants();
 }
 
+void TEditStream::EndUndoRecord() {
+    SaveChanges();
+    EditPos = -1; // no edit continues from here: the next one pushes a record
+}
+
 std::int64_t TEditStream::InsertMem(HGLOBAL Handle, std::int64_t Pos) {
     TGlobalLockGuard Lock(Handle);
     if (Lock.Get() == nullptr)

@@ -62,6 +62,10 @@ public:
 
     /// Saves the pending edit to Segments and the undo list.
     void SaveChanges();
+    /// Saves the pending edit and ends its undo record: the next edit starts a record of its
+    /// own, even where it continues this one's text (an insertion that must be taken back
+    /// alone).
+    void EndUndoRecord();
 
     std::int64_t GetMaxUndoLevels() const;
     /// The limit of both lists (transactions kept for undo, and for redo); 0 empties both.
