@@ -1,0 +1,171 @@
+// TBigEditor: moving and copying selected text: MoveText, and dragging a selection with the mouse
+// and dropping it elsewhere (Ctrl held at the drop copies it).
+#include "kxedit/big_editor.h"
+
+#include "fileview/viewer_scopes.h"
+#include "host/scope_guard.h"
+#include "host/window_platform.h"
+
+#include <algorithm>
+
+namespace kestrel {
+
+void TBigEditor::MoveText(std::int64_t Pos, bool Copy) {
+    TEditStream* Stream = GetEditStream();
+    if (Stream == nullptr)
+        return;
+    if (SelMode != smDouble && SelMode != smExtend)
+        throw EInternalError("Not in correct Selection Mode");
+    const std::int64_t S = std::min(SelStartOffset, SelEndOffset);
+    const std::int64_t E = std::max(SelStartOffset, SelEndOffset);
+    const std::int64_t Size = E - S;
+    Pos = std::clamp<std::int64_t>(Pos, 0, GetTextSize());
+    if (Size <= 0 || (!Copy && S < Pos && Pos < E))
+        return; // moved onto itself: nothing changes
+    const std::string Text = Buffer->GetString(S, Size);
+    const bool Grouped = UndoGroupedByCaller();
+    const TValueGuard<bool> Link(LinkUndo, true);
+    const TLeaveScope Close([&] {
+        if (!Grouped)
+            Stream->ClearLastUndoLink();
+    });
+    if (!Copy) {
+        const TLongPoint Pt = _GetCaretPos();
+        if (S < Pos)
+            Pos -= Size;
+        const std::int64_t Before = GetTextSize();
+        Delete(S, Size);
+        if (GetTextSize() == Before)
+            return; // refused
+        // The caret's pixel column is kept: a line that got shorter is filled up to it.
+        std::int64_t At = 0;
+        const std::int64_t N = PadToPoint(Pt, At);
+        if (N > 0 && Pos >= At)
+            Pos += N;
+    }
+    ResetSelection(ZeroPoint);
+    PlaceCaret(Pos);
+    SyncLineMap();
+    const std::int64_t Before = GetTextSize();
+    InsertAt(Pos, Text.data(), Size);
+    const std::int64_t Added = GetTextSize() - Before;
+    ChangedFrom(Pos);
+    SelAnchor = OffsetToPoint(Pos);
+    SetSelection(SelAnchor, OffsetToPoint(Pos + Added), smExtend);
+    PlaceCaret(Pos + Added);
+}
+
+void TBigEditor::SetSelection(const TLongPoint& Start, const TLongPoint& End, TSelModes Mode) {
+    TTextViewer::SetSelection(Start, End, Mode);
+    if (HandleAllocated() && !State.Contains(vsMouseDown) && !State.Contains(vsBusy)) {
+        // A selection made with the keys shows the drag pointer where the mouse already is.
+        const TPoint P = ScreenToClient(GetHandle(), GetCursorPos());
+        if (P.X >= 0 && P.Y >= 0 && P.X < GetClientWidth() && P.Y < GetClientHeight())
+            UpdateMouseCursor(P.X, static_cast<int>(P.Y / CharHeight));
+    }
+}
+
+void TBigEditor::UpdateMouseCursor(int X, int Y) {
+    TTextViewer::UpdateMouseCursor(X, Y);
+    if (State.Contains(vsBusy) || !Buffer)
+        return;
+    const std::int64_t Line = Y + TopLine;
+    bool Over = false;
+    if (State.Contains(vsSelection) && SelStart.Y <= Line && Line <= SelEnd.Y) {
+        // Looking under the pointer moves the line map: it is put back where it was.
+        const std::int64_t Saved[] = {PrevLineStart, LineStart,     NextLineStart, MapLine,
+                                      MapLineWidth,  MapLineLength, MapPage,       HardBreakIndex};
+        const TPageBoundaries SavedBoundary = MapBoundary;
+        const TScopeExit Restore([&] {
+            PrevLineStart = Saved[0];
+            LineStart = Saved[1];
+            NextLineStart = Saved[2];
+            MapLine = Saved[3];
+            MapLineWidth = Saved[4];
+            MapLineLength = Saved[5];
+            MapPage = Saved[6];
+            HardBreakIndex = Saved[7];
+            MapBoundary = SavedBoundary;
+        });
+        std::int64_t Beyond = 0;
+        const std::int64_t O = GetTextPos(LongPoint(X + DeltaX - LeftMargin, Line), Beyond);
+        if (SelMode == smColumn) {
+            const std::int64_t K = O - LineStart;
+            Over = SelStart.X <= K && K <= SelEnd.X;
+        } else {
+            Over = SelStartOffset <= O && O <= SelEndOffset && Beyond == 0 &&
+                   MapBoundary != pbHardPageBreak;
+        }
+    }
+    SetMouseState(TMouseStates{msSelection}, Over);
+}
+
+void TBigEditor::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Button == mbLeft && MouseState.Contains(msSelection) && !State.Contains(vsDragging) &&
+        !State.Contains(vsBusy)) {
+        SetMouseState(TMouseStates{msDrag}, true);
+        Perform(WM_SETCURSOR, static_cast<WPARAM>(GetHandle()), 0);
+        UndoCaretPos = CaretOffset(); // an undo of the move puts the caret back here
+        SetCapture(GetHandle());
+        SetState(vsDragging, true);
+    }
+    TTextViewer::MouseDown(Button, Shift, X, Y);
+}
+
+void TBigEditor::MouseMove(TShiftState Shift, int X, int Y) {
+    TTextViewer::MouseMove(Shift, X, Y);
+    if (!State.Contains(vsMouseDown) && State.Contains(vsDragging) && MouseState.Contains(msDrag))
+        _SetCaretPos(LongPoint(X + DeltaX - LeftMargin, Y / CharHeight + TopLine));
+}
+
+void TBigEditor::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (!State.Contains(vsDragging) || !MouseState.Contains(msDrag) || !Buffer) {
+        // (A margin drag ends in the viewer.)
+        TTextViewer::MouseUp(Button, Shift, X, Y);
+        return;
+    }
+    SetState(vsDragging, false);
+    ReleaseCapture();
+    SetMouseState(TMouseStates{msDrag}, false);
+    std::int64_t Spaces = 0;
+    std::int64_t P = GetTextPos(_GetCaretPos(), Spaces);
+    const std::int64_t S = std::min(SelStartOffset, SelEndOffset);
+    const std::int64_t E = std::max(SelStartOffset, SelEndOffset);
+    bool Itself = S <= P && P <= E && (CaretX <= LineWidth || (S < P && P < E));
+    if (SelMode == smColumn) {
+        const std::int64_t K = P - LineStart;
+        Itself = S <= P && P <= E && SelStart.Y <= LineNumber && LineNumber <= SelEnd.Y &&
+                 SelStart.X <= K && K <= SelEnd.X && CaretX <= LineWidth;
+    }
+    if (Itself || SelMode == smNone) {
+        UndoCaretPos = 0;
+        TTextViewer::MouseUp(Button, Shift, X, Y);
+        return;
+    }
+    TEditStream* Stream = GetEditStream();
+    const bool Copy = Shift.Contains(ssCtrl);
+    const std::int64_t Low = std::min(P, S);
+    {
+        const TStateFlagScope Dropping(*this, vsDropping);
+        const TLeaveScope Close([Stream] { Stream->ClearLastUndoLink(); });
+        const TScopeExit ResetCaret([this] { UndoCaretPos = 0; });
+        if (Spaces > 0) {
+            // The drop point lies beyond its line's text: the line is filled up to it.
+            const std::int64_t From = P;
+            InsertSpaces(P, Spaces);
+            const std::int64_t N = P - From;
+            if (SelStartOffset > From)
+                SelStartOffset += N;
+            if (SelEndOffset > From)
+                SelEndOffset += N;
+        }
+        if (SelMode == smColumn)
+            MoveColumns(P, Copy);
+        else
+            MoveText(P, Copy);
+        ChangedFrom(Low);
+    }
+    Redraw();
+}
+
+} // namespace kestrel
