@@ -237,6 +237,11 @@ void TBigEditor::MoveColumns(std::int64_t Pos, bool Copy) {
     }
     if (!Copy) {
         const TLongPoint Pt = _GetCaretPos();
+        // A caret beyond its line's text keeps its place with spaces after the deletion. (One
+        // within the text is not padded out to its old pixel column: text deleted before it
+        // on its line would make a gap of spaces that nobody asked for.)
+        SyncLineMap();
+        const bool Beyond = CaretX > MapLineWidth;
         // Pos moves back by the bytes actually deleted before it, row by row.
         std::int64_t Shift = 0;
         for (const auto& [A, B] : Rows) {
@@ -248,7 +253,7 @@ void TBigEditor::MoveColumns(std::int64_t Pos, bool Copy) {
         Pos -= Shift;
         DeleteColumnText(std::string(), true);
         std::int64_t At = 0;
-        const std::int64_t N = PadToPoint(Pt, At);
+        const std::int64_t N = Beyond ? PadToPoint(Pt, At) : 0;
         if (N > 0 && Pos >= At)
             Pos += N;
     }

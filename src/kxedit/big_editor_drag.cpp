@@ -31,15 +31,20 @@ void TBigEditor::MoveText(std::int64_t Pos, bool Copy) {
     });
     if (!Copy) {
         const TLongPoint Pt = _GetCaretPos();
+        // A caret beyond its line's text keeps its place with spaces after the deletion. (One
+        // within the text is not padded out to its old pixel column: text deleted before it
+        // on its line would make a gap of spaces that nobody asked for.)
+        SyncLineMap();
+        const bool Beyond = CaretX > MapLineWidth;
         if (S < Pos)
             Pos -= Size;
         const std::int64_t Before = GetTextSize();
         Delete(S, Size);
         if (GetTextSize() == Before)
             return; // refused
-        // The caret's pixel column is kept: a line that got shorter is filled up to it.
+        // The caret beyond its line keeps its pixel column.
         std::int64_t At = 0;
-        const std::int64_t N = PadToPoint(Pt, At);
+        const std::int64_t N = Beyond ? PadToPoint(Pt, At) : 0;
         if (N > 0 && Pos >= At)
             Pos += N;
     }
