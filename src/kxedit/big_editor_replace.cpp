@@ -15,6 +15,8 @@ namespace {
 // Progress of a replace-all is reported for a match once this share of the run has passed since
 // the last report (every match when they are sparse); the search reports between matches.
 constexpr std::int64_t ReportsPerRun = 1024;
+// A caret farther than this from the first replacement is placed by an estimated jump.
+constexpr std::int64_t FarCaret = 64 * 1024;
 
 bool SameText(const std::string& A, const std::string& B, bool MatchCase) {
     if (A.size() != B.size())
@@ -121,7 +123,8 @@ void TBigEditor::ReplaceAll(TFindOptions Options) {
     std::int64_t CaretAt = std::clamp<std::int64_t>(P, 0, Size);
     const bool Refused = Stream->GetReadOnly(); // told by the stream's write protection
     if (Count > 0) {
-        std::sort(Matches.begin(), Matches.end());
+        if (!Down)
+            std::reverse(Matches.begin(), Matches.end()); // found from the end: ascending now
         const std::int64_t First = Matches.front();
         const std::int64_t End = Matches.back() + Len;
         // The caret: after the last replacement (forwards), before the last one reached
@@ -143,10 +146,17 @@ void TBigEditor::ReplaceAll(TFindOptions Options) {
             Stream->ReplaceMatches(First, End - First, std::move(Matches), Len, ReplaceStr);
         }
         ResetSelection(ZeroPoint);
-        RelayoutFrom(AnchorStart, AnchorLine, AnchorPage, CaretAt);
-    } else {
-        PlaceCaret(CaretAt);
+        RelayoutFrom(AnchorStart, AnchorLine, AnchorPage, First);
     }
+    if (std::abs(CaretAt - LineStart) > FarCaret && GetTextSize() > 0) {
+        // Far from the map: reached by an estimated jump, numbered for now (the count corrects
+        // the number), not by a walk over every line in between.
+        JumpTo(CaretAt, std::max<std::int64_t>(
+                            1, static_cast<std::int64_t>(static_cast<double>(LastLine) *
+                                                         (static_cast<double>(CaretAt) /
+                                                          static_cast<double>(GetTextSize())))));
+    }
+    PlaceCaret(CaretAt);
     Redraw();
     if (OnReplaceAll)
         OnReplaceAll(this, Refused ? 0 : Count);
