@@ -37,8 +37,12 @@ TBigEditor::TBigEditor(TComponent* AOwner) : TTextViewer(AOwner) {
 }
 
 TBigEditor::~TBigEditor() {
-    // The window goes with a base class, which no longer reaches this one's WMDestroy.
-    LeaveClipboardChain();
+    // The window goes with a base class, which no longer reaches this one's WMDestroy. A
+    // platform that fails to tell the chain cannot be helped here.
+    try {
+        LeaveClipboardChain();
+    } catch (...) { // NOLINT(bugprone-empty-catch)
+    }
     // The stream outlives this part of the object: it must not call back into it.
     SetBuffer(nullptr);
 }

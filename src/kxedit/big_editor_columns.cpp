@@ -6,7 +6,6 @@
 #include "host/scope_guard.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace kestrel {
 
@@ -231,8 +230,8 @@ void TBigEditor::MoveColumns(std::int64_t Pos, bool Copy) {
         std::int64_t W = 0;
         for (const auto& [A, B] : Rows) {
             W += Buffer->CopyText(Out + W, A, B - A);
-            std::memcpy(Out + W, EditorLineBreak, 2);
-            W += 2;
+            Out[W++] = CR;
+            Out[W++] = LF;
         }
     }
     if (!Copy) {

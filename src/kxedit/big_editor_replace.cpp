@@ -92,19 +92,22 @@ void TBigEditor::ReplaceAll(TFindOptions Options) {
     // The occurrences in the text as it is, in search order. A replacement is never searched:
     // forwards the next search starts after the match, backwards at the byte before it; the
     // run stops when that position leaves the text (a match at its last or first byte).
-    std::vector<std::int64_t> Matches;
+    TMatchList Matches;
     const std::int64_t Stride = std::max<std::int64_t>(1, std::abs(ProgressTotal) / ReportsPerRun);
     std::int64_t LastReport = Start;
     bool Go = true;
     std::int64_t P = Down ? Start : Start - 1; // backwards: the text before the caret
     while (Go && (Down ? P < Size : P >= 0)) {
         std::int64_t Q = P;
-        if (!Buffer->Search(Q, FindStr, Options))
+        if (!Buffer->Search(Q, FindStr, Options)) {
+            // Stopped short of the text's end: cancelled through the search's own report.
+            Go = Down ? Q >= Size : Q < 0;
             break;
+        }
         if (Down ? Q < P : Q + Len - 1 > P)
             break; // (never behind the position: a match is found once)
-        Matches.push_back(Q);
-        if (std::abs(Q - LastReport) >= Stride || Matches.size() == 1) {
+        Matches.Add(Q);
+        if (std::abs(Q - LastReport) >= Stride || Matches.Size() == 1) {
             Go = ReportProgress(Down ? Q - Start : Start - Q);
             LastReport = Q;
         }
@@ -115,18 +118,18 @@ void TBigEditor::ReplaceAll(TFindOptions Options) {
     const std::int64_t Max = Buffer->GetMaxTextSize();
     if (Max > 0 && Step > 0) {
         const std::int64_t Room = std::max<std::int64_t>(0, Max - Size) / Step;
-        if (static_cast<std::int64_t>(Matches.size()) > Room)
-            Matches.resize(static_cast<std::size_t>(Room));
+        if (Matches.Size() > Room)
+            Matches.Truncate(Room);
     }
-    const auto Count = static_cast<std::int64_t>(Matches.size());
+    const std::int64_t Count = Matches.Size();
 
     std::int64_t CaretAt = std::clamp<std::int64_t>(P, 0, Size);
     const bool Refused = Stream->GetReadOnly(); // told by the stream's write protection
     if (Count > 0) {
         if (!Down)
-            std::reverse(Matches.begin(), Matches.end()); // found from the end: ascending now
-        const std::int64_t First = Matches.front();
-        const std::int64_t End = Matches.back() + Len;
+            Matches.Reverse(); // found from the end: ascending now
+        const std::int64_t First = Matches.Get(0);
+        const std::int64_t End = Matches.Get(Count - 1) + Len;
         // The caret: after the last replacement (forwards), before the last one reached
         // (backwards), or where the last search stopped.
         if (Down)
@@ -139,8 +142,7 @@ void TBigEditor::ReplaceAll(TFindOptions Options) {
         const std::int64_t AnchorStart = LineStart;
         const std::int64_t AnchorLine = MapLine;
         const std::int64_t AnchorPage = MapPage;
-        for (std::int64_t& M : Matches)
-            M -= First;
+        Matches.Shift(-First);
         {
             const TLeaveScope Close([Stream] { Stream->ClearLastUndoLink(); });
             Stream->ReplaceMatches(First, End - First, std::move(Matches), Len, ReplaceStr);

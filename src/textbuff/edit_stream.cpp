@@ -33,6 +33,7 @@ TEditStream::~TEditStream() {
     Segments.reset();
     UndoList.reset();
     RedoList.reset();
+    DerivedStreams.clear(); // they may hold blocks of the store too
     InsertedText.reset();
 }
 

@@ -1,6 +1,7 @@
 // TEditStream: the editable text container, a piece table over the source with undo and redo.
 #pragma once
 
+#include "textbuff/match_list.h"
 #include "textbuff/segment_list.h"
 #include "textbuff/text_stream.h"
 #include "textbuff/text_types.h"
@@ -69,9 +70,8 @@ public:
     /// Replacement. Nothing is copied: the range is kept as it was and read through the
     /// replacements, so memory grows by a few bytes per match. Refused on a read-only stream.
     /// Returns the bytes the text grew by (negative: shrank).
-    std::int64_t ReplaceMatches(std::int64_t Pos, std::int64_t Count,
-                                std::vector<std::int64_t> Matches, std::int64_t PatternLength,
-                                const std::string& Replacement);
+    std::int64_t ReplaceMatches(std::int64_t Pos, std::int64_t Count, TMatchList Matches,
+                                std::int64_t PatternLength, const std::string& Replacement);
 
     std::int64_t GetMaxUndoLevels() const;
     /// The limit of both lists (transactions kept for undo, and for redo); 0 empties both.

@@ -54,12 +54,11 @@ private:
 // replaced by Replacement.
 class TReplacedStream : public TStream {
 public:
-    TReplacedStream(TStream* ABase, std::vector<std::int64_t> AMatches, std::int64_t APattern,
+    TReplacedStream(TStream* ABase, TMatchList AMatches, std::int64_t APattern,
                     std::string AReplacement)
-        : Base(ABase), Matches(std::move(AMatches)), Pattern(APattern),
-          Replacement(std::move(AReplacement)),
+        : Base(ABase), Matches(std::move(AMatches)), Replacement(std::move(AReplacement)),
           Delta(static_cast<std::int64_t>(Replacement.size()) - APattern),
-          Size(ABase->GetSize() + static_cast<std::int64_t>(Matches.size()) * Delta) {}
+          Size(ABase->GetSize() + Matches.Size() * Delta) {}
 
     std::int64_t Read(void* Buffer, std::int64_t Count) override {
         const std::int64_t N = ReadAt(Position, Buffer, Count);
@@ -83,7 +82,7 @@ public:
         if (Pos < 0 || Count <= 0)
             return 0;
         auto* Out = static_cast<std::uint8_t*>(Buffer);
-        const auto N = static_cast<std::int64_t>(Matches.size());
+        const std::int64_t N = Matches.Size();
         const auto R = static_cast<std::int64_t>(Replacement.size());
         // I: the first match whose replacement ends after Pos (those ends never decrease).
         std::int64_t Lo = 0;
@@ -121,13 +120,10 @@ public:
     }
 
 private:
-    std::int64_t OutStart(std::int64_t I) const {
-        return Matches[static_cast<std::size_t>(I)] + I * Delta;
-    }
+    std::int64_t OutStart(std::int64_t I) const { return Matches.Get(I) + I * Delta; }
 
-    TStream* Base; // owned by the edit stream, as this one is
-    std::vector<std::int64_t> Matches;
-    std::int64_t Pattern;
+    TStream* Base;      // owned by the edit stream, as this one is
+    TMatchList Matches; // ascending offsets in Base
     std::string Replacement;
     std::int64_t Delta; // bytes each replacement adds
     std::int64_t Size;
@@ -136,8 +132,7 @@ private:
 
 } // namespace
 
-std::int64_t TEditStream::ReplaceMatches(std::int64_t Pos, std::int64_t Count,
-                                         std::vector<std::int64_t> Matches,
+std::int64_t TEditStream::ReplaceMatches(std::int64_t Pos, std::int64_t Count, TMatchList Matches,
                                          std::int64_t PatternLength,
                                          const std::string& Replacement) {
     if (ReadOnly) {
@@ -146,16 +141,20 @@ std::int64_t TEditStream::ReplaceMatches(std::int64_t Pos, std::int64_t Count,
     }
     if (Pos < 0 || Count < 0 || Pos + Count > TextSize || PatternLength <= 0)
         RaiseInternalError("Replace outside the text");
-    for (std::size_t I = 0; I < Matches.size(); ++I)
-        if (Matches[I] < 0 || Matches[I] + PatternLength > Count ||
-            (I > 0 && Matches[I] < Matches[I - 1] + PatternLength))
-            RaiseInternalError("Replace with overlapping matches");
-    if (Matches.empty() || Count == 0)
+    bool Sound = true;
+    std::int64_t Next = 0; // where the next match may start
+    Matches.ForEach([&](std::int64_t M) {
+        Sound = M >= Next && M + PatternLength <= Count;
+        Next = M + PatternLength;
+        return Sound;
+    });
+    if (!Sound)
+        RaiseInternalError("Replace with overlapping matches");
+    if (Matches.Empty() || Count == 0)
         return 0;
-    const auto Delta = static_cast<std::int64_t>(Matches.size()) *
-                       (static_cast<std::int64_t>(Replacement.size()) - PatternLength);
-    // Bookmarks inside the range keep their place in the text around them.
     const std::int64_t Step = static_cast<std::int64_t>(Replacement.size()) - PatternLength;
+    const std::int64_t Delta = Matches.Size() * Step;
+    // Bookmarks inside the range keep their place in the text around them.
     for (std::int64_t& B : Bookmarks) {
         if (B <= Pos)
             continue;
@@ -163,13 +162,19 @@ std::int64_t TEditStream::ReplaceMatches(std::int64_t Pos, std::int64_t Count,
             B += Delta;
             continue;
         }
-        const auto Before = std::upper_bound(Matches.begin(), Matches.end(), B - Pos - 1);
-        const std::int64_t K = Before - Matches.begin(); // matches starting before B
+        // K: the matches that start before B.
+        std::int64_t K = 0;
+        for (std::int64_t Hi = Matches.Size(); K < Hi;) {
+            const std::int64_t Mid = K + (Hi - K) / 2;
+            if (Matches.Get(Mid) < B - Pos)
+                K = Mid + 1;
+            else
+                Hi = Mid;
+        }
         std::int64_t Moved = B + K * Step;
-        if (K > 0 && B - Pos < Matches[static_cast<std::size_t>(K - 1)] + PatternLength) {
+        if (K > 0 && B - Pos < Matches.Get(K - 1) + PatternLength) {
             // Inside a match: somewhere in its replacement.
-            const std::int64_t RStart =
-                Pos + Matches[static_cast<std::size_t>(K - 1)] + (K - 1) * Step;
+            const std::int64_t RStart = Pos + Matches.Get(K - 1) + (K - 1) * Step;
             Moved =
                 std::clamp(Moved, RStart, RStart + static_cast<std::int64_t>(Replacement.size()));
         }
