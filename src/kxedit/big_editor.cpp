@@ -37,14 +37,14 @@ TBigEditor::TBigEditor(TComponent* AOwner) : TTextViewer(AOwner) {
 }
 
 TBigEditor::~TBigEditor() {
-    // The window goes with a base class, which no longer reaches this one's WMDestroy. A
-    // platform that fails to tell the chain cannot be helped here.
+    // Nothing may leave a destructor: a platform that fails to hear of it cannot be helped.
     try {
+        // The window goes with a base class, which no longer reaches this one's WMDestroy.
         LeaveClipboardChain();
+        // The stream outlives this part of the object: it must not call back into it.
+        SetBuffer(nullptr);
     } catch (...) { // NOLINT(bugprone-empty-catch)
     }
-    // The stream outlives this part of the object: it must not call back into it.
-    SetBuffer(nullptr);
 }
 
 // ---- Buffer and its events ----------------------------------------------------------------
