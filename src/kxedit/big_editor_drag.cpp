@@ -76,30 +76,32 @@ void TBigEditor::UpdateMouseCursor(int X, int Y) {
         return;
     const std::int64_t Line = Y + TopLine;
     bool Over = false;
-    if (State.Contains(vsSelection) && SelStart.Y <= Line && Line <= SelEnd.Y) {
-        // Looking under the pointer moves the line map: it is put back where it was.
-        const std::int64_t Saved[] = {PrevLineStart, LineStart,     NextLineStart, MapLine,
-                                      MapLineWidth,  MapLineLength, MapPage,       HardBreakIndex};
-        const TPageBoundaries SavedBoundary = MapBoundary;
-        const TScopeExit Restore([&] {
-            PrevLineStart = Saved[0];
-            LineStart = Saved[1];
-            NextLineStart = Saved[2];
-            MapLine = Saved[3];
-            MapLineWidth = Saved[4];
-            MapLineLength = Saved[5];
-            MapPage = Saved[6];
-            HardBreakIndex = Saved[7];
-            MapBoundary = SavedBoundary;
-        });
-        std::int64_t Beyond = 0;
-        const std::int64_t O = GetTextPos(LongPoint(X + DeltaX - LeftMargin, Line), Beyond);
-        if (SelMode == smColumn) {
-            const std::int64_t K = O - LineStart;
-            Over = SelStart.X <= K && K <= SelEnd.X;
-        } else {
-            Over = SelStartOffset <= O && O <= SelEndOffset && Beyond == 0 &&
-                   MapBoundary != pbHardPageBreak;
+    // The pointer's line is found from the top line's start, a few lines on at most, without
+    // moving the line map: this runs on every mouse move and inside SetSelection.
+    if (State.Contains(vsSelection) && SelStart.Y <= Line && Line <= SelEnd.Y && Y >= 0 &&
+        Y <= LinesOnScreen && TopLineStartLine == TopLine) {
+        std::int64_t Start = TopLineStart;
+        std::int64_t Next = Start;
+        std::int64_t W = 0;
+        std::int64_t N = 0;
+        bool Found = Buffer->GetNextLine(Next, W, N) || Y == 0;
+        for (int R = 0; R < Y && Found; ++R) {
+            Start = Next;
+            Found = Buffer->GetNextLine(Next, W, N) || R + 1 == Y;
+        }
+        if (Found) {
+            const std::int64_t PX = X + DeltaX - LeftMargin;
+            std::int64_t O = Start;
+            std::int64_t Passed = 0;
+            Buffer->GetCharAt(O, PX, Passed);
+            O = std::min(O, Start + N);
+            if (SelMode == smColumn) {
+                const std::int64_t K = O - Start;
+                Over = SelStart.X <= K && K <= SelEnd.X;
+            } else {
+                Over = SelStartOffset <= O && O <= SelEndOffset && PX <= W &&
+                       !(Start < GetTextSize() && ByteAt(Start) == FF);
+            }
         }
     }
     SetMouseState(TMouseStates{msSelection}, Over);
