@@ -128,8 +128,6 @@ public:
     void MoveColumns(std::int64_t Pos, bool Copy);
     /// Moves (Copy: copies) the selected stream of text to offset Pos.
     void MoveText(std::int64_t Pos, bool Copy);
-    /// The viewer's selection, then the pointer shape where the mouse is.
-    void SetSelection(const TLongPoint& Start, const TLongPoint& End, TSelModes Mode) override;
     /// The viewer's pointer shape, and whether the pointer is over the selection (msSelection).
     void UpdateMouseCursor(int X, int Y) override;
     HWND GetNextClipboardViewer() const { return NextClipboardViewer; }

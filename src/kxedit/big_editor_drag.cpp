@@ -60,16 +60,6 @@ void TBigEditor::MoveText(std::int64_t Pos, bool Copy) {
     PlaceCaret(Pos + Added);
 }
 
-void TBigEditor::SetSelection(const TLongPoint& Start, const TLongPoint& End, TSelModes Mode) {
-    TTextViewer::SetSelection(Start, End, Mode);
-    if (HandleAllocated() && !State.Contains(vsMouseDown) && !State.Contains(vsBusy)) {
-        // A selection made with the keys shows the drag pointer where the mouse already is.
-        const TPoint P = ScreenToClient(GetHandle(), GetCursorPos());
-        if (P.X >= 0 && P.Y >= 0 && P.X < GetClientWidth() && P.Y < GetClientHeight())
-            UpdateMouseCursor(P.X, static_cast<int>(P.Y / CharHeight));
-    }
-}
-
 void TBigEditor::UpdateMouseCursor(int X, int Y) {
     TTextViewer::UpdateMouseCursor(X, Y);
     if (State.Contains(vsBusy) || !Buffer)
