@@ -39,6 +39,12 @@ TBigEditor::TBigEditor(TComponent* AOwner) : TTextViewer(AOwner) {
 TBigEditor::~TBigEditor() {
     // The stream outlives this part of the object: it must not call back into it.
     UnhookStream();
+    // The window goes with a base class, which no longer reaches this one's WMDestroy. Nothing
+    // may leave a destructor: a platform that fails to hear of it cannot be helped.
+    try {
+        LeaveClipboardChain();
+    } catch (...) { // NOLINT(bugprone-empty-catch)
+    }
 }
 
 // ---- Buffer and its events ----------------------------------------------------------------
@@ -205,10 +211,10 @@ TKeyEventHandler TBigEditor::KeyHandler(int Index) {
         return [this] { DeleteWord(); };
     case kiCutKey:
     case kiAltCutKey:
+        return [this] { CutToClipBoard(); };
     case kiPasteKey:
     case kiAltPasteKey:
-        // Cutting and pasting are not available yet: the key is refused.
-        return [this] { Beep(); };
+        return [this] { PasteFromClipBoard(); };
     case kiDelLineEndKey:
         return [this] { DeleteLineEnd(); };
     case kiDelLineStartKey:
@@ -286,12 +292,13 @@ void TBigEditor::WMSetText(TMessage& Message) {
 
 void TBigEditor::WMCut(TMessage& Message) {
     Message.Result = 0;
-    Beep(); // cutting is not available yet
+    if (SelMode != smNone)
+        CutToClipBoard();
 }
 
 void TBigEditor::WMPaste(TMessage& Message) {
     Message.Result = 0;
-    Beep(); // pasting is not available yet
+    PasteFromClipBoard();
 }
 
 void TBigEditor::WMClear(TMessage& Message) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "fileview/text_viewer.h"
+#include "host/dialogs.h"
+#include "host/global_memory.h"
 #include "host/locale_text.h"
 #include "host/messages.h"
 #include "textbuff/edit_stream.h"
@@ -12,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace kestrel {
 
@@ -107,6 +110,44 @@ public:
     /// UPPER, lower. One undo takes the whole change back.
     void Capitalise();
 
+    // ---- Clipboard, column blocks and moving text
+    /// Copies the selection to the clipboard and deletes it; nothing without a selection.
+    void CutToClipBoard();
+    /// Inserts the clipboard's column block (private format) or plain text at the insertion
+    /// point; raises Exception "Clipboard is empty" when it holds neither.
+    void PasteFromClipBoard();
+    /// Inserts the column text held in Mem (zero-terminated, one block line per text line) as a
+    /// block whose left edge is the pixel column of Pos, each line on the next display line;
+    /// returns the offset after the last piece inserted (0 when nothing was inserted).
+    std::int64_t InsertColumnText(HGLOBAL Mem, std::int64_t Pos);
+    /// Deletes the column selection row by row (each row cut by the block's pixel edges within
+    /// its own display line), putting Text in each row's place; returns the bytes removed less
+    /// those inserted. Linked leaves the undo group open. EInternalError outside column mode.
+    std::int64_t DeleteColumnText(const std::string& Text, bool Linked);
+    /// Moves (Copy: copies) the column block so that its top-left corner lands at offset Pos.
+    void MoveColumns(std::int64_t Pos, bool Copy);
+    /// Moves (Copy: copies) the selected stream of text to offset Pos.
+    void MoveText(std::int64_t Pos, bool Copy);
+    /// The viewer's pointer shape, and whether the pointer is over the selection (msSelection).
+    void UpdateMouseCursor(int X, int Y) override;
+    HWND GetNextClipboardViewer() const { return NextClipboardViewer; }
+
+    // ---- Replace and paragraph flow
+    /// Expands ReplaceText into ReplaceStr (EUserError for a bad escape, before anything
+    /// changes) and runs Find with the dialog, the search text and Options.
+    bool Replace(TFindDialog* Dialog, const std::string& FindText, const std::string& ReplaceText,
+                 TFindOptions Options);
+    /// With frReplaceAll: every occurrence replaced in busy mode; with frReplace: a selected
+    /// match replaced first; then the next occurrence found.
+    bool FindNext(TFindDialog* Dialog) override;
+    /// Replaces every occurrence of FindStr by ReplaceStr from the caret (or the selection) on,
+    /// forwards with frDown, else backwards, as one edit; fires OnReplaceAll with the count.
+    void ReplaceAll(TFindOptions Options);
+    const std::string& GetReplaceStr() const { return ReplaceStr; }
+    /// Joins the hard lines of each paragraph of the selection (or from the caret to the end)
+    /// into one line; one undo takes the whole flow back.
+    void FlowText();
+
     // ---- Mode
     bool GetInsertOn() const { return State.Contains(vsInsertOn); }
     void SetInsertOn(bool Value) { SetState(vsInsertOn, Value); }
@@ -190,6 +231,28 @@ protected:
     void WMClear(TMessage& Message) override;
     void NumbersSettled() override;
 
+    // ---- Clipboard chain and dragging
+    void CreateWnd() override;
+    void WMDestroy(TMessage& Message) override;
+    void WMDrawClipboard(TMessage& Message) override;
+    void WMChangeCBChain(TMessage& Message) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    /// Takes the editor's window out of the clipboard-viewer chain, if it joined it.
+    void LeaveClipboardChain();
+    /// The column selection's rows as text ranges [First, Second), top to bottom, each clamped
+    /// to its own display line, measured in the present layout.
+    std::vector<std::pair<std::int64_t, std::int64_t>> ColumnRows();
+    /// Moves the caret to caret point Pt and, when Pt lies beyond its line's text, fills the
+    /// gap with spaces; returns how many were inserted, At where they begin.
+    std::int64_t PadToPoint(const TLongPoint& Pt, std::int64_t& At);
+    /// Whether the undo records being saved are grouped by a caller (paste, drop, replace-all),
+    /// who closes the group.
+    bool UndoGroupedByCaller() const {
+        return LinkUndo || State.Contains(vsDropping) || State.Contains(vsSearching);
+    }
+
     // ---- The stream's events
     // Takes this editor's handlers off the stream's events.
     void UnhookStream() noexcept;
@@ -254,6 +317,7 @@ protected:
 
     // ---- Fields
     HWND NextClipboardViewer = 0;    // next window of the clipboard-viewer chain
+    HWND ClipboardChainWnd = 0;      // the window that joined the chain (0: not in it)
     std::string ReplaceStr;          // expanded replacement text of the current replace
     bool SelectAfterPaste = true;    // select the pasted text after a paste
     std::int64_t UndoCaretPos = 0;   // caret offset for the next undo record; 0 = not set

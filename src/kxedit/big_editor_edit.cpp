@@ -219,8 +219,11 @@ std::int64_t TBigEditor::GetInsertPos() {
         return -1;
     if (State.Contains(vsSelection)) {
         if (SelMode == smColumn) {
-            Beep(); // a column block cannot be typed over yet
-            return -1;
+            // The block goes; what is typed goes where its top-left corner was.
+            // (Every row lies at or after that corner: its offset stays.)
+            const std::int64_t P = SelStartOffset;
+            DeleteColumnText(std::string(), false);
+            return P;
         }
         const std::int64_t P = std::min(SelStartOffset, SelEndOffset);
         if (P == std::max(SelStartOffset, SelEndOffset)) {
@@ -439,7 +442,7 @@ void TBigEditor::DeleteSelection() {
     if (!Buffer || !State.Contains(vsSelection))
         return;
     if (SelMode == smColumn) {
-        Beep(); // column blocks cannot be deleted yet
+        DeleteColumnText(std::string(), false);
         return;
     }
     const std::int64_t S = std::min(SelStartOffset, SelEndOffset);

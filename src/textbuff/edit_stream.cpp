@@ -33,6 +33,7 @@ TEditStream::~TEditStream() {
     Segments.reset();
     UndoList.reset();
     RedoList.reset();
+    DerivedStreams.clear(); // they may hold blocks of the store too
     InsertedText.reset();
 }
 
@@ -337,6 +338,8 @@ void TEditStream::SetSourceStream(TStream* Stream) {
     auto Whole = Stream != nullptr ? std::make_unique<TStreamSegment>(Stream, 0, Size) : nullptr;
     auto Store = std::make_unique<TMemoryBuffer>();
     TTextStream::SetSourceStream(Stream);
+    // The derived streams hold blocks of the old store and read the old source.
+    DerivedStreams.clear();
     // The new text is in place before any event handler may look at it.
     PendingDelete = 0;
     PendingInsert = 0;

@@ -1,6 +1,7 @@
 // TEditStream: the editable text container, a piece table over the source with undo and redo.
 #pragma once
 
+#include "textbuff/match_list.h"
 #include "textbuff/segment_list.h"
 #include "textbuff/text_stream.h"
 #include "textbuff/text_types.h"
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -66,6 +69,13 @@ public:
     /// own, even where it continues this one's text (an insertion that must be taken back
     /// alone).
     void EndUndoRecord();
+    /// Replaces, as one undo record at Pos, the PatternLength-byte occurrences that start at the
+    /// ascending, disjoint offsets Matches (relative to Pos, inside the Count bytes at Pos) by
+    /// Replacement. Nothing is copied: the range is kept as it was and read through the
+    /// replacements, so memory grows by a few bytes per match. Refused on a read-only stream.
+    /// Returns the bytes the text grew by (negative: shrank).
+    std::int64_t ReplaceMatches(std::int64_t Pos, std::int64_t Count, TMatchList Matches,
+                                std::int64_t PatternLength, const std::string& Replacement);
 
     std::int64_t GetMaxUndoLevels() const;
     /// The limit of both lists (transactions kept for undo, and for redo); 0 empties both.
@@ -140,6 +150,10 @@ protected:
     TNotifyEvent OnAfterUndo;
     TBeforeUndoEvent OnBeforeUndo;
     TNotifyEvent OnWriteProtect;
+    // Read-only streams made by ReplaceMatches, which segments of the text and of both lists
+    // read; declared last so that they go before the lists (and the inserted-text store they may
+    // hold blocks of), and dropped when the source changes.
+    std::vector<std::unique_ptr<TStream>> DerivedStreams;
 };
 
 } // namespace kestrel
