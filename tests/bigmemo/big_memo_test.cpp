@@ -166,7 +166,7 @@ TEST_F(BigMemoTest, SmallTextsAndSelections) {
 
 // The selection hides when the memo loses the focus and comes back in its mode; while hidden,
 // SelText and ClearSelection act on it in that mode: a stream selection is replaced, a column
-// block (which cannot be deleted yet) is left as it is, never its corner-to-corner span.
+// block loses each row's part (never its corner-to-corner span) and the text goes in at the caret.
 TEST_F(BigMemoTest, HiddenSelectionsKeepTheirMode) {
     Other = std::make_unique<TBigMemo>(nullptr);
     Other->SetBounds(10, 300, 100, 100);
@@ -176,19 +176,23 @@ TEST_F(BigMemoTest, HiddenSelectionsKeepTheirMode) {
     Application->ProcessMessages();
     EXPECT_EQ(M->GetSelMode(), smNone);
     EXPECT_EQ(M->GetHiddenSelMode(), smColumn);
-    M->SetSelText("Z");
-    M->ClearSelection();
-    EXPECT_EQ(Text(), "abcdef\r\nghijkl\r\nmnopqr\r\n");
-    EXPECT_EQ(M->GetHiddenSelMode(), smColumn);
     M->SetFocus();
     Application->ProcessMessages();
     EXPECT_EQ(M->GetSelMode(), smColumn);
+    Other->SetFocus();
+    Application->ProcessMessages();
+    M->SetSelText("Z");
+    EXPECT_EQ(Text(), "adef\r\ngjkl\r\nmZpqr\r\n");
+    M->ClearSelection(); // the text put in is selected
+    EXPECT_EQ(Text(), "adef\r\ngjkl\r\nmpqr\r\n");
 
+    M->SetFocus();
+    Application->ProcessMessages();
     M->SetSelection(LongPoint(1, 0), LongPoint(3, 0), smExtend);
     Other->SetFocus();
     Application->ProcessMessages();
     M->SetSelText("Z");
-    EXPECT_EQ(Text(), "aZdef\r\nghijkl\r\nmnopqr\r\n");
+    EXPECT_EQ(Text(), "aZf\r\ngjkl\r\nmpqr\r\n");
     EXPECT_EQ(M->GetSelMode(), smNone) << "still hidden";
     M->SetHideSelection(false);
     EXPECT_EQ(M->GetSelMode(), smExtend);
