@@ -151,9 +151,11 @@ void TTextViewer::RecordHardBreak() {
 }
 
 void TTextViewer::CountReachesEnd(std::int64_t W, std::int64_t Len) {
-    SetLastLine(ScanLine);
+    // Complete before LastLine changes: a scroll bar that comes or goes with the new range
+    // re-lays the window out from inside this step, and must not extrapolate LastLine again.
     CountComplete = true;
     PageCount = ScanPageCount;
+    SetLastLine(ScanLine);
     if (W > LongestLine)
         SetLongestLine(W);
     CountPassesLine(Len);
@@ -170,11 +172,16 @@ void TTextViewer::CountFromScanOffset() {
     std::int64_t N = ScanOffset;
     std::int64_t W = 0;
     std::int64_t Len = 0;
-    Buffer->GetNextLine(N, W, Len);
+    const bool More = Buffer->GetNextLine(N, W, Len);
     if (W > LongestLine)
         SetLongestLine(W);
     if (State.Contains(vsMouseDown) || State.Contains(vsDragging))
         return; // the count waits while a mouse button is held
+    if (!More) {
+        // A count resumed at the last line: there is no line after it to move on to.
+        CountReachesEnd(W, Len);
+        return;
+    }
 
     std::array<TLineSpan, CountStepLines> Run;
     TCountedLines Lines(*Buffer, Run.data());

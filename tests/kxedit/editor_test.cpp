@@ -356,6 +356,33 @@ TEST_F(EditorTest, DeletingTheTextBeforeTheCountsPositionRenumbersIt) {
     ExpectConsistent("after deleting lines up to the count");
 }
 
+TEST_F(EditorTest, ACountResumedAtTheLastLineOrEndingUnderAScrollBarCountsItOnce) {
+    E->SetWrapMode(opNone);
+    // A change on the last line, where the finished count stands: it counts that line again,
+    // once.
+    SetText("a\nb\nc");
+    RunIdle();
+    E->ChangedFrom(4);
+    RunIdle();
+    EXPECT_EQ(E->GetLastLine(), 2);
+    SetText("abc");
+    RunIdle();
+    E->ChangedFrom(3);
+    RunIdle();
+    EXPECT_EQ(E->GetLastLine(), 0);
+    // A count that ends with a range too short for the vertical scroll bar: the bar goes away
+    // and the window is laid out again from inside the count's last step.
+    std::string Long;
+    for (int I = 0; I < 40; ++I)
+        Long += "line\n";
+    SetText(Long + "and a last line longer than the rest");
+    RunIdle();
+    E->SetSelection(LongPoint(0, 0), LongPoint(0, 39), smExtend);
+    Key(VK_DELETE);
+    EXPECT_EQ(E->Text(), "line\nand a last line longer than the rest");
+    ExpectConsistent("after deleting most lines");
+}
+
 TEST_F(EditorTest, CharactersOutsideThePrintableRange) {
     E->SetWrapMode(opNone);
     SetText("ab\ncd");
