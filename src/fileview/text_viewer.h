@@ -392,7 +392,7 @@ protected:
     // (TopLineStart, found for TopLine = TopLineStartLine).
     //
     // The count walks the text from its start: ScanOffset is the start of the next line to count
-    // (TextSize once a text of one unterminated line is counted), ScanLine its number, which is
+    // (the last line's once the count is complete), ScanLine its number, which is
     // exact, ScanBoundary how it begins and ScanPageCount the pages so far. LineNumbersPending
     // says that the numbers of the map line and the anchors are provisional (an estimated jump, a
     // re-layout) until the count passes their offsets; CountComplete that LastLine and PageCount

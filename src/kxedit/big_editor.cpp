@@ -113,10 +113,17 @@ void TBigEditor::HandleBeforeUndo(std::int64_t Pos) {
         GotoPosition(Pos);
     UndoPos = Pos;
     UndoSizeBefore = GetTextSize();
-    // The count must not lie past the change, where its offset would no longer be a line start
-    // with its number; the line before the map line is untouched by it.
-    if (ScanOffset > PrevLineStart)
-        ReEstimateFrom(PrevLineStart);
+    // A change may re-wrap its paragraph from its first line on (blanks and tabs at the end of
+    // a line move line breaks more than one line above the change): the map goes back to that
+    // line, which stays where it is, and the count must not lie beyond it, where its offset
+    // would no longer be a line start with its number.
+    while (LineStart > 0 && Pos - LineStart < ParagraphReach && ByteAt(LineStart) != FF &&
+           ByteAt(LineStart - 1) != LF && ByteAt(LineStart - 1) != FF && GotoPrevLine()) {
+    }
+    UndoAnchor = LineStart;
+    UndoAnchorLine = MapLine;
+    UndoAnchorPage = MapPage;
+    ReEstimateFrom(LineStart);
 }
 
 void TBigEditor::HandleAfterUndo(TObject*) {
@@ -126,13 +133,11 @@ void TBigEditor::HandleAfterUndo(TObject*) {
     // The top line's offset may have moved with the change: it is found again when next painted.
     if (TopLineStart > UndoPos)
         TopLineStartLine = -1;
-    const std::int64_t L = LineStart;
-    PositiontextAt(L);
-    if (LineStart == 0)
-        GotoFirstLine();
-    else if (LineStart < L) {
-        MapLine = std::max<std::int64_t>(1, MapLine - 1); // the change pulled text up a line
-        SyncMapBoundary();
+    // The map is numbered from the paragraph's first line down to the line holding the change:
+    // the change may have taken or given any number of lines above it.
+    SetMapAnchor(UndoAnchor, UndoAnchorLine, UndoAnchorPage);
+    const std::int64_t Target = std::min(UndoPos, GetTextSize());
+    while (Target >= NextLineStart && GotoNextLine()) {
     }
     // The caret anchor goes to the map line directly: the caret's old line may be gone.
     CaretLineStart = LineStart;

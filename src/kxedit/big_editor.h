@@ -329,6 +329,15 @@ protected:
     bool QuietSettle = false;        // the count confirms numbers that were exact: no repaint
     std::int64_t UndoSizeBefore = 0; // the text size before the undo record being applied
     std::int64_t UndoPos = 0;        // where that record applies
+
+    // The first line of the paragraph holding UndoPos (a line the record's change leaves where
+    // it is), with its number and page as they were before the change.
+    std::int64_t UndoAnchor = 0;
+    std::int64_t UndoAnchorLine = 0;
+    std::int64_t UndoAnchorPage = 1;
+    // How far back from an edit its paragraph is walked; a longer paragraph is trusted from the
+    // line before the edit's line on.
+    static constexpr std::int64_t ParagraphReach = 64 * 1024;
 };
 
 } // namespace kestrel

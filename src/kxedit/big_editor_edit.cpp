@@ -12,9 +12,6 @@ namespace kestrel {
 
 namespace {
 
-// How far back from the line before an edit its paragraph is walked to check that line's start.
-constexpr std::int64_t ParagraphReach = 64 * 1024;
-
 bool IsWordChar(std::uint8_t C) {
     return WordChars.Contains(C);
 }
@@ -114,7 +111,13 @@ TBigEditor::TLineChange TBigEditor::LayOutEditedLine(std::int64_t P, std::int64_
     ShiftOffsets(P, Delta);
     TLineChange Change;
     const std::int64_t Size = GetTextSize();
-    if (PrevLineStart < LineStart) {
+    if (!PrevLineStillStarts()) {
+        // A change that re-wrapped the paragraph above the line before (blanks and tabs make a
+        // word's width depend on where it begins, and may pull more than one line up): the map
+        // is placed again, numbered for now.
+        Resynchronise();
+        Change.FromAbove = true;
+    } else if (PrevLineStart < LineStart) {
         // The line before may now end elsewhere: a word of this line fits up there now, or one
         // of its own no longer does.
         std::int64_t T = PrevLineStart;
@@ -133,12 +136,6 @@ TBigEditor::TLineChange TBigEditor::LayOutEditedLine(std::int64_t P, std::int64_
             GotoPrevLine();
             LineNumber = MapLine;
         }
-    }
-    if (!PrevLineStillStarts()) {
-        // A change that re-wrapped the paragraph above the line before (tabs make a word's width
-        // depend on where it begins): the map is placed again, numbered for now.
-        Resynchronise();
-        Change.FromAbove = true;
     }
     UpdateCurrentLineData();
     MapLayout = PresentLayout(); // every line of the map was measured in the new text

@@ -40,10 +40,15 @@ bool TUndoList::IsLinked() const {
 void TUndoList::PushUndoStack(std::int64_t Pos) {
     if (MaxUndoLevels == 0)
         return;
-    // A record that was started and then superseded leaves no trace but its caret position.
+    // A record that was started and then superseded leaves no trace but its caret position and
+    // the modified flag from before the run it began.
     std::int64_t Carry = 0;
+    bool Superseded = false;
+    bool CarryModified = false;
     if (Top != nullptr && Top->IsEmpty()) {
         Carry = Top->CaretPos;
+        CarryModified = Top->Modified;
+        Superseded = true;
         PopUndoStack();
     }
     if (TransactionCount > 0 && TransactionCount >= MaxUndoLevels)
@@ -59,6 +64,8 @@ void TUndoList::PushUndoStack(std::int64_t Pos) {
         TSelModes SelMode = smNone;
         OnSaveUndo(Modified, CaretPos, SelStart, SelEnd, SelMode, Linked);
         CaretPos = max(CaretPos, Carry);
+        if (Superseded)
+            Modified = CarryModified;
         Record = std::make_unique<TUndoInfo>(Pos, CaretPos, SelStart, SelEnd, SelMode, Modified);
     } else {
         Record = std::make_unique<TUndoInfo>(Pos, Pos, 0, 0, smNone, true);

@@ -356,6 +356,70 @@ TEST_F(EditorTest, DeletingTheTextBeforeTheCountsPositionRenumbersIt) {
     ExpectConsistent("after deleting lines up to the count");
 }
 
+TEST_F(EditorTest, ChangesThatRewrapMoreThanTheLineAboveThemAndTheirUndo) {
+    // A tab that no longer fits wraps alone: "gfxgu \t\tf" takes three lines at this width, and
+    // deleting its second tab joins them into one, so the line before the change's line is gone
+    // too. Typed, undone and redone, the numbers after it must come out exact.
+    E->SetMaxLineLength(11);
+    E->SetWrapMode(opAbsoluteWrap);
+    SetText("x\ngfxgu \t\tf\ny");
+    E->FocusAt(10, false);
+    ExpectConsistent("before");
+    ASSERT_EQ(E->GetLastLine(), 4);
+    Key(VK_BACK);
+    EXPECT_EQ(E->Text(), "x\ngfxgu \tf\ny");
+    ExpectConsistent("after the backspace");
+    EXPECT_EQ(E->GetLastLine(), 2);
+    for (int Round = 0; Round < 2; ++Round) {
+        Key(VK_BACK, {ssAlt});
+        ExpectConsistent("after the undo");
+        EXPECT_EQ(E->GetLastLine(), 4);
+        Key('R', {ssCtrl});
+        ExpectConsistent("after the redo");
+        EXPECT_EQ(E->GetLastLine(), 2);
+    }
+    // The same at the end of the text, where the change's line is the last one.
+    SetText("ab\nq \t\t");
+    E->FocusAt(7, false);
+    ExpectConsistent("before, at the end");
+    ASSERT_EQ(E->GetLastLine(), 3);
+    Key(VK_HOME, {ssShift});
+    Char('v'); // the last tab selected and typed over
+    EXPECT_EQ(E->Text(), "ab\nq \tv");
+    ExpectConsistent("after typing over the tab at the end");
+    Key(VK_BACK, {ssAlt});
+    ExpectConsistent("after its undo");
+    Key('R', {ssCtrl});
+    ExpectConsistent("after its redo");
+}
+
+TEST_F(EditorTest, ACountResumedAtTheLastLineOrEndingUnderAScrollBarCountsItOnce) {
+    E->SetWrapMode(opNone);
+    // A change on the last line, where the finished count stands: it counts that line again,
+    // once.
+    SetText("a\nb\nc");
+    RunIdle();
+    E->ChangedFrom(4);
+    RunIdle();
+    EXPECT_EQ(E->GetLastLine(), 2);
+    SetText("abc");
+    RunIdle();
+    E->ChangedFrom(3);
+    RunIdle();
+    EXPECT_EQ(E->GetLastLine(), 0);
+    // A count that ends with a range too short for the vertical scroll bar: the bar goes away
+    // and the window is laid out again from inside the count's last step.
+    std::string Long;
+    for (int I = 0; I < 40; ++I)
+        Long += "line\n";
+    SetText(Long + "and a last line longer than the rest");
+    RunIdle();
+    E->SetSelection(LongPoint(0, 0), LongPoint(0, 39), smExtend);
+    Key(VK_DELETE);
+    EXPECT_EQ(E->Text(), "line\nand a last line longer than the rest");
+    ExpectConsistent("after deleting most lines");
+}
+
 TEST_F(EditorTest, CharactersOutsideThePrintableRange) {
     E->SetWrapMode(opNone);
     SetText("ab\ncd");

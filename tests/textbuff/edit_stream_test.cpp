@@ -199,6 +199,14 @@ TEST_F(TEditFixture, UndoingToTheSavedStateClearsModified) {
     EXPECT_FALSE(Stream.GetModified());
     Stream.Redo();
     EXPECT_TRUE(Stream.GetModified());
+    // A deletion and a backspace over the byte before it are one record, which the first
+    // deletion began: undone, the text is as opened.
+    Open(Hundred());
+    Stream.Delete(50, 5);
+    Stream.Delete(49, 1);
+    Stream.Undo();
+    EXPECT_EQ(Text(), Hundred());
+    EXPECT_FALSE(Stream.GetModified());
 }
 
 TEST_F(TEditFixture, MaxTextSizeCutsInsertions) {
