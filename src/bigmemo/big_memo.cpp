@@ -69,13 +69,14 @@ std::int64_t TBigMemo::GetLineCount() {
     return ByteAt(Size - 1) == '\n' ? LastLine : LastLine + 1;
 }
 
+// Lines are found by their exact numbers: from the count's checkpoints, not walked to.
 std::int64_t TBigMemo::GetLineLength(std::int64_t Index) {
-    LocateLine(Index, false);
+    LocateLineExactly(Index);
     return MapLineLength;
 }
 
 void TBigMemo::DeleteLine(std::int64_t Index) {
-    LocateLine(Index, false);
+    LocateLineExactly(Index);
     // From the line's own start, the line with its break: whatever the caret's line is.
     const std::int64_t Start = LineStart;
     const std::int64_t Count = NextLineStart - LineStart;
@@ -87,7 +88,7 @@ void TBigMemo::InsertLine(std::int64_t Index, const std::string& S) {
     // Disabled while it works; enabled afterwards on every path, also when it was disabled.
     SetEnabled(false);
     const TScopeExit Enable([this] { SetEnabled(true); });
-    LocateLine(Index, false);
+    LocateLineExactly(Index);
     std::string Line = S;
     if (GetOEMConvert())
         OemToCharBuffA(Line.data(), Line.data(), static_cast<std::int64_t>(Line.size()));
