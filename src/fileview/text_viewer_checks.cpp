@@ -34,8 +34,11 @@ void TTextViewer::CheckMapInvariants(bool Numbered, bool ReadCount) {
     if (Numbered) {
         assert(MapLine >= 0 && (MapLine == 0) == (LineStart == 0) &&
                "line 0 and only line 0 starts the text");
-        const bool LeadingBreakUnrecorded =
-            HardBreaks.empty() && MapLine == 0 && (HardBreakIndex == 0 || HardBreakIndex == -1);
+        // A leading form feed is recorded by the count's first step: until then (the count
+        // restarted at the text's start) the map may stand on it or have walked past it.
+        const bool LeadingBreakUnrecorded = HardBreaks.empty() &&
+                                            (MapLine == 0 || ScanOffset == 0) &&
+                                            (HardBreakIndex == 0 || HardBreakIndex == -1);
         assert((LeadingBreakUnrecorded || HardBreakIndex == LastHardBreakAtOrBefore(MapLine)) &&
                "HardBreakIndex is not the last hard break at or before the map line");
     }
