@@ -65,18 +65,7 @@ void TStreamEditor::SetSourceStream(std::unique_ptr<TStream> Stream) {
         } catch (...) { // the first failure is the one to report
         }
     });
-    TEditStream* Text = GetEditStream();
-    TStream* Raw = Stream.get();
-    {
-        // The edit stream may refuse the stream (then it stays ours and is freed here) or take
-        // it and fail afterwards (then it is the edit stream's).
-        const TScopeFail Handed([&Stream, Text, Raw] {
-            if (Text->GetSourceStream() == Raw)
-                static_cast<void>(Stream.release());
-        });
-        Text->SetSourceStream(Raw);
-    }
-    static_cast<void>(Stream.release());
+    AdoptSourceStream(*GetEditStream(), std::move(Stream));
 
     const bool Empty = GetTextSize() == 0;
     CountComplete = Empty;

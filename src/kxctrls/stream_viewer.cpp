@@ -1,6 +1,7 @@
 // TStreamViewer and TFileViewer.
 #include "kxctrls/stream_viewer.h"
 
+#include "fileview/viewer_scopes.h"
 #include "host/application.h"
 #include "host/exceptions.h"
 #include "host/scope_guard.h"
@@ -29,6 +30,20 @@ TStream* TStreamViewer::GetSourceStream() const {
     return GetTextStream()->GetSourceStream();
 }
 
+void AdoptSourceStream(TTextStream& Text, std::unique_ptr<TStream> Stream) {
+    TStream* Raw = Stream.get();
+    {
+        // The text stream may refuse the stream (then it stays ours and is freed here) or take
+        // it and fail afterwards (then it is the text stream's).
+        const TScopeFail Handed([&Stream, &Text, Raw] {
+            if (Text.GetSourceStream() == Raw)
+                static_cast<void>(Stream.release());
+        });
+        Text.SetSourceStream(Raw);
+    }
+    static_cast<void>(Stream.release());
+}
+
 void TStreamViewer::SetSourceStream(std::unique_ptr<TStream> Stream) {
     if (Stream)
         CheckSourceStream(Stream.get());
@@ -41,34 +56,16 @@ void TStreamViewer::SetSourceStream(std::unique_ptr<TStream> Stream) {
         } catch (...) { // the first failure is the one to report
         }
     });
-    TTextStream* Text = GetTextStream();
-    TStream* Raw = Stream.get();
-    {
-        // The text stream may refuse the stream (then it stays ours and is freed here) or take
-        // it and fail afterwards (then it is the text stream's).
-        const TScopeFail Handed([&Stream, Text, Raw] {
-            if (Text->GetSourceStream() == Raw)
-                static_cast<void>(Stream.release());
-        });
-        Text->SetSourceStream(Raw);
-    }
-    static_cast<void>(Stream.release());
+    AdoptSourceStream(*GetTextStream(), std::move(Stream));
 
     const bool Empty = GetTextSize() == 0;
     CountComplete = Empty;
     SetState(vsEmpty, Empty);
-    EnterBusyMode(0);
     {
-        const TScopeFail Leave([this] {
-            try {
-                ExitBusyMode();
-            } catch (...) { // the first failure is the one to report
-            }
-        });
+        const TBusyModeScope Busy(*this, 0);
         GotoStartOftext();
         SetLineNumber(0); // the caret takes the first line's measures (End goes to its end)
     }
-    ExitBusyMode();
     SetMaxLineLength(MaxLineLength);
     Redraw();
 }

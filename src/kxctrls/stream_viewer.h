@@ -15,6 +15,9 @@ namespace kestrel {
 /// cannot be positioned at will, as a text container reads its source (a pipe, a socket, a
 /// terminal). Nothing is read; the position is left where it was.
 void CheckSourceStream(TStream* Stream);
+/// Hands Stream to Text as its source: Text owns it from then on, also when it fails after
+/// taking it; a stream Text refuses is freed here. One owner on every path.
+void AdoptSourceStream(TTextStream& Text, std::unique_ptr<TStream> Stream);
 
 /// A text viewer that shows any stream handed to it. It owns a TTextStream for its whole life,
 /// and the text stream owns the shown stream: it is freed when another is shown, when the
