@@ -13,53 +13,9 @@ namespace kestrel {
 
 namespace {
 
-// A read-only stream over a segment list that it owns: the bytes a range of the text held.
-class TSegmentStream : public TStream {
+// A read-only stream read by ReadAt: Read, Seek and the position for those that derive from it.
+class TReadOnlyStream : public TStream {
 public:
-    explicit TSegmentStream(std::unique_ptr<TSegmentList> Cut)
-        : List(std::make_unique<TVirtualStreamList>()) {
-        List->InsertSegmentList(std::move(Cut));
-    }
-
-    std::int64_t Read(void* Buffer, std::int64_t Count) override {
-        const std::int64_t N = ReadAt(Position, Buffer, Count);
-        Position += N;
-        return N;
-    }
-    std::int64_t Write(const void*, std::int64_t) override {
-        throw EWriteError("Stream write error");
-    }
-    std::int64_t Seek(std::int64_t Offset, std::uint16_t Origin) override {
-        const std::int64_t Base = Origin == soFromBeginning ? 0
-                                  : Origin == soFromCurrent ? Position
-                                                            : List->GetSize();
-        Position = std::max<std::int64_t>(0, Base + Offset);
-        return Position;
-    }
-    std::int64_t ReadAt(std::int64_t Pos, void* Buffer, std::int64_t Count) override {
-        Count = std::min(Count, List->GetSize() - Pos);
-        if (Pos < 0 || Count <= 0)
-            return 0;
-        List->Seek(Pos);
-        return List->Read(Buffer, Count);
-    }
-    std::int64_t GetSize() override { return List->GetSize(); }
-
-private:
-    std::unique_ptr<TVirtualStreamList> List;
-    std::int64_t Position = 0;
-};
-
-// A read-only stream that shows Base with the PatternLength bytes at each offset of Matches
-// replaced by Replacement.
-class TReplacedStream : public TStream {
-public:
-    TReplacedStream(TStream* ABase, TMatchList AMatches, std::int64_t APattern,
-                    std::string AReplacement)
-        : Base(ABase), Matches(std::move(AMatches)), Replacement(std::move(AReplacement)),
-          Delta(static_cast<std::int64_t>(Replacement.size()) - APattern),
-          Size(ABase->GetSize() + Matches.Size() * Delta) {}
-
     std::int64_t Read(void* Buffer, std::int64_t Count) override {
         const std::int64_t N = ReadAt(Position, Buffer, Count);
         Position += N;
@@ -71,10 +27,46 @@ public:
     std::int64_t Seek(std::int64_t Offset, std::uint16_t Origin) override {
         const std::int64_t From = Origin == soFromBeginning ? 0
                                   : Origin == soFromCurrent ? Position
-                                                            : Size;
+                                                            : GetSize();
         Position = std::max<std::int64_t>(0, From + Offset);
         return Position;
     }
+
+private:
+    std::int64_t Position = 0;
+};
+
+// A read-only stream over a segment list that it owns: the bytes a range of the text held.
+class TSegmentStream : public TReadOnlyStream {
+public:
+    explicit TSegmentStream(std::unique_ptr<TSegmentList> Cut)
+        : List(std::make_unique<TVirtualStreamList>()) {
+        List->InsertSegmentList(std::move(Cut));
+    }
+
+    std::int64_t ReadAt(std::int64_t Pos, void* Buffer, std::int64_t Count) override {
+        Count = std::min(Count, List->GetSize() - Pos);
+        if (Pos < 0 || Count <= 0)
+            return 0;
+        List->Seek(Pos);
+        return List->Read(Buffer, Count);
+    }
+    std::int64_t GetSize() override { return List->GetSize(); }
+
+private:
+    std::unique_ptr<TVirtualStreamList> List;
+};
+
+// A read-only stream that shows Base with the PatternLength bytes at each offset of Matches
+// replaced by Replacement.
+class TReplacedStream : public TReadOnlyStream {
+public:
+    TReplacedStream(TStream* ABase, TMatchList AMatches, std::int64_t APattern,
+                    std::string AReplacement)
+        : Base(ABase), Matches(std::move(AMatches)), Replacement(std::move(AReplacement)),
+          Delta(static_cast<std::int64_t>(Replacement.size()) - APattern),
+          Size(ABase->GetSize() + Matches.Size() * Delta) {}
+
     std::int64_t GetSize() override { return Size; }
 
     std::int64_t ReadAt(std::int64_t Pos, void* Buffer, std::int64_t Count) override {
@@ -127,7 +119,6 @@ private:
     std::string Replacement;
     std::int64_t Delta; // bytes each replacement adds
     std::int64_t Size;
-    std::int64_t Position = 0;
 };
 
 } // namespace
