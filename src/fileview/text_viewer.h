@@ -330,6 +330,9 @@ protected:
     /// Up to CountStepLines display lines and about CountStepBytes bytes counted from ScanOffset:
     /// the body of a count step.
     void CountFromScanOffset();
+    /// How the line at ScanOffset begins: a hard break (a form feed; none when Plain), a soft
+    /// page boundary (Phase lines into the page) or neither; sets ScanBoundary.
+    void ClassifyScanStart(bool Plain, std::int64_t& Phase);
     /// The count moves on from the line of Len characters at ScanOffset to the line at N (Plain:
     /// known to begin with no form feed), numbering it and telling how it begins. Phase: lines
     /// since the last page boundary, modulo PerPage.

@@ -86,6 +86,19 @@ void TTextViewer::RecordHardBreak() {
     ScanBoundary = pbHardPageBreak;
 }
 
+[[gnu::always_inline]] inline void TTextViewer::ClassifyScanStart(bool Plain, std::int64_t& Phase) {
+    if (!Plain && ByteAt(ScanOffset) == FF) {
+        RecordHardBreak();
+        Phase = 0;
+    } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
+        // AtSoftPageBreak(ScanLine, the last hard break), counted instead of divided.
+        PageStep();
+        ScanBoundary = pbSoftPageBreak;
+    } else {
+        ScanBoundary = pbNone;
+    }
+}
+
 // (Inline: a step of the count's loop over its lines.)
 [[gnu::always_inline]] inline void TTextViewer::CountMovesOn(std::int64_t N, std::int64_t Len,
                                                              bool Plain, std::int64_t& Phase,
@@ -98,16 +111,7 @@ void TTextViewer::RecordHardBreak() {
             Phase = 0;
     }
     ScanOffset = N;
-    if (!Plain && ByteAt(N) == FF) {
-        RecordHardBreak();
-        Phase = 0;
-    } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
-        // AtSoftPageBreak(ScanLine, the last hard break), counted instead of divided.
-        PageStep();
-        ScanBoundary = pbSoftPageBreak;
-    } else {
-        ScanBoundary = pbNone;
-    }
+    ClassifyScanStart(Plain, Phase);
     NoteCheckpoint(Prev);
 }
 
@@ -152,16 +156,7 @@ std::int64_t TTextViewer::CountRunFromScanOffset(std::int64_t End, std::int64_t 
     if (Phase == PerPage)
         Phase = 0;
     ScanOffset = Pos;
-    // How the line after them begins, as CountMovesOn tells it.
-    if (ByteAt(Pos) == FF) {
-        RecordHardBreak();
-        Phase = 0;
-    } else if (Phase == 0 && ScanLine != (HardBreaks.empty() ? 0 : HardBreaks.back())) {
-        PageStep();
-        ScanBoundary = pbSoftPageBreak;
-    } else {
-        ScanBoundary = pbNone;
-    }
+    ClassifyScanStart(false, Phase);
     return Lines;
 }
 
