@@ -150,9 +150,9 @@ cat "$huge" "$log" >/dev/null
 last_line() {
   "$KXTOOL" view "$1" --rows 1 --wrap "$2" ${3:-} | tail -n 1 | sed -n 's/.* last-line=\([0-9]*\) .*/\1/p'
 }
-for spec in "$huge none" "$lines_file none" "$lines_file screen" "$single none" "$single screen" \
+for item in "$huge none" "$lines_file none" "$lines_file screen" "$single none" "$single screen" \
   "$log none" "$log screen" "$BENCH_DIR/storage-text.txt none"; do
-  read -r file wrap <<<"$spec"
+  read -r file wrap <<<"$item"
   [[ -f $file ]] || continue
   estimated=$(last_line "$file" "$wrap")
   exact=$(last_line "$file" "$wrap" --exact)
@@ -162,8 +162,8 @@ for spec in "$huge none" "$lines_file none" "$lines_file screen" "$single none" 
 done
 
 if [[ -x $BENCH_BIN/bench_viewer ]]; then
-  for spec in "$huge 0" "$log 0" "$log 1"; do
-    read -r file wrapped <<<"$spec"
+  for item in "$huge 0" "$log 0" "$log 1"; do
+    read -r file wrapped <<<"$item"
     declare -A numbers=()
     while read -r name value; do
       numbers[$name]=$value
@@ -187,8 +187,8 @@ else
 fi
 
 # The exact jump before any count: kxtool view --line against sed, and the same row.
-for spec in "$huge 50000000" "$log 5000000"; do
-  read -r file number <<<"$spec"
+for item in "$huge 50000000" "$log 5000000"; do
+  read -r file number <<<"$item"
   best_of 3 sed -n "${number}p;${number}q" "$file"
   sed_s=$SECONDS_TAKEN
   best_of 3 "$KXTOOL" view "$file" --line $((number - 1)) --wrap none --rows 1 --width 8000
