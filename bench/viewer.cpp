@@ -343,14 +343,16 @@ const std::string& LinesFile(std::int64_t LineBytes, std::int64_t Count) {
     return File.Name;
 }
 
-// Files of long lines (State.range(0) MiB each, 32 MiB or more in all; range(1): wrapped at the
-// window's width, or not): opening one with its first screen painted, and each idle step of the
-// count to completion, the longest and the mean of them the figures. A step stops after about
-// CountStepBytes, so no step is long whatever the lines.
+// Files of long lines (State.range(0) MiB each, 32 MiB or more in all, and more lines than the
+// window shows; range(1): wrapped at the window's width, or not): opening one with its first
+// screen painted, and each idle step of the count to completion, the longest and the mean of them
+// the figures. A step stops after about CountStepBytes, within a line too, so no step is long
+// whatever the lines.
 void BM_LongLines(benchmark::State& State) {
     const std::int64_t LineBytes = State.range(0) * MiB;
     const TWrapModes Mode = State.range(1) != 0 ? opWrapScreenWidth : opNone;
-    const std::string& Name = LinesFile(LineBytes, std::max<std::int64_t>(4, 32 * MiB / LineBytes));
+    const std::string& Name =
+        LinesFile(LineBytes, std::max<std::int64_t>(TViewerRig::Rows + 7, 32 * MiB / LineBytes));
     double Open = 0, LongestStep = 0, AllSteps = 0;
     std::int64_t Steps = 0;
     for (auto _ : State) {

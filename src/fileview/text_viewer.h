@@ -487,6 +487,7 @@ protected:
     std::int64_t AverageLinesPerPage = 1;
     bool CountComplete = true;
     bool LineNumbersPending = false;
+    bool LineMeasuredInPart = false; // the last count step measured part of a long line only
     int EstimateDepth = 0; // > 0 while a count step runs: steps and rewinds are not re-entered
     std::int64_t LongestLine = 0;
     bool IdleHooked = false;

@@ -174,6 +174,11 @@ void TTextViewer::CountFromScanOffset() {
     const std::int64_t StepEnd = ScanOffset + CountStepBytes;
     const std::int64_t Size = GetTextSize();
     for (std::int64_t K = 0;;) {
+        // A line longer than the budget is measured a budget a step.
+        if (!Buffer->MeasureLine(ScanOffset, StepEnd - ScanOffset)) {
+            LineMeasuredInPart = true;
+            return;
+        }
         std::int64_t N = ScanOffset;
         std::int64_t W = 0;
         std::int64_t Len = 0;
@@ -306,9 +311,10 @@ bool TTextViewer::CountStep() {
     const std::int64_t Line = ScanLine;
     const bool Complete = CountComplete;
     const bool Pending = LineNumbersPending;
+    LineMeasuredInPart = false;
     EstimateNumLines();
     return ScanOffset != Offset || ScanLine != Line || CountComplete != Complete ||
-           LineNumbersPending != Pending;
+           LineNumbersPending != Pending || LineMeasuredInPart;
 }
 
 void TTextViewer::HandleOnIdle(TObject* Sender, bool& Done) {

@@ -229,7 +229,9 @@ void TTextViewer::SampleLineLength() {
             static_cast<double>(Buffer->CountLines(Pos, Size)) / static_cast<double>(Size);
         return;
     }
-    const bool Wraps = Width > 0 && Width < NoWrapWidth;
+    // (A sample too short to wrap ends its lines only at line feeds and form feeds: a walk by
+    // display lines would run to the end of a long line beyond it.)
+    const bool Wraps = Buffer->MayWrapWithin(SampleBytes);
     double Lines = 0;
     double Bytes = 0;
     std::vector<std::int64_t> Ends; // just after each line feed and form feed of a sample

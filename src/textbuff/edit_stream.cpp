@@ -229,6 +229,7 @@ void TEditStream::ReplaceChar(std::int64_t Pos, std::uint8_t Ch) {
     ++PendingInsert;
     ++PendingDelete;
     *P = Ch;
+    ++LayoutGeneration; // the lines measured before may end elsewhere now
     CheckInvariants();
     SetModified(true);
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -290,6 +291,12 @@ bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int6
     if (Pos >= TextSize)
         return false;
     DemandState(AllStates);
+    if (const TLineProgress* L = KeptLine(Pos)) {
+        Pos = L->Pos;
+        Width = L->Width;
+        Count = L->Count;
+        return L->Ended;
+    }
     if (ActualUniform > 0 && DisplayAveCharWidth == ActualAveCharWidth) {
         // Most lines end in the window that holds their start: the fast route, when it can.
         const std::uint8_t* Buffer = GetText(Pos);
@@ -302,6 +309,118 @@ bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int6
         }
     }
     return ScanLineAcrossWindows(Pos, Width, Count);
+}
+
+const TLinesBuffer::TLineProgress* TLinesBuffer::KeptLine(std::int64_t Pos) const {
+    const TLineProgress& L = LongLines[LongLineSlot(Pos)];
+    if (L.Start == Pos && L.Layout == LayoutGeneration)
+        return &L;
+    if (Measuring.Start == Pos && Measuring.Layout == LayoutGeneration && Measuring.Done)
+        return &Measuring;
+    return nullptr;
+}
+
+bool TLinesBuffer::MayWrapWithin(std::int64_t Bytes) {
+    if (MaxWidth == 0 || MaxWidth == NoWrapWidth)
+        return false;
+    DemandState(AllStates);
+    const std::int64_t Advance = MaxAdvance(ActualMetrics());
+    return Advance <= 0 || MaxWidth < 0 || Bytes > MaxWidth / Advance;
+}
+
+bool TLinesBuffer::MeasureLine(std::int64_t Pos, std::int64_t Budget) {
+    if (Pos < 0 || Pos >= TextSize)
+        return true;
+    DemandState(AllStates);
+    if (KeptLine(Pos) != nullptr)
+        return true;
+    // A line break soon after Pos ends the line there or before: GetNextLine's fast route
+    // takes it at no cost worth sparing.
+    const std::uint8_t* Buffer = GetText(Pos);
+    const std::int64_t N = std::min({ValidEnd - Buffer + 1, TextSize - Pos, Budget, ShortLine});
+    if (N > 0 && std::memchr(Buffer, LF, static_cast<std::size_t>(N)) != nullptr)
+        return true;
+    if (Measuring.Start != Pos || Measuring.Layout != LayoutGeneration)
+        Measuring = TLineProgress{.Start = Pos, .Pos = Pos, .Layout = LayoutGeneration};
+    ContinueLineScan(Measuring, Budget);
+    if (!Measuring.Done)
+        return false;
+    std::int64_t Next = Pos, Width = 0, Count = 0;
+    TakeMeasuredLine(Measuring, Next, Width, Count);
+    return true;
+}
+
+void TLinesBuffer::ContinueLineScan(TLineProgress& P, std::int64_t Budget) {
+    const TScanMetrics M = ActualMetrics();
+    const std::int64_t From = P.Pos;
+    for (;;) {
+        const std::uint8_t* Buffer = nullptr;
+        const std::int64_t Size = ScanRange(P.Pos, TextSize - P.Pos, Buffer);
+        if (Size == 0) { // the text's unterminated last line
+            P.Done = true;
+            P.Ended = false;
+            return;
+        }
+        if (P.Pos > P.Start && Buffer[0] == FF) { // the form-feed line follows this one
+            P.Done = true;
+            P.Ended = true;
+            return;
+        }
+        std::uint16_t Index = 0, Chars = 0, BreakCount = 0;
+        std::int64_t BreakWidth = 0;
+        bool Overflow = false;
+        if (!ScanForEol(Buffer, Index, static_cast<std::uint16_t>(Size - 1), MaxWidth, true, Chars,
+                        P.Width, M, BreakWidth, BreakCount, Overflow)) {
+            P.Count += Chars;
+            if (BreakCount > 0) {
+                P.BreakPos = P.Pos + BreakCount;
+                P.BreakWidth = BreakWidth;
+            }
+            P.Pos += Size;
+            if (P.Pos - From >= Budget)
+                return;
+            continue;
+        }
+        P.Done = true;
+        P.Ended = true;
+        if (Overflow && P.Count > 0 && P.BreakPos >= 0) {
+            // The word began in an earlier window: break after that window's last space.
+            P.Count = P.BreakPos - P.Start;
+            P.Width = P.BreakWidth;
+            P.Pos = P.BreakPos;
+        } else if (Overflow && P.Count == 0 && Chars == 0) {
+            // Not even the first character fits: the line takes it anyway, so that every line
+            // moves on.
+            P.Count = 1;
+            P.Width = Buffer[0] == TAB ? FirstTabAdvance(M) : M.CharWidths[Buffer[0]];
+            P.Pos += 1;
+            // A line break right after it ends this line, as it would a line that fits.
+            if (P.Pos < TextSize && ByteAt(P.Pos) == LF)
+                P.Pos += 1;
+            else if (P.Pos + 1 < TextSize && ByteAt(P.Pos) == CR && ByteAt(P.Pos + 1) == LF)
+                P.Pos += 2;
+            else if (P.Pos >= TextSize)
+                P.Ended = false; // the text's unterminated last line
+        } else {
+            P.Count += Chars;
+            P.Pos += Index;
+        }
+        return;
+    }
+}
+
+bool TLinesBuffer::TakeMeasuredLine(TLineProgress& P, std::int64_t& Pos, std::int64_t& Width,
+                                    std::int64_t& Count) {
+    if (DisplayAveCharWidth != ActualAveCharWidth)
+        P.Width = GetDistanceBetween(P.Start, P.Start + P.Count); // report display pixels
+    if (P.Pos - P.Start >= LongLineBytes) {
+        P.Layout = LayoutGeneration;
+        LongLines[LongLineSlot(P.Start)] = P;
+    }
+    Pos = P.Pos;
+    Width = P.Width;
+    Count = P.Count;
+    return P.Ended;
 }
 
 template <typename F>
@@ -327,52 +446,14 @@ bool TLinesBuffer::ScanWindows(std::int64_t Pos, std::int64_t End, std::int64_t 
 
 bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
                                          std::int64_t& Count) {
-    const TScanMetrics M = ActualMetrics();
-    const std::int64_t Start = Pos;
-    std::int64_t BreakPos = -1, BreakWidth = 0; // the last break opportunity of earlier windows
-    bool Result = false;
-    const bool AtFormFeed =
-        ScanWindows(Pos, TextSize, MaxWidth, true, M, [&](const TWindowScan& S) {
-            if (!S.Ended) {
-                Count += S.Chars;
-                Width = S.Width;
-                if (S.BreakCount > 0) {
-                    BreakPos = Pos + S.BreakCount;
-                    BreakWidth = S.BreakWidth;
-                }
-                Pos += S.Size;
-                return;
-            }
-            Result = true;
-            if (S.Overflow && Count > 0 && BreakPos >= 0) {
-                // The word began in an earlier window: break after that window's last space.
-                Count = BreakPos - Start;
-                Width = BreakWidth;
-                Pos = BreakPos;
-            } else if (S.Overflow && Count == 0 && S.Chars == 0) {
-                // Not even the first character fits: the line takes it anyway, so that every
-                // line moves on.
-                Count = 1;
-                Width = S.Buffer[0] == TAB ? FirstTabAdvance(M) : M.CharWidths[S.Buffer[0]];
-                Pos += 1;
-                // A line break right after it ends this line, as it would a line that fits.
-                if (Pos < TextSize && ByteAt(Pos) == LF)
-                    Pos += 1;
-                else if (Pos + 1 < TextSize && ByteAt(Pos) == CR && ByteAt(Pos + 1) == LF)
-                    Pos += 2;
-                else if (Pos >= TextSize)
-                    Result = false; // the text's unterminated last line
-            } else {
-                Count += S.Chars;
-                Width = S.Width;
-                Pos += S.Index;
-            }
-        });
-    if (AtFormFeed)
-        Result = true;
-    if (DisplayAveCharWidth != ActualAveCharWidth)
-        Width = GetDistanceBetween(Start, Start + Count); // report display pixels
-    return Result;
+    // A line MeasureLine has begun goes on from where it stopped.
+    if (Measuring.Start == Pos && Measuring.Layout == LayoutGeneration) {
+        ContinueLineScan(Measuring, INT64_MAX);
+        return TakeMeasuredLine(Measuring, Pos, Width, Count);
+    }
+    TLineProgress P{.Start = Pos, .Pos = Pos, .Layout = LayoutGeneration};
+    ContinueLineScan(P, INT64_MAX);
+    return TakeMeasuredLine(P, Pos, Width, Count);
 }
 
 std::int64_t TLinesBuffer::CountLines(std::int64_t& Pos, std::int64_t MaxLines, std::int64_t End) {
@@ -493,6 +574,10 @@ std::int64_t TLinesBuffer::GetDistanceBetween(std::int64_t From, std::int64_t To
     if (From >= To)
         return 0;
     DemandState(AllStates);
+    // The whole of a kept line (the caret at the end of a long line): its width.
+    const TLineProgress& L = LongLines[LongLineSlot(From)];
+    if (L.Start == From && L.Layout == LayoutGeneration && To == From + L.Count)
+        return L.Width;
     ScanWindows(From, To, NoWrapWidth, false, DisplayMetrics(),
                 [&](const TWindowScan& S) { W = S.Width; });
     return W;

@@ -84,6 +84,16 @@ public:
     /// Raises EFontInfoError without a canvas.
     std::int64_t ScanPlainLines(std::int64_t Pos, std::int64_t MaxLines, TLineSpan* Lines,
                                 std::int64_t Known = -1);
+    /// False when no display line of Bytes bytes or fewer can wrap at the present wrap width
+    /// (lines end only at line feeds and form feeds there). Raises EFontInfoError without a
+    /// canvas.
+    bool MayWrapWithin(std::int64_t Bytes);
+    /// Measures the display line at Pos as GetNextLine gives it, scanning about Budget bytes at
+    /// most: True once it is measured (a line that ends within Budget bytes counts as measured),
+    /// False when the budget ran out first, and the next call for Pos goes on where this one
+    /// stopped. A long line measured so costs GetNextLine no scan while the layout stands. Raises
+    /// EFontInfoError without a canvas.
+    bool MeasureLine(std::int64_t Pos, std::int64_t Budget);
     /// Advances Pos over the characters whose display width from Pos does not exceed X, stopping
     /// at a line break; Width receives the width passed. False only when Pos is at the end.
     bool GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width);
@@ -236,6 +246,40 @@ private:
     }
     // GetNextLine for a line at Pos < TextSize with the state established, window by window.
     bool ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
+    // The scan of one display line window by window, which may stop between windows and go on.
+    struct TLineProgress {
+        std::int64_t Start = -1;     // the line's start
+        std::int64_t Pos = 0;        // where the scan goes on (the next line's start once done)
+        std::int64_t Count = 0;      // the characters passed
+        std::int64_t Width = 0;      // their width: actual pixels, display pixels once kept
+        std::int64_t BreakPos = -1;  // the last break opportunity of earlier windows
+        std::int64_t BreakWidth = 0; // the width there
+        bool Done = false;           // the line's end was found
+        bool Ended = false;          // what GetNextLine returns for it (with Done)
+        std::uint64_t Layout = 0;    // the layout generation it was scanned in
+    };
+    // Goes on with the scan of P's line until its end or until the windows scanned since this
+    // call reach Budget bytes (it stops only between windows).
+    void ContinueLineScan(TLineProgress& P, std::int64_t Budget);
+    // Long display lines scanned across windows, kept while the layout stands: a screen of long
+    // lines measures each of them several times while it is laid out, and a line measured a
+    // budget at a time is given whole once done. Only lines of LongLineBytes or more are kept.
+    static constexpr std::int64_t LongLineBytes = 256 * 1024;
+    // MeasureLine leaves a line with a line feed this near its start to GetNextLine.
+    static constexpr std::int64_t ShortLine = 4096;
+    // Kept by their start, one place for each start (a later line that hashes alike takes it).
+    static constexpr int KeptLongLinesBits = 6;
+    std::array<TLineProgress, std::size_t{1} << KeptLongLinesBits> LongLines{};
+    static std::size_t LongLineSlot(std::int64_t Start) {
+        return static_cast<std::size_t>((static_cast<std::uint64_t>(Start) * 0x9E3779B97F4A7C15U) >>
+                                        (64 - KeptLongLinesBits));
+    }
+    TLineProgress Measuring; // the line MeasureLine works on: unfinished, or measured
+    // The kept or measured line that starts at Pos in the present layout, or null.
+    const TLineProgress* KeptLine(std::int64_t Pos) const;
+    // Gives the measured line P as GetNextLine does (display pixels) and keeps it when long.
+    bool TakeMeasuredLine(TLineProgress& P, std::int64_t& Pos, std::int64_t& Width,
+                          std::int64_t& Count);
     // What ScanForEol gave for one range of a scan that goes on window by window.
     struct TWindowScan {
         const std::uint8_t* Buffer = nullptr; // the range's bytes

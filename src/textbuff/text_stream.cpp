@@ -53,6 +53,7 @@ void TTextStream::SetOEMConvert(bool Value) {
         return;
     FlushWindow();
     OEMConvert = Value;
+    ++LayoutGeneration; // other bytes, other widths
     BufCount = 0;
     SetValidRange(Buffer, Buffer - 1);
     if (BufStart != -1)
@@ -140,6 +141,7 @@ void TTextStream::SetSourceStream(TStream* Stream) {
     if (Stream != SourceStream.get())
         SourceStream.reset(Stream);
     TextSize = Size;
+    ++LayoutGeneration; // another text
     BufStart = -1;
     BufCount = 0;
     SetValidRange(Buffer, Buffer - 1);

@@ -3,10 +3,13 @@
 // window on random texts, and the lines and counts of every route held to the byte-by-byte scan.
 #include "textbuff/lines_buffer.h"
 
+#include "textbuff/edit_stream.h"
+
 #include "lines_test_util.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -322,6 +325,8 @@ TEST(LinesLayoutTest, LinesAndCountsOfEveryRouteMatchTheBytewiseScan) {
             const std::string Trace = "round " + std::to_string(Round) + " width " +
                                       std::to_string(MaxWidth) + " buffer " + std::to_string(Buf);
             ASSERT_EQ(AllLines(T.Stream), Expected) << Trace;
+            ASSERT_EQ(AllLines(T.Stream, 1000000, [&] { return 1 + Rng() % 300; }), Expected)
+                << Trace << ", measured in parts";
             // Counted in chunks: each chunk ends where the lines say.
             std::int64_t Pos = 0, Total = 0;
             while (Total < static_cast<std::int64_t>(Expected.size())) {
@@ -339,6 +344,51 @@ TEST(LinesLayoutTest, LinesAndCountsOfEveryRouteMatchTheBytewiseScan) {
             ASSERT_EQ(T.Stream.CountLines(Pos, 5), 0) << "nothing after the end";
         }
     }
+}
+
+// A long line is measured once and kept while the layout stands: an edit, an overwritten byte,
+// an undo, another wrap width or another text of the same size gives its lines anew.
+TEST(LinesLayoutTest, KeptLongLinesFollowEditsAndLayouts) {
+    headless::THeadlessGraphicsScope Graphics;
+    TCanvas Canvas;
+    Canvas.SetHandle(Graphics.Graphics().GetScreenDC());
+    test::UseMonoFont(Canvas.GetFont());
+    TEditStream S(nullptr);
+    std::mt19937 Rng(7);
+    const std::string Opened = RandomText(Rng, 700000, "abc de-f\t") + "\nend\n";
+    std::string Text = Opened;
+    S.SetSourceStream(test::MemoryStreamOf(Text));
+    S.SetCanvas(&Canvas);
+    auto Check = [&](const char* What) {
+        // A new stream over the same text measures every line afresh.
+        TLayoutText Fresh(Text, 0xFFFF);
+        Fresh.Stream.SetMaxWidth(S.GetMaxWidth());
+        const auto Expected = AllLines(Fresh.Stream);
+        ASSERT_GT(std::max_element(Expected.begin(), Expected.end(),
+                                   [](const TLine& A, const TLine& B) { return A.Count < B.Count; })
+                      ->Count,
+                  50000)
+            << What;
+        ASSERT_EQ(AllLines(S), Expected) << What;
+        ASSERT_EQ(AllLines(S), Expected) << What << ", again from the kept lines";
+    };
+    Check("as opened");
+    S.Insert("\n", 300000, 1);
+    Text.insert(300000, "\n");
+    Check("a line break inserted");
+    S.ReplaceChar(100000, '\n');
+    Text[100000] = '\n';
+    Check("a byte overwritten");
+    S.Undo();
+    Text = Opened;
+    Text.insert(300000, "\n");
+    Check("undone");
+    S.SetMaxWidth(800000);
+    Check("wrapped");
+    std::reverse(Text.begin(), Text.end());
+    S.SetSourceStream(test::MemoryStreamOf(Text));
+    Check("another text");
+    S.SetCanvas(nullptr);
 }
 
 TEST(LinesLayoutTest, PageBreaksAndStrings) {

@@ -8,6 +8,7 @@
 #include "storage_test_util.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,10 +64,14 @@ inline std::ostream& operator<<(std::ostream& Out, const TLine& L) {
 }
 
 /// Every display line from 0 to the end (the unterminated last one included).
-inline std::vector<TLine> AllLines(TLinesBuffer& Buffer, std::int64_t Limit = 1000000) {
+inline std::vector<TLine> AllLines(TLinesBuffer& Buffer, std::int64_t Limit = 1000000,
+                                   const std::function<std::int64_t()>& Budget = nullptr) {
     std::vector<TLine> Lines;
     std::int64_t Pos = 0;
     while (static_cast<std::int64_t>(Lines.size()) < Limit) {
+        // Measured a budget at a time first, when one is given.
+        while (Budget && !Buffer.MeasureLine(Pos, Budget())) {
+        }
         TLine L;
         L.Start = Pos;
         L.Ended = Buffer.GetNextLine(Pos, L.Width, L.Count);
