@@ -2,6 +2,7 @@
 #include "fileview/text_viewer.h"
 
 #include "host/scope_guard.h"
+#include "textbuff/text_stream.h"
 
 #include <algorithm>
 
@@ -300,6 +301,7 @@ void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
 bool TTextViewer::CompleteCount() {
     if (!Buffer)
         return true;
+    const TWideWindowScope Wide(Buffer.get());
     while (!CountComplete || LineNumbersPending)
         if (!CountStep())
             return CountComplete;

@@ -181,4 +181,24 @@ std::int64_t TTextStream::Undo() {
     AbstractError();
 }
 
+TWideWindowScope::TWideWindowScope(TTextBuffer* Buffer)
+    : Stream(dynamic_cast<TTextStream*>(Buffer)) {
+    if (Stream == nullptr || Stream->GetBufSize() == 0xFFFF)
+        Stream = nullptr;
+    else {
+        Saved = Stream->GetBufSize();
+        Stream->SetBufSize(0xFFFF);
+    }
+}
+
+TWideWindowScope::~TWideWindowScope() {
+    if (Stream == nullptr)
+        return;
+    try {
+        Stream->SetBufSize(Saved);
+    } catch (const std::exception&) {
+        // (The window cannot be refilled where it was: it stays wide, which only costs memory.)
+    }
+}
+
 } // namespace kestrel

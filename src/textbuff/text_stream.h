@@ -90,4 +90,19 @@ private:
     std::unique_ptr<std::uint8_t[]> BufferBlock;
 };
 
+/// While it lives, a text stream reads through the widest window, so that a walk over the whole
+/// text takes a sixteenth of the reads; then the window takes its old size again. Other buffers
+/// are left as they are.
+class TWideWindowScope {
+public:
+    explicit TWideWindowScope(TTextBuffer* Buffer);
+    ~TWideWindowScope();
+    TWideWindowScope(const TWideWindowScope&) = delete;
+    TWideWindowScope& operator=(const TWideWindowScope&) = delete;
+
+private:
+    TTextStream* Stream = nullptr;
+    std::uint16_t Saved = 0;
+};
+
 } // namespace kestrel

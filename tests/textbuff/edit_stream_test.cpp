@@ -128,6 +128,23 @@ TEST_F(TEditFixture, OverwritingIsOneRecordEvenAcrossWindowRefills) {
     EXPECT_EQ(WholeText(Small), Hundred());
 }
 
+// A walk through the widest window in the middle of typing: the window takes its old size again,
+// and the typing goes on in the same record.
+TEST_F(TEditFixture, AWideWindowForALongWalkKeepsTheTyping) {
+    Open(Hundred() + Hundred(), 16);
+    Type(100, "xy");
+    {
+        const TWideWindowScope Wide(&Stream);
+        EXPECT_EQ(Stream.GetBufSize(), 0xFFFF);
+        EXPECT_EQ(Text(), Hundred() + "xy" + Hundred());
+    }
+    EXPECT_EQ(Stream.GetBufSize(), 16);
+    Type(102, "z");
+    EXPECT_EQ(Text(), Hundred() + "xyz" + Hundred());
+    Stream.Undo();
+    EXPECT_EQ(Text(), Hundred() + Hundred());
+}
+
 TEST_F(TEditFixture, AnyEditEmptiesTheRedoList) {
     Open(Hundred());
     for (const auto& Edit : std::vector<std::function<void()>>{
