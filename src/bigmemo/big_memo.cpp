@@ -106,44 +106,60 @@ void TBigMemo::InsertLine(std::int64_t Index, const std::string& S) {
     Redraw();
 }
 
+template <typename F> auto TBigMemo::OnSelection(F Action, bool Repaint) {
+    // A selection hidden by the loss of the focus is still there while vsSelection says so;
+    // one the text has lost meanwhile (an edit, a new text) stays gone.
+    const bool Shown = SelMode != smNone;
+    if (!Shown && HiddenSelMode != smNone && State.Contains(vsSelection))
+        SelMode = HiddenSelMode;
+    HiddenSelMode = smNone;
+    const TScopeExit Hide([this, Shown, Repaint] { HideUnfocused(Shown || Repaint); });
+    return Action();
+}
+
+void TBigMemo::HideUnfocused(bool Repaint) {
+    if (!HideSelection || SelMode == smNone || Focused())
+        return;
+    HiddenSelMode = SelMode;
+    SelMode = smNone;
+    if (Repaint)
+        Redraw();
+}
+
 std::int64_t TBigMemo::GetSelStart() {
     return TextOffset(SelStart);
 }
 
 void TBigMemo::SetSelStart(std::int64_t Value) {
     const TLongPoint P = OffsetToPoint(Value);
-    if (SelMode != smNone) {
-        SetSelection(P, SelEnd, SelMode);
-        Redraw();
-    } else {
-        // Stored with its offset, which a later selection from it is measured by.
-        SelStart = P;
-        SelStartOffset = TextOffset(P);
-    }
+    OnSelection([&] {
+        if (SelMode != smNone) {
+            SetSelection(P, SelEnd, SelMode);
+            Redraw();
+        } else {
+            // Stored with its offset, which a later selection from it is measured by.
+            SelStart = P;
+            SelStartOffset = TextOffset(P);
+        }
+    });
+}
+
+std::int64_t TBigMemo::GetSelLength() {
+    return OnSelection([this] { return GetSelectionSize(); }, false);
 }
 
 void TBigMemo::SetSelLength(std::int64_t Value) {
-    if (Value == GetSelectionSize())
-        return;
-    const TLongPoint Start = SelStart;
-    SetSelection(Start, OffsetToPoint(TextOffset(Start) + Value), smExtend);
-    Redraw();
+    OnSelection([&] {
+        if (Value == GetSelectionSize())
+            return;
+        const TLongPoint Start = SelStart;
+        SetSelection(Start, OffsetToPoint(TextOffset(Start) + Value), smExtend);
+        Redraw();
+    });
 }
 
-template <typename F> void TBigMemo::OnSelection(F Action) {
-    const bool Hidden = SelMode == smNone && HiddenSelMode != smNone;
-    if (Hidden) {
-        SelMode = HiddenSelMode;
-        HiddenSelMode = smNone;
-    }
-    const TScopeExit Hide([this, Hidden] {
-        if (Hidden && SelMode != smNone) {
-            HiddenSelMode = SelMode;
-            SelMode = smNone;
-            Redraw();
-        }
-    });
-    Action();
+std::string TBigMemo::GetSelText() {
+    return OnSelection([this] { return GetSelection(); }, false);
 }
 
 void TBigMemo::SetSelText(const std::string& Value) {
@@ -173,6 +189,10 @@ void TBigMemo::ClearSelection() {
 }
 
 std::int64_t TBigMemo::GetSelTextBuf(std::uint8_t* Buffer, std::int64_t BufSize) {
+    return OnSelection([&] { return CopySelText(Buffer, BufSize); }, false);
+}
+
+std::int64_t TBigMemo::CopySelText(std::uint8_t* Buffer, std::int64_t BufSize) {
     if (SelMode == smNone || BufSize <= 0)
         return 0;
     std::int64_t N = 0;
@@ -195,12 +215,24 @@ std::int64_t TBigMemo::GetSelTextBuf(std::uint8_t* Buffer, std::int64_t BufSize)
     return N;
 }
 
-void TBigMemo::CutToClipboard() {
-    Perform(WM_CUT, 0, 0);
+bool TBigMemo::FindNext(TFindDialog* Dialog) {
+    return OnSelection([&] { return TBigEditor::FindNext(Dialog); });
 }
 
-void TBigMemo::PasteFromClipboard() {
-    Perform(WM_PASTE, 0, 0);
+void TBigMemo::WMCut(TMessage& Message) {
+    OnSelection([&] { TBigEditor::WMCut(Message); });
+}
+
+void TBigMemo::WMCopy(TMessage& Message) {
+    OnSelection([&] { TBigEditor::WMCopy(Message); }, false);
+}
+
+void TBigMemo::WMPaste(TMessage& Message) {
+    OnSelection([&] { TBigEditor::WMPaste(Message); });
+}
+
+void TBigMemo::WMClear(TMessage& Message) {
+    OnSelection([&] { TBigEditor::WMClear(Message); });
 }
 
 void TBigMemo::SetScrollBars(TScrollStyle Value) {
@@ -232,11 +264,12 @@ void TBigMemo::SetHideSelection(bool Value) {
             SelMode = smNone;
             Redraw();
         }
-    } else {
+    } else if (HiddenSelMode != smNone && State.Contains(vsSelection)) {
         SelMode = HiddenSelMode;
         HiddenSelMode = smNone;
-        if (SelMode != smNone)
-            Redraw();
+        Redraw();
+    } else {
+        HiddenSelMode = smNone;
     }
 }
 
@@ -252,11 +285,11 @@ void TBigMemo::DoKillFocus() {
 }
 
 void TBigMemo::DoSetFocus() {
-    if (HideSelection && HiddenSelMode != smNone) {
+    if (HideSelection && HiddenSelMode != smNone && State.Contains(vsSelection)) {
         SelMode = HiddenSelMode;
-        HiddenSelMode = smNone;
         Redraw();
     }
+    HiddenSelMode = smNone;
     TBigEditor::DoSetFocus();
 }
 

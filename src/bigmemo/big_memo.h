@@ -46,8 +46,9 @@ private:
 /// The editor with the interface of a memo control: Lines, SelStart, SelLength, SelText,
 /// GetSelTextBuf and SetSelTextBuf, MaxLength, WordWrap, ScrollBars, BorderStyle,
 /// HideSelection and WantReturns; Enter and Tab behave as in a dialog control when WantReturns
-/// and WantTabs are off. Cutting to and pasting from the clipboard, and replacing, are not
-/// available yet: those commands beep and change nothing, as in the editor.
+/// and WantTabs are off. A selection hidden while the memo is without the focus is still the
+/// selection: reading or replacing it, the clipboard commands and replacing from the find
+/// dialog act on it in its own mode (a column block as a block).
 class TBigMemo : public TBigEditor {
 public:
     explicit TBigMemo(TComponent* AOwner);
@@ -62,25 +63,26 @@ public:
     /// Moves the selection's start to Value; without a selection only stores it (the caret
     /// stays where it is).
     void SetSelStart(std::int64_t Value);
-    std::int64_t GetSelLength() { return GetSelectionSize(); }
+    std::int64_t GetSelLength();
     /// Selects Value bytes from SelStart.
     void SetSelLength(std::int64_t Value);
-    std::string GetSelText() { return GetSelection(); }
-    /// Replaces the selection (a hidden one too) by Value and selects the inserted text. A
-    /// column block cannot be replaced yet: refused with a beep, nothing changes.
+    std::string GetSelText();
+    /// Replaces the selection (a hidden one too; a column block row by row) by Value and selects
+    /// the inserted text.
     void SetSelText(const std::string& Value);
     /// Copies the selection into Buffer, at most BufSize - 1 bytes and a zero byte after them;
     /// returns the number of bytes copied (0 without a selection, the buffer untouched then).
     std::int64_t GetSelTextBuf(std::uint8_t* Buffer, std::int64_t BufSize);
     /// SetSelText with the zero-terminated bytes of Buffer.
     void SetSelTextBuf(const char* Buffer);
-    /// Deletes the selection (a hidden one too); a column block is refused with a beep.
+    /// Deletes the selection (a hidden one too).
     void ClearSelection();
-    /// Not available yet (the clipboard commands of the editor): beeps, changes nothing.
-    void CutToClipboard();
-    void CopyToClipboard() { CopyToClipBoard(); }
-    /// Not available yet: beeps, changes nothing.
-    void PasteFromClipboard();
+    /// The editor's clipboard commands (WM_CUT, WM_COPY, WM_PASTE), on a hidden selection too.
+    void CutToClipboard() { Perform(WM_CUT, 0, 0); }
+    void CopyToClipboard() { Perform(WM_COPY, 0, 0); }
+    void PasteFromClipboard() { Perform(WM_PASTE, 0, 0); }
+    /// The editor's find and replace, a hidden selection taken as the selected match.
+    bool FindNext(TFindDialog* Dialog) override;
 
     std::int64_t GetMaxLength() const { return GetMaxTextSize(); }
     void SetMaxLength(std::int64_t Value) { SetMaxTextSize(Value); }
@@ -115,11 +117,20 @@ protected:
     void DoSetFocus() override;
     void WMGetDlgCode(TMessage& Message) override;
     void CMWantSpecialKey(TMessage& Message) override;
+    void WMCut(TMessage& Message) override;
+    void WMCopy(TMessage& Message) override;
+    void WMPaste(TMessage& Message) override;
+    void WMClear(TMessage& Message) override;
 
 private:
-    /// Gives a hidden selection its mode back for the length of an action on it, and hides it
-    /// again afterwards.
-    template <typename F> void OnSelection(F Action);
+    /// Runs Action with a hidden selection shown in its mode; afterwards the selection is
+    /// hidden again while the memo is without the focus (Repaint: Action may have changed what
+    /// a repaint shows).
+    template <typename F> auto OnSelection(F Action, bool Repaint = true);
+    /// Hides the selection when the memo is without the focus and HideSelection is on.
+    void HideUnfocused(bool Repaint);
+    /// GetSelTextBuf of the selection as it is shown.
+    std::int64_t CopySelText(std::uint8_t* Buffer, std::int64_t BufSize);
 
     TBorderStyle BorderStyle = bsSingle;
     bool HideSelection = true;

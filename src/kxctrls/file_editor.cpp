@@ -79,6 +79,19 @@ void TStreamEditor::SetSourceStream(std::unique_ptr<TStream> Stream) {
     Redraw();
 }
 
+void TStreamEditor::LoadFromStream(TStream* Stream) {
+    if (CanClear())
+        TBigEditor::LoadFromStream(Stream);
+}
+
+void TStreamEditor::WMSetText(TMessage& Message) {
+    if (!CanClear()) {
+        Message.Result = 0;
+        return;
+    }
+    TBigEditor::WMSetText(Message);
+}
+
 void TStreamEditor::DoSetFocus() {
     const bool WasHooked = IdleHooked;
     TBigEditor::DoSetFocus();

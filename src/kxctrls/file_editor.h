@@ -52,11 +52,16 @@ public:
 
     /// Whether the present text may be given up; always true here.
     virtual bool CanClear() { return true; }
+    /// The text viewer's LoadFromStream (a copy of Stream becomes the text), unless CanClear
+    /// refuses to give up the present text: then nothing changes.
+    void LoadFromStream(TStream* Stream);
 
 protected:
     /// Hooks the background count into idle time as the text viewer does, so that a source
     /// that fails while it is counted stops the count after raising once.
     void DoSetFocus() override;
+    /// WM_SETTEXT replaces the text only when CanClear allows it (Result 0 otherwise).
+    void WMSetText(TMessage& Message) override;
 };
 
 /// An editor of a file given by name. The file is held open while it is edited (with
