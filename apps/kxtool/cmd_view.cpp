@@ -53,18 +53,11 @@ void GoToOffset(TTextViewer& V, std::int64_t Offset) {
 }
 
 /// Runs the viewer's idle handler until it is done, as an application's idle time would: the
-/// count completes and every number becomes exact. A pass that changes nothing ends the wait.
+/// count completes and every number becomes exact. The handler says it is not done only after a
+/// step that got somewhere (a long line measured in part too), so the wait ends.
 void CountInIdleTime(TTextViewer& V) {
-    for (bool Done = false; !Done;) {
-        const std::int64_t Offset = V.GetScanOffset();
-        const std::int64_t Line = V.GetScanLine();
-        const bool Complete = V.GetCountComplete();
-        const bool Pending = V.GetLineNumbersPending();
+    for (bool Done = false; !Done;)
         V.HandleOnIdle(nullptr, Done);
-        if (!Done && V.GetScanOffset() == Offset && V.GetScanLine() == Line &&
-            V.GetCountComplete() == Complete && V.GetLineNumbersPending() == Pending)
-            break;
-    }
 }
 
 int RunView(const std::vector<std::string>& Raw) {
@@ -107,6 +100,10 @@ int RunView(const std::vector<std::string>& Raw) {
     // a scroll left the top row's pixels in place.
     V.Redraw();
     Application->ProcessMessages();
+    // The first idle pass, which an application gets right after its first paint: it samples
+    // the text for the estimates.
+    bool Idle = false;
+    V.HandleOnIdle(nullptr, Idle);
     if (Args.Has("--exact")) {
         CountInIdleTime(V);
         Application->ProcessMessages();

@@ -201,7 +201,7 @@ public:
     void CopyToStream(TStream* Stream) override;
     void SaveAs(const std::string& FileName) override;
     void SaveSelection(const std::string& FileName) override;
-    void LoadFromStream(TStream* Stream);
+    virtual void LoadFromStream(TStream* Stream);
     TSaveMode GetSaveMode() const { return SaveMode; }
     void SetSaveMode(TSaveMode Value) { SaveMode = Value; }
     TSavePromptEvent GetOnSaveModePrompt() const { return OnSaveModePrompt; }
@@ -360,8 +360,14 @@ protected:
     /// The form feeds in the text from From up to (not including) To.
     std::int64_t CountFormFeeds(std::int64_t From, std::int64_t To);
     /// Measures the display lines a byte of a few samples spread over the text (when the text,
-    /// its size by much, or the layout changed since the last samples).
+    /// its size by much, or the layout changed since the last samples). Taken in idle time, at
+    /// the count's first step: opening reads the first screen only.
     void SampleLineLength();
+    /// True when the samples hold for the present text and layout.
+    bool SamplesHold() const;
+    /// The last line estimated from the lines counted and the rest of the text at the density of
+    /// the samples (of the counted part while there are none).
+    void SetEstimatedLastLine();
     /// The estimated offset of display line Line (for an estimated jump).
     std::int64_t EstimatedOffset(std::int64_t Line);
     /// After a re-layout placed the caret and selection: the count starts over to number them.

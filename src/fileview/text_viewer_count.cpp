@@ -238,20 +238,23 @@ void TTextViewer::EstimateLastLine() {
         PageCount = 1;
         return;
     }
-    SampleLineLength();
     EstimateNumLines();
-    if (!CountComplete && ScanOffset != 0) {
-        // The lines counted, and the rest at the density of the samples (at that of the part
-        // counted when there are none).
-        const double PerByte =
-            SampledSize >= 0 ? SampledLinesPerByte
-                             : static_cast<double>(ScanLine) / static_cast<double>(ScanOffset);
-        const auto L =
-            ScanLine + static_cast<std::int64_t>(PerByte * static_cast<double>(Size - ScanOffset));
-        // The estimate never falls below the caret line.
-        SetLastLine(std::max(L, LineNumber));
-        PageCount = LastLine / std::max<std::int64_t>(1, LinesPerPage) + 1;
-    }
+    SetEstimatedLastLine();
+}
+
+void TTextViewer::SetEstimatedLastLine() {
+    if (CountComplete || ScanOffset == 0)
+        return;
+    // The lines counted, and the rest at the density of the samples (at that of the part counted
+    // when there are none).
+    const double PerByte = SamplesHold()
+                               ? SampledLinesPerByte
+                               : static_cast<double>(ScanLine) / static_cast<double>(ScanOffset);
+    const auto L = ScanLine + static_cast<std::int64_t>(
+                                  PerByte * static_cast<double>(GetTextSize() - ScanOffset));
+    // The estimate never falls below the caret line.
+    SetLastLine(std::max(L, LineNumber));
+    PageCount = LastLine / std::max<std::int64_t>(1, LinesPerPage) + 1;
 }
 
 void TTextViewer::ReEstimateFrom(std::int64_t Offset) {
@@ -314,7 +317,14 @@ bool TTextViewer::CountStep() {
     const bool Complete = CountComplete;
     const bool Pending = LineNumbersPending;
     LineMeasuredInPart = false;
+    // The samples for the estimates, once for each text and layout, in the first step after
+    // they changed.
+    const bool Resample = Buffer && !CountComplete && EstimateDepth == 0 && !SamplesHold();
+    if (Resample)
+        SampleLineLength();
     EstimateNumLines();
+    if (Resample)
+        SetEstimatedLastLine();
     return ScanOffset != Offset || ScanLine != Line || CountComplete != Complete ||
            LineNumbersPending != Pending || LineMeasuredInPart;
 }

@@ -209,13 +209,19 @@ void TTextViewer::GotoLineNumber(std::int64_t N) {
 
 // ---- Samples of the line length -----------------------------------------------------------
 
+bool TTextViewer::SamplesHold() const {
+    const std::int64_t Size = Buffer ? Buffer->GetTextSize() : 0;
+    return SampledSize >= 0 && Buffer && Buffer->GetMaxWidth() == SampledWidth &&
+           (WrapMode == opPrinter) == SampledPrinter &&
+           std::abs(Size - SampledSize) <= SampledSize / ResampleShare;
+}
+
 void TTextViewer::SampleLineLength() {
+    if (SamplesHold())
+        return;
     const std::int64_t Size = GetTextSize();
     const std::int64_t Width = Buffer->GetMaxWidth();
     const bool Printer = WrapMode == opPrinter;
-    if (SampledSize >= 0 && Width == SampledWidth && Printer == SampledPrinter &&
-        std::abs(Size - SampledSize) <= SampledSize / ResampleShare)
-        return;
     SampledSize = Size;
     SampledWidth = Width;
     SampledPrinter = Printer;
@@ -305,7 +311,7 @@ void TTextViewer::SampleLineLength() {
 
 std::int64_t TTextViewer::EstimatedOffset(std::int64_t Line) {
     const std::int64_t Size = GetTextSize();
-    if (Line > ScanLine && SampledSize >= 0 && SampledLinesPerByte > 0) {
+    if (Line > ScanLine && SamplesHold() && SampledLinesPerByte > 0) {
         // Beyond the count: its position, and the lines after it at the density of the samples.
         const double Offset = static_cast<double>(ScanOffset) +
                               static_cast<double>(Line - ScanLine) / SampledLinesPerByte;

@@ -54,7 +54,7 @@ public:
     virtual bool CanClear() { return true; }
     /// The text viewer's LoadFromStream (a copy of Stream becomes the text), unless CanClear
     /// refuses to give up the present text: then nothing changes.
-    void LoadFromStream(TStream* Stream);
+    void LoadFromStream(TStream* Stream) override;
 
 protected:
     /// Hooks the background count into idle time as the text viewer does, so that a source

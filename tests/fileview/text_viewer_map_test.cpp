@@ -294,6 +294,25 @@ TEST_F(TextViewerMapTest, TheExtrapolatedLastLineNeverFallsBelowTheCaret) {
     EXPECT_EQ(V->GetLineNumber(), 23150 - 50);
 }
 
+// Opening reads only what the first screen needs; the first idle step samples the text, and the
+// estimated last line holds from then on however unlike the rest the first lines are.
+TEST_F(TextViewerMapTest, TheFirstIdleStepSamplesTheTextForTheEstimates) {
+    V->SetWrapMode(opNone);
+    std::string Text;
+    for (int I = 0; I < 20; ++I)
+        Text += std::string(10000, 'x') + "\n";
+    for (int I = 0; I < 600000; ++I)
+        Text += "line " + std::to_string(1000 + I % 9000) + "\n";
+    SetText(Text);
+    EXPECT_LT(V->GetLastLine(), 60000) << "from the first lines only";
+    bool Done = false;
+    V->HandleOnIdle(nullptr, Done);
+    ASSERT_FALSE(V->GetCountComplete());
+    EXPECT_NEAR(static_cast<double>(V->GetLastLine()), 600020.0, 6000.0);
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetLastLine(), 600020);
+}
+
 TEST_F(TextViewerMapTest, ACountResumedFromAnAnchorGoesOnFromItsExactPage) {
     V->SetWrapMode(opNone);
     V->SetLinesPerPageForTest(9);

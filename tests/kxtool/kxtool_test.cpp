@@ -151,6 +151,13 @@ TEST(KxtoolTest, ViewShowsTheScreenAtTheStartAnOffsetAndTheEnd) {
     ASSERT_FALSE(Out.empty());
     EXPECT_NE(Out.back().find(" line=1000 "), std::string::npos) << Out.back();
 
+    // Lines longer than an idle step takes, below the window: --exact waits for them all.
+    const std::string Long = Dir.File("long.txt");
+    test::WriteFile(Long, Rows(3) + std::string(5, ' ').append(3 << 20, 'w') + "\nlast\n");
+    Out = SplitLines(Kxtool("view " + Quote(Long) + " --rows 2 --wrap none --exact").Out);
+    ASSERT_EQ(Out.size(), 3U);
+    EXPECT_NE(Out[2].find("last-line=5 count=complete"), std::string::npos) << Out[2];
+
     const std::string Png = Dir.File("shot.png");
     EXPECT_EQ(Kxtool("view " + Quote(F) + " --rows 5 --png " + Quote(Png)).Status, 0);
     EXPECT_EQ(test::ReadFile(Png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
