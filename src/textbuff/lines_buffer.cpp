@@ -447,7 +447,7 @@ bool TLinesBuffer::ScanWindows(std::int64_t Pos, std::int64_t End, std::int64_t 
 bool TLinesBuffer::ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width,
                                          std::int64_t& Count) {
     // A line MeasureLine has begun goes on from where it stopped.
-    if (Measuring.Start == Pos && Measuring.Layout == LayoutGeneration) {
+    if (Measuring.Start == Pos && Measuring.Layout == LayoutGeneration && !Measuring.Done) {
         ContinueLineScan(Measuring, INT64_MAX);
         return TakeMeasuredLine(Measuring, Pos, Width, Count);
     }
