@@ -64,40 +64,52 @@ template <typename K>
 }
 
 // The line-feed count with the block kernels K that also measures, with uniform widths: each line
-// that its bytes could make wider than Known is measured, and Wide raised to its width.
+// that its bytes could make wider than Known is measured, and Wide raised to its width. A line is
+// never wider than its bytes at the uniform width and its tabs at the widest advance: the tabs
+// are counted with the line feeds, a block at a time.
 template <typename K>
 [[gnu::always_inline]] inline std::int64_t
 CountLineFeedsWideWith(const std::uint8_t* Buffer, std::int64_t N, const TScanMetrics& M,
                        std::int64_t MaxLines, std::int64_t Known, std::int64_t& Taken,
                        std::int64_t& Wide) {
-    const std::int64_t Fits = Known / std::max<std::int64_t>(1, MaxAdvance(M)); // bytes never wider
+    const std::int64_t U = M.UniformWidth;
+    const std::int64_t TabExtra = std::max<std::int64_t>(0, MaxAdvance(M) - U); // beyond U
     Taken = 0;
     std::int64_t Lines = 0;
+    std::int64_t TabsBefore = 0;  // the tabs before the block
+    std::int64_t TabsAtTaken = 0; // the tabs before the line's start
     for (std::int64_t Block = 0; Block < N && Lines < MaxLines; Block += 64) {
         const std::uint8_t* P = Buffer + Block;
-        std::uint64_t Feeds, Forms = 0;
+        std::uint64_t Feeds, Forms = 0, Tabs;
         if (N - Block >= 64) {
             bool FormFeed;
             Feeds = K::EqualAndAny(P, LF, FF, FormFeed);
             if (FormFeed)
                 Forms = K::Equal(P, FF);
+            Tabs = K::Equal(P, TAB);
         } else {
             const int Short = static_cast<int>(N - Block);
             Feeds = bytescan::MarksShort(P, Short, bytescan::TEqual(LF));
             Forms = bytescan::MarksShort(P, Short, bytescan::TEqual(FF));
+            Tabs = bytescan::MarksShort(P, Short, bytescan::TEqual(TAB));
         }
         bytescan::NoteBlocks(1);
         if (Forms != 0)
             Feeds &= (Forms & -Forms) - 1; // those before the form feed
         for (; Feeds != 0 && Lines < MaxLines; Feeds &= Feeds - 1) {
-            const std::int64_t E = Block + std::countr_zero(Feeds);
-            if (E - Taken > Fits) {
+            const int Bit = std::countr_zero(Feeds);
+            const std::int64_t E = Block + Bit;
+            const std::int64_t TabsAtE =
+                TabsBefore + std::popcount(Tabs & ((std::uint64_t{1} << Bit) - 1));
+            if ((E - Taken) * U + (TabsAtE - TabsAtTaken) * TabExtra > Known) {
                 const std::int64_t Chars = E > Taken && Buffer[E - 1] == CR ? E - 1 : E;
                 Wide = std::max(Wide, UniformWidthTo(Buffer + Taken, Buffer + Chars, M));
             }
             ++Lines;
             Taken = E + 1;
+            TabsAtTaken = TabsAtE;
         }
+        TabsBefore += std::popcount(Tabs);
         if (Forms != 0)
             break;
     }
