@@ -254,17 +254,19 @@ BENCHMARK(BM_IdleCountToCompletion)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+/// A file the benchmarks made in the temporary folder, deleted at exit.
+struct TBenchFile {
+    std::string Name;
+    ~TBenchFile() {
+        if (!Name.empty())
+            DeleteFile(Name);
+    }
+};
+
 /// A file of Size bytes of generated words without a line break, made on first use in the
 /// temporary folder and deleted at exit.
 const std::string& SingleLineFile(std::int64_t Size) {
-    struct TFile {
-        std::string Name;
-        ~TFile() {
-            if (!Name.empty())
-                DeleteFile(Name);
-        }
-    };
-    static TFile File;
+    static TBenchFile File;
     if (File.Name.empty()) {
         File.Name = GetTempPath() + "kestrel-bench-viewer-single-line.txt";
         TFileStream Out(File.Name, fmCreate);
@@ -316,14 +318,7 @@ BENCHMARK(BM_SingleLine)
 /// A file of Count lines of LineBytes bytes each (generated words, then LF), made on first use in
 /// the temporary folder and deleted at exit (one such file at a time).
 const std::string& LinesFile(std::int64_t LineBytes, std::int64_t Count) {
-    struct TFile {
-        std::string Name;
-        ~TFile() {
-            if (!Name.empty())
-                DeleteFile(Name);
-        }
-    };
-    static TFile File;
+    static TBenchFile File;
     const std::string Name = GetTempPath() + "kestrel-bench-viewer-lines-" +
                              std::to_string(LineBytes) + "x" + std::to_string(Count) + ".txt";
     if (File.Name != Name) {

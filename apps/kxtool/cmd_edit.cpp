@@ -154,11 +154,7 @@ int RunEdit(const std::vector<std::string>& Raw) {
     if (Args.Has("--out") && Args.Has("--backup"))
         throw TUsageError("--backup is for a save in place, without --out");
     const std::string& Name = Args.Positional[0];
-    const std::string OutName = Args.Value("--out", "");
-    std::error_code Ignored;
-    if (!OutName.empty() && std::filesystem::equivalent(Name, OutName, Ignored))
-        throw TUsageError("--out must not be the edited file itself (leave --out out to save in "
-                          "place)");
+    const std::string OutName = Args.OutFile(Name, false, " (leave --out out to save in place)");
     const std::int64_t BufSize = Args.Int("--bufsize", 4096);
     if (BufSize < 1 || BufSize > 65535)
         throw TUsageError("--bufsize must be 1 to 65535");

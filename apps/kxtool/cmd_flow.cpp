@@ -4,21 +4,14 @@
 
 #include "editor_tool.h"
 
-#include <filesystem>
-
 namespace kestrel::kxtool {
 namespace {
 
 int RunFlow(const std::vector<std::string>& Raw) {
     const TArgs Args = ParseArgs(Raw, {"--out", "--wrap"}, {});
     Args.ExpectPositional(1);
-    if (!Args.Has("--out"))
-        throw TUsageError("--out is required");
     const std::string& Name = Args.Positional[0];
-    const std::string OutName = Args.Value("--out");
-    std::error_code Ignored;
-    if (std::filesystem::equivalent(Name, OutName, Ignored))
-        throw TUsageError("--out must not be the edited file itself");
+    const std::string OutName = Args.OutFile(Name, true);
     const std::int64_t Wrap = Args.Int("--wrap", 0);
     if (Wrap < 0 || Wrap > 1000000)
         throw TUsageError("--wrap must be 0 to 1000000");

@@ -5,7 +5,6 @@
 #include "editor_tool.h"
 
 #include <chrono>
-#include <filesystem>
 #include <iostream>
 
 namespace kestrel::kxtool {
@@ -21,24 +20,14 @@ int RunReplace(const std::vector<std::string>& Raw) {
     const TArgs Args = ParseArgs(Raw, {"--out", "--undo-out", "--cancel-after"},
                                  {"--case", "--word", "--back", "--stats"});
     Args.ExpectPositional(3);
-    if (!Args.Has("--out"))
-        throw TUsageError("--out is required");
     const std::string& Name = Args.Positional[2];
-    const std::string OutName = Args.Value("--out");
-    std::error_code Ignored;
-    if (std::filesystem::equivalent(Name, OutName, Ignored))
-        throw TUsageError("--out must not be the edited file itself");
+    const std::string OutName = Args.OutFile(Name, true);
     const std::int64_t CancelAfter = Args.Int("--cancel-after", -1);
 
     TFileEditorTool Tool(Name, 0);
     TBigEditor& E = *Tool.Editor;
-    TFindOptions Options{frReplaceAll};
-    if (!Args.Has("--back"))
-        Options.Include(frDown);
-    if (Args.Has("--case"))
-        Options.Include(frMatchCase);
-    if (Args.Has("--word"))
-        Options.Include(frWholeWord);
+    TFindOptions Options = Args.FindOptions();
+    Options.Include(frReplaceAll);
     if (Args.Has("--back")) {
         // From the end of the text backwards.
         E.GotoEndOftext();

@@ -11,13 +11,7 @@ int RunSearch(const std::vector<std::string>& Raw) {
     const TArgs Args = ParseArgs(Raw, {"--from"}, {"--back", "--case", "--word"});
     Args.ExpectPositional(2);
     TLayoutTool Tool(Args.Positional[1], "mono", 0);
-    TFindOptions Options;
-    if (!Args.Has("--back"))
-        Options.Include(frDown);
-    if (Args.Has("--case"))
-        Options.Include(frMatchCase);
-    if (Args.Has("--word"))
-        Options.Include(frWholeWord);
+    const TFindOptions Options = Args.FindOptions();
     const std::int64_t Size = Tool.Text.GetTextSize();
     std::int64_t Pos = Args.Int("--from", Args.Has("--back") && Size > 0 ? Size - 1 : 0);
     if (Pos < 0 || Pos > Size)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 namespace kestrel::kxtool {
@@ -78,6 +79,28 @@ void TArgs::ExpectPositional(std::size_t Count) const {
         throw TUsageError("missing argument");
     if (Positional.size() > Count)
         throw TUsageError("unexpected argument '" + Positional[Count] + "'");
+}
+
+TFindOptions TArgs::FindOptions() const {
+    TFindOptions Options;
+    if (!Has("--back"))
+        Options.Include(frDown);
+    if (Has("--case"))
+        Options.Include(frMatchCase);
+    if (Has("--word"))
+        Options.Include(frWholeWord);
+    return Options;
+}
+
+std::string TArgs::OutFile(const std::string& Edited, bool Required,
+                           const std::string& Hint) const {
+    if (Required && !Has("--out"))
+        throw TUsageError("--out is required");
+    std::string Out = Value("--out");
+    std::error_code Ignored;
+    if (!Out.empty() && std::filesystem::equivalent(Edited, Out, Ignored))
+        throw TUsageError("--out must not be the edited file itself" + Hint);
+    return Out;
 }
 
 TArgs ParseArgs(const std::vector<std::string>& Args, const std::set<std::string>& ValueOptions,

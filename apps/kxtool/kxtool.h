@@ -1,6 +1,8 @@
 // kxtool's command registry and argument parsing, shared by the subcommands.
 #pragma once
 
+#include "host/find_options.h"
+
 #include <cstdint>
 #include <map>
 #include <set>
@@ -31,6 +33,12 @@ public:
     std::int64_t Int(const std::string& Option, std::int64_t Default) const;
     /// Requires exactly Count positional arguments.
     void ExpectPositional(std::size_t Count) const;
+    /// The search options --back (else frDown), --case and --word ask for.
+    TFindOptions FindOptions() const;
+    /// The file --out names ("" when not given, a usage error when Required), refused when it is
+    /// the edited file itself (Hint follows that message).
+    std::string OutFile(const std::string& Edited, bool Required,
+                        const std::string& Hint = "") const;
 
 private:
     friend TArgs ParseArgs(const std::vector<std::string>&, const std::set<std::string>&,

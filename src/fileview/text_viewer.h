@@ -359,9 +359,9 @@ protected:
     std::int64_t PageFromCheckpoint(const TCheckpoint& Base, std::int64_t Line) const;
     /// The form feeds in the text from From up to (not including) To.
     std::int64_t CountFormFeeds(std::int64_t From, std::int64_t To);
-    /// Measures the display lines a byte of a few samples spread over the text (when the text,
-    /// its size by much, or the layout changed since the last samples). Taken in idle time, at
-    /// the count's first step: opening reads the first screen only.
+    /// Measures the display lines a byte of a few samples spread over the text. Taken in idle
+    /// time, at the count's first step after the samples stopped holding (SamplesHold): opening
+    /// reads the first screen only.
     void SampleLineLength();
     /// True when the samples hold for the present text and layout.
     bool SamplesHold() const;

@@ -217,8 +217,6 @@ bool TTextViewer::SamplesHold() const {
 }
 
 void TTextViewer::SampleLineLength() {
-    if (SamplesHold())
-        return;
     const std::int64_t Size = GetTextSize();
     const std::int64_t Width = Buffer->GetMaxWidth();
     const bool Printer = WrapMode == opPrinter;
