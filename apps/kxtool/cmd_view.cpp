@@ -100,6 +100,12 @@ int RunView(const std::vector<std::string>& Raw) {
     // a scroll left the top row's pixels in place.
     V.Redraw();
     Application->ProcessMessages();
+    // Rows of long lines the paint left to idle time.
+    while (V.GetRowsPending()) {
+        bool Done = false;
+        V.HandleOnIdle(nullptr, Done);
+        Application->ProcessMessages();
+    }
     // The first idle pass, which an application gets right after its first paint: it samples
     // the text for the estimates.
     bool Idle = false;

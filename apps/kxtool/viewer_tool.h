@@ -77,6 +77,7 @@ public:
         // with the default length (an absolute wrap of 0 characters does not wrap at all).
         Viewer->SetMaxLineLength(LineLength);
         Viewer->SetWrapMode(Mode); // lays the text out and starts the count
+        Viewer->SetAutoIdle(true); // (the command gives it idle time)
         Viewer->SetFocus();        // painted by the command, once it has moved where it shows
     }
     ~TViewerTool() { Viewer.reset(); }

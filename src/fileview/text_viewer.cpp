@@ -40,6 +40,7 @@ TTextViewer::~TTextViewer() {
 
 void TTextViewer::SetBuffer(TLinesBuffer* B) {
     RecentLineStarts.clear();
+    PendingRow = PendingLineStart = MeasuredRowStart = -1;
     SampledSize = -1;
     Buffer.reset(B);
     if (!Buffer)

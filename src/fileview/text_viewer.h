@@ -38,6 +38,9 @@ inline constexpr std::int64_t CountStepLines = 100;
 /// Bytes an idle step of the background count takes before it stops (a step takes at least a
 /// line), so that steps over long lines stay short.
 inline constexpr std::int64_t CountStepBytes = std::int64_t{1} << 20;
+/// Bytes of long lines a paint measures below its first row; the rows past them are drawn once
+/// idle time has measured their lines, so that a screen of long lines shows at once.
+inline constexpr std::int64_t PaintLineBytes = std::int64_t{1} << 20;
 /// The count records a checkpoint (a line start with its number) after this many lines or bytes
 /// since the last one, whichever comes first.
 inline constexpr std::int64_t CheckpointLines = 16384;
@@ -126,6 +129,9 @@ public:
     std::int64_t GetLongestLine() const { return LongestLine; }
     std::int64_t GetAverageLinesPerPage() const { return AverageLinesPerPage; }
     bool GetIdleHooked() const { return IdleHooked; }
+    /// True while rows of the window wait for idle time to measure their long lines (they are
+    /// blank until then).
+    bool GetRowsPending() const { return PendingRow >= 0; }
     /// Display lines a byte, from the samples of the text (0 before any sample).
     double GetSampledLinesPerByte() const { return SampledLinesPerByte; }
     /// A line start the count found, with its number, the start of the line before it and its
@@ -500,6 +506,18 @@ protected:
     TIdleEvent SavedOnIdle;
 
     // ---- Painting
+    // Rows left blank by a paint that ran out of PaintLineBytes: the display line number of the
+    // first (-1 when none) and the start of the line the paint stopped at. A paint measures the
+    // lines starting at or before MeasuredRowStart whole, so that every paint after an idle step
+    // gets further even when long lines push each other out of the buffer's keeping.
+    std::int64_t PendingRow = -1;
+    std::int64_t PendingLineStart = -1;
+    std::int64_t MeasuredRowStart = -1;
+    /// Leaves the rows from display line Row blank, the line at NextLineStart to measure.
+    void LeaveRowsPending(std::int64_t Row);
+    /// Measures the pending rows' line for one idle step; once it is measured, the rows are
+    /// drawn again. False when no rows are pending.
+    bool MeasurePendingRows();
     bool ShowLineBreaks = false;
     TPageBreakDisplayModes ShowPageBreaks = pbAlways;
     TPenStyle HardPageBreakStyle = psSolid;

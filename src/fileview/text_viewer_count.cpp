@@ -176,7 +176,7 @@ void TTextViewer::CountFromScanOffset() {
     const std::int64_t Size = GetTextSize();
     for (std::int64_t K = 0;;) {
         // A line longer than the budget is measured a budget a step.
-        if (!Buffer->MeasureLine(ScanOffset, StepEnd - ScanOffset)) {
+        if (std::int64_t Budget = StepEnd - ScanOffset; !Buffer->MeasureLine(ScanOffset, Budget)) {
             LineMeasuredInPart = true;
             return;
         }
@@ -330,7 +330,9 @@ bool TTextViewer::CountStep() {
 }
 
 void TTextViewer::HandleOnIdle(TObject* Sender, bool& Done) {
-    if (!LineNumbersPending && CountComplete) {
+    if (MeasurePendingRows()) { // the window's rows before the count
+        Done = false;
+    } else if (!LineNumbersPending && CountComplete) {
         Done = true;
     } else {
         const bool Progress = CountStep();
@@ -369,6 +371,11 @@ void TTextViewer::DoKillFocus() {
         Application->SetOnIdle(SavedOnIdle);
         SavedOnIdle = nullptr;
         IdleHooked = false;
+    }
+    // No idle time comes without the focus: rows waiting for it are painted whole.
+    if (PendingRow >= 0) {
+        redrawLines(std::max<std::int64_t>(0, PendingRow - TopLine), LinesOnScreen);
+        PendingRow = PendingLineStart = -1;
     }
 }
 

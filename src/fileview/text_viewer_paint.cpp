@@ -30,6 +30,10 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     TCanvas* C = GetCanvas();
     const int ClientW = GetClientWidth();
     const std::int64_t Bottom = Y + Count * CharHeight;
+    // Long lines below the first row are measured up to a budget, the rest in idle time, when
+    // idle time comes.
+    std::int64_t Budget = IdleHooked ? PaintLineBytes : INT64_MAX;
+    bool Whole = true;
     for (std::int64_t I = 0; I < Count; ++I) {
         // The row's background first: the off-screen bitmap starts out blank.
         C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Y + CharHeight)));
@@ -43,12 +47,37 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         if (SelMode != smNone && SelStart.Y <= MapLine)
             InvertSelectionOnMapLine(Y, HardBreak);
         Y += CharHeight;
-        if (AtEndOfText())
+        if (AtEndOfText() || I + 1 == Count)
             break;
+        if (NextLineStart > MeasuredRowStart && !Buffer->MeasureLine(NextLineStart, Budget)) {
+            LeaveRowsPending(FirstLine + I + 1);
+            Whole = false;
+            break;
+        }
         GotoNextLine();
     }
-    if (Y < Bottom) // rows below the end of the text
+    if (Whole)
+        MeasuredRowStart = -1;
+    if (Y < Bottom) // rows below the end of the text, or left for idle time
         C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Bottom)));
+}
+
+void TTextViewer::LeaveRowsPending(std::int64_t Row) {
+    PendingRow = PendingRow >= 0 ? std::min(PendingRow, Row) : Row;
+    PendingLineStart = NextLineStart;
+}
+
+bool TTextViewer::MeasurePendingRows() {
+    if (PendingRow < 0)
+        return false;
+    if (std::int64_t Budget = CountStepBytes;
+        !Buffer || Buffer->MeasureLine(PendingLineStart, Budget)) {
+        MeasuredRowStart = PendingLineStart;
+        const std::int64_t Row = PendingRow - TopLine;
+        PendingRow = PendingLineStart = -1;
+        redrawLines(std::max<std::int64_t>(0, Row), LinesOnScreen);
+    }
+    return true;
 }
 
 void TTextViewer::PaintMargins() {
@@ -73,7 +102,15 @@ void TTextViewer::PaintMapLine(std::int64_t Y) {
         Buffer->GetCharAt(P, DeltaX - LeftMargin, Passed);
         Skip = std::clamp<std::int64_t>(P - LineStart, 0, MapLineLength);
     }
-    Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, MapLineLength - Skip, X0);
+    // Nor those right of it: up to the one the window's edge cuts.
+    std::int64_t End = MapLineLength;
+    if (const std::int64_t Right = DeltaX - LeftMargin + GetClientWidth(); MapLineWidth > Right) {
+        std::int64_t P = LineStart;
+        std::int64_t W = 0;
+        Buffer->GetCharAt(P, Right, W);
+        End = std::clamp<std::int64_t>(P - LineStart + 1, Skip, MapLineLength);
+    }
+    Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, End - Skip, X0);
     DrawEOLChar(Y);
 }
 

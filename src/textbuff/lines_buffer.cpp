@@ -311,10 +311,34 @@ bool TLinesBuffer::GetNextLine(std::int64_t& Pos, std::int64_t& Width, std::int6
     return ScanLineAcrossWindows(Pos, Width, Count);
 }
 
+const TLinesBuffer::TLineProgress* TLinesBuffer::KeptLongLine(std::int64_t Pos) const {
+    if (!LongLines)
+        return nullptr;
+    for (const bool Second : {false, true}) {
+        const TLineProgress& L = (*LongLines)[LongLineSlot(Pos, Second)];
+        if (L.Start == Pos && L.Layout == LayoutGeneration)
+            return &L;
+    }
+    return nullptr;
+}
+
+void TLinesBuffer::KeepLongLine(const TLineProgress& P) {
+    if (!LongLines)
+        LongLines = std::make_unique<TKeptLongLines>();
+    TLineProgress& A = (*LongLines)[LongLineSlot(P.Start, false)];
+    TLineProgress& B = (*LongLines)[LongLineSlot(P.Start, true)];
+    const auto Free = [&](const TLineProgress& L) {
+        return L.Start == P.Start || L.Start < 0 || L.Layout != LayoutGeneration;
+    };
+    TLineProgress& To = Free(A) ? A : Free(B) ? B : A.Kept < B.Kept ? A : B;
+    To = P;
+    To.Layout = LayoutGeneration;
+    To.Kept = ++LongLinesKept;
+}
+
 const TLinesBuffer::TLineProgress* TLinesBuffer::KeptLine(std::int64_t Pos) const {
-    const TLineProgress& L = LongLines[LongLineSlot(Pos)];
-    if (L.Start == Pos && L.Layout == LayoutGeneration)
-        return &L;
+    if (const TLineProgress* L = KeptLongLine(Pos))
+        return L;
     if (Measuring.Start == Pos && Measuring.Layout == LayoutGeneration && Measuring.Done)
         return &Measuring;
     return nullptr;
@@ -328,7 +352,7 @@ bool TLinesBuffer::MayWrapWithin(std::int64_t Bytes) {
     return Advance <= 0 || MaxWidth < 0 || Bytes > MaxWidth / Advance;
 }
 
-bool TLinesBuffer::MeasureLine(std::int64_t Pos, std::int64_t Budget) {
+bool TLinesBuffer::MeasureLine(std::int64_t Pos, std::int64_t& Budget) {
     if (Pos < 0 || Pos >= TextSize)
         return true;
     DemandState(AllStates);
@@ -342,7 +366,9 @@ bool TLinesBuffer::MeasureLine(std::int64_t Pos, std::int64_t Budget) {
         return true;
     if (Measuring.Start != Pos || Measuring.Layout != LayoutGeneration)
         Measuring = TLineProgress{.Start = Pos, .Pos = Pos, .Layout = LayoutGeneration};
+    const std::int64_t From = Measuring.Pos;
     ContinueLineScan(Measuring, Budget);
+    Budget -= std::max<std::int64_t>(0, Measuring.Pos - From);
     if (!Measuring.Done)
         return false;
     std::int64_t Next = Pos, Width = 0, Count = 0;
@@ -413,10 +439,8 @@ bool TLinesBuffer::TakeMeasuredLine(TLineProgress& P, std::int64_t& Pos, std::in
                                     std::int64_t& Count) {
     if (DisplayAveCharWidth != ActualAveCharWidth)
         P.Width = GetDistanceBetween(P.Start, P.Start + P.Count); // report display pixels
-    if (P.Pos - P.Start >= LongLineBytes) {
-        P.Layout = LayoutGeneration;
-        LongLines[LongLineSlot(P.Start)] = P;
-    }
+    if (P.Pos - P.Start >= LongLineBytes)
+        KeepLongLine(P);
     Pos = P.Pos;
     Width = P.Width;
     Count = P.Count;
@@ -575,9 +599,9 @@ std::int64_t TLinesBuffer::GetDistanceBetween(std::int64_t From, std::int64_t To
         return 0;
     DemandState(AllStates);
     // The whole of a kept line (the caret at the end of a long line): its width.
-    const TLineProgress& L = LongLines[LongLineSlot(From)];
-    if (L.Start == From && L.Layout == LayoutGeneration && To == From + L.Count)
-        return L.Width;
+    // (Not the line being measured: its width may be in actual pixels still.)
+    if (const TLineProgress* L = KeptLongLine(From); L != nullptr && To == From + L->Count)
+        return L->Width;
     ScanWindows(From, To, NoWrapWidth, false, DisplayMetrics(),
                 [&](const TWindowScan& S) { W = S.Width; });
     return W;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -89,11 +90,11 @@ public:
     /// canvas.
     bool MayWrapWithin(std::int64_t Bytes);
     /// Measures the display line at Pos as GetNextLine gives it, scanning about Budget bytes at
-    /// most: True once it is measured (a line that ends within Budget bytes counts as measured),
-    /// False when the budget ran out first, and the next call for Pos goes on where this one
-    /// stopped. A long line measured so costs GetNextLine no scan while the layout stands. Raises
-    /// EFontInfoError without a canvas.
-    bool MeasureLine(std::int64_t Pos, std::int64_t Budget);
+    /// most and taking the bytes it scans off Budget: True once it is measured (a line that ends
+    /// within a few kilobytes counts as measured, at no cost), False when the budget ran out
+    /// first, and the next call for Pos goes on where this one stopped. A long line measured so
+    /// costs GetNextLine no scan while the layout stands. Raises EFontInfoError without a canvas.
+    bool MeasureLine(std::int64_t Pos, std::int64_t& Budget);
     /// Advances Pos over the characters whose display width from Pos does not exceed X, stopping
     /// at a line break; Width receives the width passed. False only when Pos is at the end.
     bool GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width);
@@ -257,6 +258,7 @@ private:
         bool Done = false;           // the line's end was found
         bool Ended = false;          // what GetNextLine returns for it (with Done)
         std::uint64_t Layout = 0;    // the layout generation it was scanned in
+        std::uint64_t Kept = 0;      // when it was kept (later lines have higher numbers)
     };
     // Goes on with the scan of P's line until its end or until the windows scanned since this
     // call reach Budget bytes (it stops only between windows).
@@ -267,13 +269,21 @@ private:
     static constexpr std::int64_t LongLineBytes = 256 * 1024;
     // MeasureLine leaves a line with a line feed this near its start to GetNextLine.
     static constexpr std::int64_t ShortLine = 4096;
-    // Kept by their start, one place for each start (a later line that hashes alike takes it).
-    static constexpr int KeptLongLinesBits = 6;
-    std::array<TLineProgress, std::size_t{1} << KeptLongLinesBits> LongLines{};
-    static std::size_t LongLineSlot(std::int64_t Start) {
-        return static_cast<std::size_t>((static_cast<std::uint64_t>(Start) * 0x9E3779B97F4A7C15U) >>
+    // Kept by their start in one of two places (two hashes of it), so that the lines of a
+    // screen seldom push each other out; the places are allocated with the first long line. A
+    // line takes a place of its own start, or a free or stale one, or else the older of the two.
+    static constexpr int KeptLongLinesBits = 8;
+    using TKeptLongLines = std::array<TLineProgress, std::size_t{1} << KeptLongLinesBits>;
+    std::unique_ptr<TKeptLongLines> LongLines;
+    std::uint64_t LongLinesKept = 0;
+    static std::size_t LongLineSlot(std::int64_t Start, bool Second) {
+        const std::uint64_t Factor = Second ? 0xC2B2AE3D27D4EB4FU : 0x9E3779B97F4A7C15U;
+        return static_cast<std::size_t>((static_cast<std::uint64_t>(Start) * Factor) >>
                                         (64 - KeptLongLinesBits));
     }
+    // The long line kept for Pos in the present layout, or null.
+    const TLineProgress* KeptLongLine(std::int64_t Pos) const;
+    void KeepLongLine(const TLineProgress& P);
     TLineProgress Measuring; // the line MeasureLine works on: unfinished, or measured
     // The kept or measured line that starts at Pos in the present layout, or null.
     const TLineProgress* KeptLine(std::int64_t Pos) const;

@@ -297,6 +297,61 @@ TEST_F(TextViewerPaintTest, APrinterChangeReWrapsTextLaidOutForThePrinter) {
     EXPECT_EQ(V->GetLastLine(), static_cast<std::int64_t>(ReferenceLines().size()) - 1);
 }
 
+// A screen of long unwrapped lines: the first paint draws the rows whose lines it measures within
+// its budget and leaves the rest blank; idle steps measure them and draw them, a step's budget at
+// a time; losing the focus (no idle time) draws what is left at once. A row of a long line draws
+// only what the window shows.
+TEST_F(TextViewerPaintTest, AScreenOfLongLinesIsDrawnPartlyThenInIdleTime) {
+    V->SetWrapMode(opNone);
+    // The rows of the window, the last one cut (a scroll bar that comes takes some height).
+    const auto Rows = [&] { return (V->GetClientHeight() + CH() - 1) / CH(); };
+    constexpr std::int64_t LineBytes = 700000; // longer than the lines kept measured
+    std::string Text;
+    for (std::int64_t I = 0; I < Rows() + 3; ++I)
+        Text += std::string(LineBytes - 1, static_cast<char>('a' + I % 26)) + '\n';
+    const auto ExpectRows = [&](const TDrawRecord& R, std::int64_t From, std::int64_t To) {
+        const auto Drawn = TextCalls(R, doTabbedTextOut);
+        ASSERT_EQ(static_cast<std::int64_t>(Drawn.size()), To - From);
+        for (std::int64_t I = From; I < To; ++I) {
+            const TDrawCall& C = Drawn[static_cast<std::size_t>(I - From)];
+            EXPECT_EQ(C.Y, I * CH());
+            EXPECT_EQ(C.Text[0], static_cast<char>('a' + I % 26));
+            EXPECT_LE(static_cast<std::int64_t>(C.Text.size()), W() / CW() + 2);
+        }
+    };
+    ClearRecord();
+    SetText(Text);
+    ASSERT_TRUE(V->GetRowsPending());
+    const auto First = TextCalls(Record(), doTabbedTextOut);
+    ASSERT_GE(First.size(), 1U);
+    ASSERT_LT(static_cast<std::int64_t>(First.size()), Rows());
+    ExpectRows(Record(), 0, static_cast<std::int64_t>(First.size()));
+
+    std::int64_t Steps = 0;
+    for (; V->GetRowsPending() && Steps < 1000; ++Steps) {
+        IdleStep();
+        Pump();
+    }
+    EXPECT_FALSE(V->GetRowsPending());
+    EXPECT_LE(Steps, Rows() * (LineBytes / CountStepBytes + 2));
+    {
+        SCOPED_TRACE("after idle time");
+        ExpectRows(Repaint(), 0, Rows());
+    }
+    EXPECT_FALSE(V->GetRowsPending()) << "the lines stay measured";
+
+    // Without the focus, a paint draws every row.
+    V->SetWrapMode(opWrapScreenWidth);
+    V->SetWrapMode(opNone);
+    Pump();
+    ASSERT_TRUE(V->GetRowsPending());
+    Win().SetFocus(0);
+    ClearRecord();
+    Pump();
+    EXPECT_FALSE(V->GetRowsPending());
+    ExpectRows(Repaint(), 0, Rows());
+}
+
 TEST_F(TextViewerPaintTest, AScreenshotShowsMarksPageBreaksAndASelection) {
     V->SetShowLineBreaks(true);
     V->SetLinesPerPageForTest(6);
