@@ -77,7 +77,9 @@ if [[ $scale_blocks == *" wrap "* ]]; then
   done
 
   # Idle steps and the first screen over long lines (the microbenchmark BM_LongLines: 32 lines of
-  # 1 MB, 4 of 10 MB; BM_SingleLine: one line of 50 MB), not wrapped and wrapped at the window.
+  # 1 MB, 32 of 10 MB; BM_SingleLine: one line of 50 MB), not wrapped and wrapped at the window.
+  # open_ms is the first paint (rows of long lines it cannot measure within its budget are left
+  # to idle time); screen_ms is when idle steps, one after the other, have drawn the last row.
   if [[ -x $BENCH_BIN/bench_viewer ]]; then
     echo "  long lines in the viewer (limits: first screen 20 ms, every idle step 2 ms)"
     "$BENCH_BIN/bench_viewer" --benchmark_filter='BM_LongLines|BM_SingleLine' 2>/dev/null |

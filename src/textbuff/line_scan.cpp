@@ -229,9 +229,11 @@ bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int6
         W += RunW;
         K += Run;
         if (Next >= End) {
-            const TScanState S = LastBreak<Uniform>(Call(), End, W, K);
-            BreakWidth = S.BW;
-            BreakCount = static_cast<std::uint16_t>(S.BC);
+            if (Check) {
+                const TScanState S = LastBreak<Uniform>(Call(), End, W, K);
+                BreakWidth = S.BW;
+                BreakCount = static_cast<std::uint16_t>(S.BC);
+            }
             Pos = static_cast<std::uint16_t>(End);
             CharCount = static_cast<std::uint16_t>(K);
             Width = W;
@@ -252,9 +254,10 @@ bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int6
         const std::int64_t A = B == TAB ? TabAdvance(W, TabIndex, M) : M.CharWidths[CR];
         if (Check && W + A > MaxWidth)
             return CutAt<Uniform>(Call(), Next, W, K);
-        // The last break before it, for a cut beyond it.
+        // The last break before it, for a cut beyond it (none without a width to keep to).
         if (const std::uint8_t* P =
-                bytescan::FindEitherBack(Buffer + AfterTab, Buffer + Next, ' ', '-')) {
+                Check ? bytescan::FindEitherBack(Buffer + AfterTab, Buffer + Next, ' ', '-')
+                      : nullptr) {
             BreakI = static_cast<int>(P - Buffer) + 1;
             BreakW = W - RunWidth<Uniform>(Buffer + BreakI, Next - BreakI, M);
             BreakK = K - (Next - BreakI);
@@ -314,6 +317,10 @@ bool ScanForEolBytewise(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uin
             --S.K;
             return Cut(Pos, I, WordWrap, S, CharCount, Width, Overflow);
         }
+    }
+    if (MaxWidth == 0 || MaxWidth == NoWrapWidth) { // no width to keep to: no break told
+        S.BW = BreakWidth;
+        S.BC = BreakCount;
     }
     return Exhausted(Pos, End, S, CharCount, Width, BreakWidth, BreakCount);
 }

@@ -35,8 +35,9 @@ std::int64_t UniformWidthOf(const std::int64_t* CharWidths);
 /// or, when there was none (and nothing before the scan), before the byte with Overflow set.
 /// Returns True when the line ended in the range: Pos is the start of the next line. On
 /// False the range was exhausted: Pos = EndPos + 1 and BreakWidth and BreakCount tell the
-/// last break opportunity (the entry values when there was none). CharCount and Width are
-/// updated on every return. Widths are 64-bit, counts of one window 16-bit.
+/// last break opportunity (the entry values when there was none, or when MaxWidth is 0 or
+/// NoWrapWidth: a line that cannot wrap needs none). CharCount and Width are updated on every
+/// return. Widths are 64-bit, counts of one window 16-bit.
 bool ScanForEol(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t EndPos,
                 std::int64_t MaxWidth, bool WordWrap, std::uint16_t& CharCount, std::int64_t& Width,
                 const TScanMetrics& Metrics, std::int64_t& BreakWidth, std::uint16_t& BreakCount,

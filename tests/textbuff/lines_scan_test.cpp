@@ -100,9 +100,9 @@ TEST(LineScanTest, LineEndsCrLfLoneCrAndUnterminatedText) {
     W.Widths[13] = 7;
     EXPECT_EQ(Scan("a\rb\n", 0, false, W), (TScan{true, 4, 3, 27}));
     // A CR as the last byte of the range is a character too (its LF is in the next window).
-    EXPECT_EQ(Scan("ab\r", 0, false), (TScan{false, 3, 3, 30, 0, 0}));
+    EXPECT_EQ(Scan("ab\r", 1000, false), (TScan{false, 3, 3, 30, 0, 0}));
     // Control bytes other than TAB, LF, FF and CR are plain characters.
-    EXPECT_EQ(Scan(std::string("a\x01\x0b\x00z", 5), 0, false), (TScan{false, 5, 5, 50, 0, 0}));
+    EXPECT_EQ(Scan(std::string("a\x01\x0b\x00z", 5), 1000, false), (TScan{false, 5, 5, 50, 0, 0}));
 }
 
 TEST(LineScanTest, FormFeedIsALineOfItsOwn) {
@@ -159,10 +159,13 @@ TEST(LineScanTest, WrappingAtSpacesHyphensAndOverflowCuts) {
 }
 
 TEST(LineScanTest, ExhaustedRangeReportsTheLastBreak) {
-    EXPECT_EQ(Scan("ab cd", 0, true), (TScan{false, 5, 5, 50, 30, 3}));
-    EXPECT_EQ(Scan("ab\tcd-e", 0, true), (TScan{false, 7, 7, 72, 62, 6})); // tab to 32
+    EXPECT_EQ(Scan("ab cd", 1000, true), (TScan{false, 5, 5, 50, 30, 3}));
+    EXPECT_EQ(Scan("ab\tcd-e", 1000, true), (TScan{false, 7, 7, 72, 62, 6})); // tab to 32
     // No break: the entry values.
-    EXPECT_EQ(Scan("abc", 0, true, Uniform(10), 0, 4, 40), (TScan{false, 3, 7, 70, 40, 4}));
+    EXPECT_EQ(Scan("abc", 1000, true, Uniform(10), 0, 4, 40), (TScan{false, 3, 7, 70, 40, 4}));
+    // No width to keep to: no break is told (the entry values).
+    for (const std::int64_t None : {std::int64_t{0}, NoWrapWidth})
+        EXPECT_EQ(Scan("ab\tcd-e", None, true), (TScan{false, 7, 7, 72, -1, 0xFFFF}));
     // Widths are 64-bit: a line far beyond 2^31 pixels.
     const std::int64_t Huge = std::int64_t{1} << 40;
     EXPECT_EQ(Scan("ab", NoWrapWidth, true, Uniform(10), 0, 0, Huge).Width, Huge + 20);
