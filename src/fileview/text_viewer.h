@@ -48,6 +48,8 @@ inline constexpr std::int64_t CheckpointBytes = std::int64_t{4} << 20;
 /// The line length is estimated from this many samples of SampleBytes spread over the text.
 inline constexpr int SampleCount = 8;
 inline constexpr std::int64_t SampleBytes = 60 * 1024; // one window of the usual 64 KB
+/// A sample inside one long unwrapped line looks this far each way for the line's ends.
+inline constexpr std::int64_t SampleReach = 256 * 1024;
 
 class TTextViewer : public TLinesViewer {
 public:

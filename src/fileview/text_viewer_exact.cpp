@@ -267,12 +267,17 @@ void TTextViewer::SampleLineLength() {
             Pos += N;
         }
         if (Ends.empty()) {
-            // Inside one long paragraph: as many display lines as it wraps into here.
+            // Inside one long paragraph: as many display lines as it wraps into here. Unwrapped,
+            // the line's share: a sample falls in a line as often as the line is long, so the
+            // sample's bytes over the line's length count the line ends such samples hold.
             if (Wraps) {
                 std::int64_t W = 0;
                 std::int64_t Len = 0;
                 for (std::int64_t Pos = From; Buffer->GetNextLine(Pos, W, Len) && Pos <= To;)
                     ++Lines;
+            } else {
+                Lines += static_cast<double>(To - From) /
+                         static_cast<double>(Buffer->LengthAround(From, To, SampleReach));
             }
             Bytes += static_cast<double>(To - From);
             continue;

@@ -30,7 +30,7 @@ bool CommandArgument(const std::string& Command, std::size_t At, const std::stri
     }
     if (At > 0 && (Command[At - 1] == '"' || Command[At - 1] == '\''))
         return false;
-    Argument = "'";
+    Argument.assign(1, '\''); // (assigning "'" trips a false -Wrestrict in GCC 12 at -O2)
     for (const char C : Name)
         Argument += C == '\'' ? std::string("'\\''") : std::string(1, C);
     Argument += "'";

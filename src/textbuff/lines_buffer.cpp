@@ -352,6 +352,39 @@ bool TLinesBuffer::MayWrapWithin(std::int64_t Bytes) {
     return Advance <= 0 || MaxWidth < 0 || Bytes > MaxWidth / Advance;
 }
 
+std::int64_t TLinesBuffer::LengthAround(std::int64_t From, std::int64_t To, std::int64_t Reach) {
+    From = std::clamp<std::int64_t>(From, 0, TextSize);
+    To = std::clamp<std::int64_t>(To, From, TextSize);
+    std::int64_t Start = From;
+    const std::int64_t Low = std::max<std::int64_t>(0, From - Reach);
+    while (Start > Low) {
+        const std::uint8_t* P = GetText(Start - 1) + 1; // the window's bytes before Start
+        const std::uint8_t* Begin = std::max<const std::uint8_t*>(ValidStart, P - (Start - Low));
+        if (const std::uint8_t* Q = bytescan::FindEitherBack(Begin, P, LF, FF)) {
+            Start -= P - (Q + 1);
+            break;
+        }
+        Start -= P - Begin;
+    }
+    std::int64_t End = To;
+    const std::int64_t High = std::min(TextSize, To + Reach);
+    while (End < High) {
+        const std::uint8_t* P = GetText(End);
+        const auto N = static_cast<std::size_t>(std::min(ValidEnd + 1 - P, High - End));
+        const auto* Feed = static_cast<const std::uint8_t*>(std::memchr(P, LF, N));
+        const auto* Form = static_cast<const std::uint8_t*>(std::memchr(P, FF, N));
+        const std::uint8_t* Q = Feed == nullptr   ? Form
+                                : Form == nullptr ? Feed
+                                                  : std::min(Feed, Form);
+        if (Q != nullptr) {
+            End += Q + 1 - P;
+            break;
+        }
+        End += static_cast<std::int64_t>(N);
+    }
+    return std::max<std::int64_t>(1, End - Start);
+}
+
 bool TLinesBuffer::MeasureLine(std::int64_t Pos, std::int64_t& Budget) {
     if (Pos < 0 || Pos >= TextSize)
         return true;

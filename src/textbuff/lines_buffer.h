@@ -89,6 +89,10 @@ public:
     /// (lines end only at line feeds and form feeds there). Raises EFontInfoError without a
     /// canvas.
     bool MayWrapWithin(std::int64_t Bytes);
+    /// The length of the unwrapped line around [From, To), a range without line feeds or form
+    /// feeds: from just after the one before it to just after the one after it, each looked for
+    /// at most Reach bytes away (and the text's ends). At least 1.
+    std::int64_t LengthAround(std::int64_t From, std::int64_t To, std::int64_t Reach);
     /// Measures the display line at Pos as GetNextLine gives it, scanning about Budget bytes at
     /// most and taking the bytes it scans off Budget: True once it is measured (a line that ends
     /// within a few kilobytes counts as measured, at no cost), False when the budget ran out

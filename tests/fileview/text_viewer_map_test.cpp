@@ -311,6 +311,17 @@ TEST_F(TextViewerMapTest, TheFirstIdleStepSamplesTheTextForTheEstimates) {
     EXPECT_NEAR(static_cast<double>(V->GetLastLine()), 600020.0, 6000.0);
     ASSERT_TRUE(V->CompleteCount());
     EXPECT_EQ(V->GetLastLine(), 600020);
+
+    // Lines longer than the samples: the samples find the lengths of the lines they fall in.
+    Text.clear();
+    for (int I = 0; I < 40; ++I)
+        Text += std::string(240000 + I * 100, 'y') + "\n";
+    SetText(Text);
+    while (V->GetRowsPending())
+        V->HandleOnIdle(nullptr, Done);
+    V->HandleOnIdle(nullptr, Done);
+    ASSERT_FALSE(V->GetCountComplete());
+    EXPECT_NEAR(static_cast<double>(V->GetLastLine()), 40.0, 4.0);
 }
 
 TEST_F(TextViewerMapTest, ACountResumedFromAnAnchorGoesOnFromItsExactPage) {
