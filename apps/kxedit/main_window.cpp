@@ -477,9 +477,14 @@ void TMainWindow::Zoom(int Step) {
 // ---- scripted runs
 
 void TMainWindow::Settle() {
-    for (int I = 0; I < 3; ++I) {
+    // A few rounds, and on while rows of long lines wait for idle time (one idle step a round),
+    // and one more to paint them.
+    for (int I = 0, Rounds = 3; I < Rounds && I < 1000000; ++I) {
+        const bool Waited = FViewer->GetRowsPending();
         QCoreApplication::processEvents();
         FPlatform.Queue().Run();
+        if (Waited || FViewer->GetRowsPending())
+            Rounds = std::max(Rounds, I + 2);
     }
     RefreshStatus();
 }
