@@ -515,6 +515,7 @@ protected:
     std::int64_t PendingRow = -1;
     std::int64_t PendingLineStart = -1;
     std::int64_t MeasuredRowStart = -1;
+    std::int64_t PaintBudget = PaintLineBytes; // (smaller in tests)
     /// Leaves the rows from display line Row blank, the line at NextLineStart to measure.
     void LeaveRowsPending(std::int64_t Row);
     /// Measures the pending rows' line for one idle step; once it is measured, the rows are

@@ -32,8 +32,14 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     const std::int64_t Bottom = Y + Count * CharHeight;
     // Long lines below the first row are measured up to a budget, the rest in idle time, when
     // idle time comes.
-    std::int64_t Budget = IdleHooked ? PaintLineBytes : INT64_MAX;
+    std::int64_t Budget = IdleHooked ? PaintBudget : INT64_MAX;
     bool Whole = true;
+    // Rows left blank before are drawn by this paint (or left again where it stops) when it
+    // covers them, and when it covers the whole window; a paint of the rows a scroll uncovered
+    // leaves the others as they are.
+    const bool WholeWindow = FirstLine <= TopLine && FirstLine + Count >= TopLine + LinesOnScreen;
+    if (WholeWindow || (PendingRow >= FirstLine && PendingRow < FirstLine + Count))
+        PendingRow = -1;
     for (std::int64_t I = 0; I < Count; ++I) {
         // The row's background first: the off-screen bitmap starts out blank.
         C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Y + CharHeight)));

@@ -59,6 +59,8 @@ public:
         CheckpointLineSpacing = NextCheckpointLine = Lines;
         CheckpointByteSpacing = NextCheckpointOffset = Bytes;
     }
+    /// Bytes a paint measures below its first row (rows past them wait for idle time).
+    void SetPaintBudgetForTest(std::int64_t Bytes) { PaintBudget = Bytes; }
     void SetSelectionForTest(TLongPoint S, TLongPoint E, TSelModes M) {
         SelAnchor = S;
         SetSelection(S, E, M);
