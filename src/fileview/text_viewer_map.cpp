@@ -205,8 +205,20 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
     PrevLineStart = Offset;
     Buffer->GetStartOfParagraph(PrevLineStart);
     Buffer->GetStartOfParagraph(PrevLineStart);
-    if (Offset - PrevLineStart > WalkReach)
-        Buffer->CountLines(PrevLineStart, INT64_MAX, Offset - WalkReach);
+    if (Offset - PrevLineStart > WalkReach) {
+        // The lines that end well before the offset are skipped; when the one the skip stops at
+        // holds the offset (a line longer than the reach), the one before it stays the start.
+        std::int64_t Skip = PrevLineStart;
+        const std::int64_t Skipped = Buffer->CountLines(Skip, INT64_MAX, Offset - WalkReach);
+        std::int64_t Next = Skip;
+        std::int64_t W = 0;
+        std::int64_t Len = 0;
+        Buffer->GetNextLine(Next, W, Len);
+        if (Skipped > 0 && Next > Offset)
+            Buffer->CountLines(PrevLineStart, Skipped - 1);
+        else
+            PrevLineStart = Skip;
+    }
     LineStart = PrevLineStart;
     Buffer->GetNextLine(LineStart, MapLineWidth, MapLineLength);
     const std::int64_t Size = GetTextSize();

@@ -213,6 +213,26 @@ TEST_F(TextViewerMapTest, AnOffsetAtAFormFeedIsTheEndOfTheTextBeforeItFromEither
     }
 }
 
+// An anchor inside a line longer than the map's reach (a selection's end) places the map on
+// that line, whatever lines come before it: the lines skipped on the way to it must not take
+// the line holding it.
+TEST_F(TextViewerMapTest, AnAnchorInsideALongLineIsOnThatLine) {
+    V->SetWrapMode(opNone);
+    const std::string X(200000, 'x'), Y(200000, 'y');
+    SetText("a\n" + X + "\n" + Y + "\nz\n");
+    ASSERT_TRUE(V->CompleteCount());
+    const std::int64_t YStart = 2 + 200001;
+    for (const std::int64_t Column : {1, 150000, 199999}) {
+        V->SetSelectionForTest(LongPoint(0, 0), LongPoint(Column, 2), smExtend);
+        ASSERT_EQ(V->GetSelEndOffset(), YStart + Column);
+        V->GotoFirstLine();
+        V->HandleOnChange(nullptr); // (forgets the line starts the last walk met)
+        EXPECT_EQ(V->TextOffset(V->GetSelEnd()), YStart + Column) << Column;
+        EXPECT_EQ(V->GetLineStart(), YStart) << Column;
+        EXPECT_EQ(V->GetMapLine(), 2) << Column;
+    }
+}
+
 TEST_F(TextViewerMapTest, CaretConversionsSnapToCharactersAndReportSpacesBeyondTheLine) {
     SetText("abcdef\nxy\n");
     const std::int64_t W = CharW();

@@ -1,9 +1,10 @@
 // The line map against a reference line index: long random runs of jumps (estimated and exact, to
 // display lines and to line numbers), moves, thumb drags, selections, paints and idle steps on a
-// small text with form feeds, CR LF pairs, tabs and long lines, in every wrap mode, with a few
-// resizes of the window (a re-layout when lines wrap to it) and rewinds of the count (as after an
-// edit); then the count runs to its end and every number, page and offset must be exact. One seed
-// reads through a tiny window with a tiny paint budget, so that paints leave rows to idle time.
+// small text with form feeds, CR LF pairs, tabs and long lines (unwrapped, some of 300 KB), in
+// every wrap mode, with a few resizes of the window (a re-layout when lines wrap to it) and
+// rewinds of the count (as after an edit); then the count runs to its end and every number, page
+// and offset must be exact. One seed reads through a tiny window with a tiny paint budget, so
+// that paints leave rows to idle time.
 // In debug builds the map's invariants are asserted after every step too. A failure prints its
 // seed; KESTREL_SEED=<n> replays another.
 #include "fileview/text_viewer_fixture.h"
@@ -22,10 +23,17 @@ struct TRandomCase {
 class TextViewerMapRandomTest : public TextViewerFixture,
                                 public ::testing::WithParamInterface<TRandomCase> {};
 
-std::string RandomText(std::mt19937_64& Rng) {
+std::string RandomText(std::mt19937_64& Rng, bool LongLines) {
     std::string Text;
     const int Lines = 900;
+    // A run of five lines longer than the map's reach, which hold most of the bytes: the
+    // estimates are far off, and positions inside them are placed through long skips.
+    const int LongFrom = LongLines ? static_cast<int>(Rng() % Lines) : Lines;
     for (int I = 0; I < Lines; ++I) {
+        if (I >= LongFrom && I < LongFrom + 5) {
+            Text += std::string(250000 + Rng() % 100000, static_cast<char>('a' + I % 26)) + "\n";
+            continue;
+        }
         const int Kind = static_cast<int>(Rng() % 50);
         if (Kind == 0) {
             Text += '\f';
@@ -62,7 +70,8 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
         V->Stream()->SetBufSize(48);
         V->SetPaintBudgetForTest(120);
     }
-    const std::string Text = RandomText(Rng);
+    // (Unwrapped only: wrapped to the window, they would be tens of thousands of lines.)
+    const std::string Text = RandomText(Rng, Mode == opNone && GetParam().Seed != 3);
     SetText(Text);
     std::vector<TRefLine> Ref = ReferenceLines();
     auto N = static_cast<std::int64_t>(Ref.size());
@@ -195,8 +204,14 @@ TEST_P(TextViewerMapRandomTest, RandomMovesAgreeWithAReferenceLineIndex) {
             };
             const TLongPoint PA = PointAt(A);
             const TLongPoint PB = PointAt(B);
-            V->SetSelectionForTest(PA, PB, smExtend);
             What = "select " + std::to_string(A) + " to " + std::to_string(B);
+            // A selection's ends are given in one numbering: the second point may have been
+            // found through an estimated jump that numbered the lines of the first otherwise.
+            if (V->TextOffset(PA) > V->TextOffset(PB)) {
+                What += " (the numbers moved between its ends: not made)";
+                break;
+            }
+            V->SetSelectionForTest(PA, PB, smExtend);
             SelA = V->GetSelStartOffset();
             SelB = V->GetSelEndOffset();
             break;
