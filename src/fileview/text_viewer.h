@@ -521,6 +521,8 @@ protected:
     /// Measures the pending rows' line for one idle step; once it is measured, the rows are
     /// drawn again. False when no rows are pending.
     bool MeasurePendingRows();
+    /// Has the pending rows drawn again, and none pending.
+    void RedrawPendingRows();
     bool ShowLineBreaks = false;
     TPageBreakDisplayModes ShowPageBreaks = pbAlways;
     TPenStyle HardPageBreakStyle = psSolid;

@@ -373,10 +373,8 @@ void TTextViewer::DoKillFocus() {
         IdleHooked = false;
     }
     // No idle time comes without the focus: rows waiting for it are painted whole.
-    if (PendingRow >= 0) {
-        redrawLines(std::max<std::int64_t>(0, PendingRow - TopLine), LinesOnScreen);
-        PendingRow = PendingLineStart = -1;
-    }
+    if (PendingRow >= 0)
+        RedrawPendingRows();
 }
 
 void TTextViewer::SetLongestLine(std::int64_t W) {

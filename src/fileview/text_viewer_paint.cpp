@@ -31,8 +31,8 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
     const int ClientW = GetClientWidth();
     const std::int64_t Bottom = Y + Count * CharHeight;
     // Long lines below the first row are measured up to a budget, the rest in idle time, when
-    // idle time comes.
-    std::int64_t Budget = IdleHooked ? PaintBudget : INT64_MAX;
+    // idle time comes (without it, every row is laid out as it comes).
+    std::int64_t Budget = PaintBudget;
     bool Whole = true;
     // Rows left blank before are drawn by this paint (or left again where it stops) when it
     // covers them, and when it covers the whole window; a paint of the rows a scroll uncovered
@@ -55,7 +55,8 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         Y += CharHeight;
         if (AtEndOfText() || I + 1 == Count)
             break;
-        if (NextLineStart > MeasuredRowStart && !Buffer->MeasureLine(NextLineStart, Budget)) {
+        if (IdleHooked && NextLineStart > MeasuredRowStart &&
+            !Buffer->MeasureLine(NextLineStart, Budget)) {
             LeaveRowsPending(FirstLine + I + 1);
             Whole = false;
             break;
@@ -79,11 +80,15 @@ bool TTextViewer::MeasurePendingRows() {
     if (std::int64_t Budget = CountStepBytes;
         !Buffer || Buffer->MeasureLine(PendingLineStart, Budget)) {
         MeasuredRowStart = PendingLineStart;
-        const std::int64_t Row = PendingRow - TopLine;
-        PendingRow = PendingLineStart = -1;
-        redrawLines(std::max<std::int64_t>(0, Row), LinesOnScreen);
+        RedrawPendingRows();
     }
     return true;
+}
+
+void TTextViewer::RedrawPendingRows() {
+    // (A scroll since may have moved the first of them above the window: the rest are at its top.)
+    redrawLines(std::max<std::int64_t>(0, PendingRow - TopLine), LinesOnScreen);
+    PendingRow = PendingLineStart = -1;
 }
 
 void TTextViewer::PaintMargins() {
