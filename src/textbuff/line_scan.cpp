@@ -269,7 +269,101 @@ bool ScanRuns(const std::uint8_t* Buffer, std::uint16_t& Pos, int End, std::int6
     }
 }
 
+// UniformSpan with the block kernels K.
+template <typename K>
+[[gnu::always_inline]] inline const std::uint8_t*
+UniformSpanWith(const std::uint8_t* P, const std::uint8_t* End, std::int64_t& Width,
+                std::int64_t Limit, const TScanMetrics& M) {
+    // Kept in locals, so that the loop neither stores the width nor reloads the metrics.
+    const std::int64_t U = M.UniformWidth, TabCount = M.TabCount;
+    const std::int64_t D = M.DefaultTabWidth > 0 ? M.DefaultTabWidth : 1;
+    const bool Pow2 = (D & (D - 1)) == 0;
+    // A block is taken whole while no 64 bytes could pass Limit from there.
+    const std::int64_t Widest = MaxAdvance(M);
+    const std::int64_t LastFit = Widest > Limit / 64 ? -1 : Limit - 64 * Widest;
+    std::int64_t W = Width;
+    int TabIndex = 0;
+    const auto Tab = [&] {
+        if (Pow2 && TabIndex >= TabCount)
+            W = (W & ~(D - 1)) + D; // past the stops: the next multiple of the default
+        else
+            W += TabAdvance(W, TabIndex, M);
+    };
+    for (; End - P >= 64 && W <= LastFit; P += 64) {
+        bytescan::NoteBlocks(1);
+        const std::uint64_t Stops = K::EqualAny(P, LF, FF, CR);
+        std::uint64_t Tabs = K::Equal(P, TAB);
+        const int N = Stops != 0 ? std::countr_zero(Stops) : 64;
+        if (Stops != 0)
+            Tabs &= (Stops & -Stops) - 1;
+        int Last = 0;
+        for (; Tabs != 0; Tabs &= Tabs - 1) {
+            const int At = std::countr_zero(Tabs);
+            W += (At - Last) * U;
+            Tab();
+            Last = At + 1;
+        }
+        W += (N - Last) * U;
+        if (Stops != 0) {
+            Width = W;
+            return P + N;
+        }
+    }
+    for (; P < End && End - P < 64; ++P) {
+        const std::uint8_t B = *P;
+        if (B == LF || B == FF || B == CR)
+            break;
+        const std::int64_t Before = W;
+        if (B == TAB)
+            Tab();
+        else
+            W += U;
+        if (W > Limit) {
+            W = Before;
+            break;
+        }
+    }
+    Width = W;
+    return P;
+}
+
+const std::uint8_t* UniformSpanBase(const std::uint8_t* P, const std::uint8_t* End, std::int64_t& W,
+                                    std::int64_t Limit, const TScanMetrics& M) {
+    return UniformSpanWith<bytescan::TBaseBlocks>(P, End, W, Limit, M);
+}
+
+#if defined(KESTREL_BLOCK_ISA_X86)
+[[gnu::target(KESTREL_TARGET_AVX2)]] const std::uint8_t*
+UniformSpanAvx2(const std::uint8_t* P, const std::uint8_t* End, std::int64_t& W, std::int64_t Limit,
+                const TScanMetrics& M) {
+    return UniformSpanWith<bytescan::TAvx2Blocks>(P, End, W, Limit, M);
+}
+
+[[gnu::target(KESTREL_TARGET_AVX512)]] const std::uint8_t*
+UniformSpanAvx512(const std::uint8_t* P, const std::uint8_t* End, std::int64_t& W,
+                  std::int64_t Limit, const TScanMetrics& M) {
+    return UniformSpanWith<bytescan::TAvx512Blocks>(P, End, W, Limit, M);
+}
+#endif
+
 } // namespace
+
+const std::uint8_t* linescan::UniformSpan(const std::uint8_t* P, const std::uint8_t* End,
+                                          std::int64_t& W, std::int64_t Limit,
+                                          const TScanMetrics& M) {
+    assert(M.UniformWidth > 0 && "the span needs uniform widths");
+#if defined(KESTREL_BLOCK_ISA_X86)
+    switch (bytescan::BlockIsa()) {
+    case bytescan::biAvx512:
+        return UniformSpanAvx512(P, End, W, Limit, M);
+    case bytescan::biAvx2:
+        return UniformSpanAvx2(P, End, W, Limit, M);
+    case bytescan::biBase:
+        break;
+    }
+#endif
+    return UniformSpanBase(P, End, W, Limit, M);
+}
 
 std::int64_t UniformWidthOf(const std::int64_t* CharWidths) {
     const std::int64_t W = CharWidths[0];
@@ -332,9 +426,35 @@ bool ScanForEol(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t En
     assert(EndPos < 0xFFFF && "a scan range ends before index 65535");
     Overflow = false;
     const int End = static_cast<int>(EndPos) + 1 < Pos ? Pos : static_cast<int>(EndPos) + 1;
-    if (Metrics.UniformWidth > 0)
+    const bool Check = MaxWidth != 0 && MaxWidth != NoWrapWidth;
+    if (Metrics.UniformWidth > 0 && Check && WordWrap)
         return ScanRuns<true>(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width, Metrics,
                               BreakWidth, BreakCount, Overflow);
+    if (Metrics.UniformWidth > 0) {
+        // No break to look for on the way (no width, or no word wrap): the bytes up to a line
+        // break or a CR, as far as whole blocks cannot pass the width, at block speed, then the
+        // rest by the scan in runs.
+        const int From = Pos;
+        const std::int64_t FromW = Width;
+        const std::uint16_t FromK = CharCount;
+        const std::uint8_t* Stop =
+            UniformSpan(Buffer + Pos, Buffer + End, Width, Check ? MaxWidth : NoWrapWidth, Metrics);
+        const int At = static_cast<int>(Stop - Buffer);
+        CharCount = static_cast<std::uint16_t>(CharCount + (At - From));
+        Pos = static_cast<std::uint16_t>(At);
+        const std::uint16_t AtK = CharCount;
+        const bool Ended = ScanRuns<true>(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width,
+                                          Metrics, BreakWidth, BreakCount, Overflow);
+        if (!Ended && Check && At > From && BreakCount == AtK) {
+            // No break after the span: the last one in it, which the scan did not see.
+            const std::uint8_t* P = bytescan::FindEitherBack(Buffer + From, Stop, ' ', '-');
+            const int BreakI = P != nullptr ? static_cast<int>(P - Buffer) + 1 : From;
+            BreakWidth = FromW;
+            UniformSpan(Buffer + From, Buffer + BreakI, BreakWidth, NoWrapWidth, Metrics);
+            BreakCount = static_cast<std::uint16_t>(FromK + (BreakI - From));
+        }
+        return Ended;
+    }
     return ScanRuns<false>(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width, Metrics,
                            BreakWidth, BreakCount, Overflow);
 }

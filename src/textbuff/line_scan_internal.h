@@ -43,20 +43,20 @@ inline std::int64_t TabAdvance(std::int64_t W, int& TabIndex, const TScanMetrics
     return D - ModuloOf(W, D);
 }
 
+// The uniform bytes of [P, End) from width W, 64 at a time, up to the first LF, FF or CR or to
+// the byte that would take the width beyond Limit (or a little before: a block that could pass
+// it is left to the caller): returns where it stopped with their width added to W, tabs
+// advancing to their stops. With Limit NoWrapWidth it stops only at LF, FF, CR or End.
+const std::uint8_t* UniformSpan(const std::uint8_t* P, const std::uint8_t* End, std::int64_t& W,
+                                std::int64_t Limit, const TScanMetrics& M);
+
 // The width from Buffer up to P of uniform bytes holding no LF or FF (a CR is a character).
 inline std::int64_t UniformWidthTo(const std::uint8_t* Buffer, const std::uint8_t* P,
                                    const TScanMetrics& M) {
     std::int64_t W = 0;
-    int TabIndex = 0;
-    bytescan::TBelowWalk<CR + 1> Controls(Buffer, P);
-    const std::uint8_t* I = Buffer;
-    for (const std::uint8_t* Next; (Next = Controls.Next()) != P;)
-        if (*Next == TAB) {
-            W += (Next - I) * M.UniformWidth;
-            W += TabAdvance(W, TabIndex, M);
-            I = Next + 1;
-        }
-    return W + (P - I) * M.UniformWidth;
+    for (const std::uint8_t* I = Buffer; (I = UniformSpan(I, P, W, NoWrapWidth, M)) != P; ++I)
+        W += M.UniformWidth;
+    return W;
 }
 
 } // namespace kestrel::linescan

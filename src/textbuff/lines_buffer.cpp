@@ -482,8 +482,9 @@ bool TLinesBuffer::TakeMeasuredLine(TLineProgress& P, std::int64_t& Pos, std::in
 
 template <typename F>
 bool TLinesBuffer::ScanWindows(std::int64_t Pos, std::int64_t End, std::int64_t MaxWidth,
-                               bool WordWrap, const TScanMetrics& M, F&& Visit) {
+                               bool WordWrap, const TScanMetrics& M, F&& Visit, std::int64_t From) {
     TWindowScan S;
+    S.Width = From;
     for (bool First = true;; First = false) {
         S.Size = ScanRange(Pos, End - Pos, S.Buffer);
         if (S.Size == 0)
@@ -608,18 +609,22 @@ std::int64_t TLinesBuffer::ScanPlainLines(std::int64_t Pos, std::int64_t MaxLine
     return Stored;
 }
 
-bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width) {
-    Width = 0;
-    if (X <= 0)
+bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t From, std::int64_t X,
+                             std::int64_t& Width) {
+    Width = From;
+    if (X <= From)
         return true;
     if (Pos < 0 || Pos >= TextSize)
         return false;
     DemandState(AllStates);
     std::int64_t Total = 0;
-    ScanWindows(Pos, TextSize, X, false, DisplayMetrics(), [&](const TWindowScan& S) {
-        Total += S.Chars;
-        Width = S.Width;
-    });
+    ScanWindows(
+        Pos, TextSize, X, false, DisplayMetrics(),
+        [&](const TWindowScan& S) {
+            Total += S.Chars;
+            Width = S.Width;
+        },
+        From);
     Pos += Total;
     return true;
 }

@@ -101,7 +101,12 @@ public:
     bool MeasureLine(std::int64_t Pos, std::int64_t& Budget);
     /// Advances Pos over the characters whose display width from Pos does not exceed X, stopping
     /// at a line break; Width receives the width passed. False only when Pos is at the end.
-    bool GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width);
+    bool GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width) {
+        return GetCharAt(Pos, 0, X, Width);
+    }
+    /// The same on from a point of a line whose characters before Pos are From wide (where an
+    /// earlier GetCharAt stopped): tabs keep their stops, X and Width count from the line's start.
+    bool GetCharAt(std::int64_t& Pos, std::int64_t From, std::int64_t X, std::int64_t& Width);
     /// Display width of the characters from From up to (not including) To, To clamped to the
     /// text; tabs measured from From; stops early at a line break.
     std::int64_t GetDistanceBetween(std::int64_t From, std::int64_t To);
@@ -307,12 +312,12 @@ private:
         bool Overflow = false;                // it ended at a word too long for the width
     };
     // Scans the line at Pos through the ranges of [Pos, End) one after the other, with ScanForEol
-    // at MaxWidth (and WordWrap) from width 0, giving each range's result to Visit, until the
+    // at MaxWidth (and WordWrap) from width From, giving each range's result to Visit, until the
     // line ends or the ranges do. A form feed that begins a later range ends the line before it:
     // the scan stops there and returns true.
     template <typename F>
     bool ScanWindows(std::int64_t Pos, std::int64_t End, std::int64_t MaxWidth, bool WordWrap,
-                     const TScanMetrics& M, F&& Visit);
+                     const TScanMetrics& M, F&& Visit, std::int64_t From = 0);
     // One scan range of the window at Pos, up to Limit bytes: Buffer is the byte at Pos, the
     // result the number of bytes (at most 65535, and never ending in a CR that another byte
     // follows, so that CR LF is scanned whole). 0 at the end of the text.

@@ -135,6 +135,10 @@ TEST(LinesLayoutTest, CharAtAndDistanceAcrossWindows) {
     Pos = 0;
     EXPECT_TRUE(T.Stream.GetCharAt(Pos, 247, W)); // 30 a = 240; the tab reaches 256
     EXPECT_EQ(Pos, 30);
+    Pos = 12; // on from where the first call stopped: the tab keeps its stop
+    EXPECT_TRUE(T.Stream.GetCharAt(Pos, 96, 260, W));
+    EXPECT_EQ(Pos, 31);
+    EXPECT_EQ(W, 256);
     Pos = 0;
     EXPECT_TRUE(T.Stream.GetCharAt(Pos, 100000, W)); // stops at the line break
     EXPECT_EQ(Pos, 33);
