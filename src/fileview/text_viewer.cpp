@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace kestrel {
 
@@ -247,7 +246,7 @@ void TTextViewer::SetMaxLineLength(std::int64_t N) {
     const std::int64_t O = TextOffset(LongPoint(CharNumber, LineNumber));
     switch (WrapMode) {
     case opNone:
-        Buffer->SetMaxWidth(std::numeric_limits<std::int32_t>::max());
+        Buffer->SetMaxWidth(NoWrapWidth);
         LongestLine = 0; // it grows as lines are seen
         break;
     case opWrapScreenWidth: {

@@ -108,17 +108,16 @@ void TTextViewer::PaintMapLine(std::int64_t Y) {
     // scrolled far to the right would cost a glyph each.
     std::int64_t Skip = 0;
     std::int64_t Passed = 0;
+    std::int64_t P = LineStart;
     if (DeltaX > LeftMargin && MapLineWidth > DeltaX - LeftMargin) {
-        std::int64_t P = LineStart;
         Buffer->GetCharAt(P, DeltaX - LeftMargin, Passed);
         Skip = std::clamp<std::int64_t>(P - LineStart, 0, MapLineLength);
     }
-    // Nor those right of it: up to the one the window's edge cuts.
+    // Nor those right of it: up to the one the window's edge cuts, looked for from the left edge.
     std::int64_t End = MapLineLength;
     if (const std::int64_t Right = DeltaX - LeftMargin + GetClientWidth(); MapLineWidth > Right) {
-        std::int64_t P = LineStart;
         std::int64_t W = 0;
-        Buffer->GetCharAt(P, Right, W);
+        Buffer->GetCharAt(P, Passed, Right, W);
         End = std::clamp<std::int64_t>(P - LineStart + 1, Skip, MapLineLength);
     }
     Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, End - Skip, X0);

@@ -10,7 +10,6 @@
 #include "textbuff/line_scan.h"
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 namespace kestrel {
@@ -153,7 +152,7 @@ void TMailEditor::InsertQuoteBuffer(TLinesBuffer* Source) {
     // The source's lines, once prefixed, are to fit the width the editor's own lines fit.
     const std::int64_t SavedWidth = Source->GetMaxWidth();
     const TScopeExit RestoreWidth([Source, SavedWidth] { Source->SetMaxWidth(SavedWidth); });
-    if (SavedWidth > 0 && SavedWidth < std::numeric_limits<std::int32_t>::max()) {
+    if (SavedWidth > 0 && SavedWidth != NoWrapWidth) {
         std::int64_t W = SavedWidth;
         for (const char Ch : MailQuote)
             W -= Source->WidthOf(static_cast<std::uint8_t>(Ch));
@@ -248,7 +247,7 @@ void TMailEditor::ReformatQuotedText(const std::string& OldQuote, const std::str
     // Every line the re-flow breaks must keep at least one character beyond the new quote:
     // otherwise each break would only make room for another quote, without end.
     const std::int64_t Wrap = Buffer->GetMaxWidth();
-    if (Wrap > 0 && Wrap < std::numeric_limits<std::int32_t>::max()) {
+    if (Wrap > 0 && Wrap != NoWrapWidth) {
         std::int64_t QuoteWidth = 0;
         for (const char Ch : NewQuote)
             QuoteWidth += Buffer->WidthOf(static_cast<std::uint8_t>(Ch));
