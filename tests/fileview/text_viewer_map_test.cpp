@@ -233,6 +233,16 @@ TEST_F(TextViewerMapTest, AnAnchorInsideALongLineIsOnThatLine) {
     }
 }
 
+TEST_F(TextViewerMapTest, AnUnwrappedLineWiderThan2To31PixelsStaysOneLine) {
+    V->GetFont()->SetHeight(-20000); // 12,000 pixels a character: 2^31 pixels in 179,000
+    V->SetWrapMode(opNone);
+    SetText(std::string(200000, 'x') + "\nz");
+    ASSERT_TRUE(V->CompleteCount());
+    EXPECT_EQ(V->GetLastLine(), 1);
+    V->GotoLineNumber(2); // numbered from 1
+    EXPECT_EQ(V->GetLineStart(), 200001);
+}
+
 TEST_F(TextViewerMapTest, CaretConversionsSnapToCharactersAndReportSpacesBeyondTheLine) {
     SetText("abcdef\nxy\n");
     const std::int64_t W = CharW();
