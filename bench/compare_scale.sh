@@ -39,8 +39,7 @@ if [[ $scale_blocks == *" wrap "* ]]; then
 
   # The viewer's count to completion in idle time against kxtool count at the same width (100
   # characters of 8 pixels), whatever the paragraphs' length; unwrapped against wc -l. The count's
-  # own time is view --exact less view alone (opening and the first screen, which an unwrapped
-  # long line makes measure whole a few times).
+  # own time is view --exact less view alone (opening and the first screen).
   viewer_count() { # FILE WRAP: sets VIEW_OPEN_S, VIEW_EXACT_S and VIEW_COUNT_S
     best_of 3 "$KXTOOL" view "$1" --rows 25 --wrap "$2"
     VIEW_OPEN_S=$SECONDS_TAKEN
@@ -67,9 +66,11 @@ if [[ $scale_blocks == *" wrap "* ]]; then
     count_s=$SECONDS_TAKEN
     best_of 3 wc -l "$f"
     wc_s=$SECONDS_TAKEN
+    # Unwrapped, the whole of view --exact: opening a text of long lines measures them, which
+    # is the count's work done early.
     viewer_count "$f" none
-    figure "$name: count, not wrapped" "$VIEW_COUNT_S" "$wc_s" "wc -l" 2
-    echo "    (view --exact $VIEW_EXACT_S s, of which opening and the screen $VIEW_OPEN_S s; kxtool count $count_s s)"
+    figure "$name: view --exact, not wrapped" "$VIEW_EXACT_S" "$wc_s" "wc -l" 2
+    echo "    (of which opening and the screen $VIEW_OPEN_S s, the count $VIEW_COUNT_S s; kxtool count $count_s s)"
     if [[ $para == 1048576 ]]; then
       best_of 3 bash -c 'fold -s -w 100 "$1" | wc -l' _ "$f"
       echo "    (fold -s -w 100 | wc -l: $SECONDS_TAKEN s)"
