@@ -322,7 +322,7 @@ const TLinesBuffer::TLineProgress* TLinesBuffer::KeptLongLine(std::int64_t Pos) 
     return nullptr;
 }
 
-void TLinesBuffer::KeepLongLine(const TLineProgress& P) {
+void TLinesBuffer::KeepLongLine(TLineProgress& P) {
     if (!LongLines)
         LongLines = std::make_unique<TKeptLongLines>();
     TLineProgress& A = (*LongLines)[LongLineSlot(P.Start, false)];
@@ -331,7 +331,11 @@ void TLinesBuffer::KeepLongLine(const TLineProgress& P) {
         return L.Start == P.Start || L.Start < 0 || L.Layout != LayoutGeneration;
     };
     TLineProgress& To = Free(A) ? A : Free(B) ? B : A.Kept < B.Kept ? A : B;
+    // The marks move (the kept line is found before P from now on), not copied.
+    std::vector<TLineMark> Marks = std::move(P.Marks);
+    P.Marks.clear();
     To = P;
+    To.Marks = std::move(Marks);
     To.Layout = LayoutGeneration;
     To.Kept = ++LongLinesKept;
 }
@@ -425,6 +429,8 @@ void TLinesBuffer::ContinueLineScan(TLineProgress& P, std::int64_t Budget) {
             P.Ended = true;
             return;
         }
+        if (P.Pos > P.Start)
+            NoteLineMark(P);
         std::uint16_t Index = 0, Chars = 0, BreakCount = 0;
         std::int64_t BreakWidth = 0;
         bool Overflow = false;
@@ -466,6 +472,37 @@ void TLinesBuffer::ContinueLineScan(TLineProgress& P, std::int64_t Budget) {
         }
         return;
     }
+}
+
+void TLinesBuffer::NoteLineMark(TLineProgress& P) const {
+    // Only where a scan from the mark gives what one from the start does: no width to keep to
+    // (no break opportunity to carry) and widths in display pixels, as the scans from marks are.
+    if ((MaxWidth != 0 && MaxWidth != NoWrapWidth) || DisplayAveCharWidth != ActualAveCharWidth)
+        return;
+    if (P.MarkEvery == 0)
+        P.MarkEvery = MarkSpacing;
+    if (P.Pos - (P.Marks.empty() ? P.Start : P.Marks.back().Pos) < P.MarkEvery)
+        return;
+    if (P.Marks.size() >= MaxMarks) { // every other one goes, twice as far apart from now on
+        for (std::size_t I = 1; 2 * I < P.Marks.size(); ++I)
+            P.Marks[I] = P.Marks[2 * I];
+        P.Marks.resize((P.Marks.size() + 1) / 2);
+        P.MarkEvery *= 2;
+    }
+    P.Marks.push_back({P.Pos, P.Width});
+}
+
+const TLinesBuffer::TLineMark* TLinesBuffer::LineMarkBefore(std::int64_t Start, std::int64_t Limit,
+                                                            bool ByWidth) const {
+    const TLineProgress* L = KeptLine(Start);
+    if (L == nullptr || L->Marks.empty())
+        return nullptr;
+    const auto It =
+        ByWidth ? std::lower_bound(L->Marks.begin(), L->Marks.end(), Limit,
+                                   [](const TLineMark& M, std::int64_t W) { return M.Width < W; })
+                : std::upper_bound(L->Marks.begin(), L->Marks.end(), Limit,
+                                   [](std::int64_t P, const TLineMark& M) { return P < M.Pos; });
+    return It == L->Marks.begin() ? nullptr : &*(It - 1);
 }
 
 bool TLinesBuffer::TakeMeasuredLine(TLineProgress& P, std::int64_t& Pos, std::int64_t& Width,
@@ -618,8 +655,14 @@ bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t From, std::int64_t 
         return false;
     DemandState(AllStates);
     std::int64_t Total = 0;
+    if (From == 0) // far along a long line: from its last mark that the width passes
+        if (const TLineMark* M = LineMarkBefore(Pos, X, true)) {
+            Total = M->Pos - Pos; // characters, one a byte before a line's end
+            Width = From = M->Width;
+        }
+    const std::int64_t Skipped = Total;
     ScanWindows(
-        Pos, TextSize, X, false, DisplayMetrics(),
+        Pos + Skipped, TextSize, X, false, DisplayMetrics(),
         [&](const TWindowScan& S) {
             Total += S.Chars;
             Width = S.Width;
@@ -640,8 +683,15 @@ std::int64_t TLinesBuffer::GetDistanceBetween(std::int64_t From, std::int64_t To
     // (Not the line being measured: its width may be in actual pixels still.)
     if (const TLineProgress* L = KeptLongLine(From); L != nullptr && To == From + L->Count)
         return L->Width;
-    ScanWindows(From, To, NoWrapWidth, false, DisplayMetrics(),
-                [&](const TWindowScan& S) { W = S.Width; });
+    // Far along a long line: from its last mark before To.
+    std::int64_t Start = From;
+    if (const TLineMark* M = LineMarkBefore(From, To, false)) {
+        Start = M->Pos;
+        W = M->Width;
+    }
+    ScanWindows(
+        Start, To, NoWrapWidth, false, DisplayMetrics(), [&](const TWindowScan& S) { W = S.Width; },
+        W);
     return W;
 }
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace kestrel {
 
@@ -99,6 +100,8 @@ public:
     /// first, and the next call for Pos goes on where this one stopped. A long line measured so
     /// costs GetNextLine no scan while the layout stands. Raises EFontInfoError without a canvas.
     bool MeasureLine(std::int64_t Pos, std::int64_t& Budget);
+    /// Bytes between the marks a measured long line keeps (tests set them close).
+    void SetLineMarkSpacingForTest(std::int64_t Bytes) { MarkSpacing = Bytes; }
     /// Advances Pos over the characters whose display width from Pos does not exceed X, stopping
     /// at a line break; Width receives the width passed. False only when Pos is at the end.
     bool GetCharAt(std::int64_t& Pos, std::int64_t X, std::int64_t& Width) {
@@ -256,6 +259,17 @@ private:
     }
     // GetNextLine for a line at Pos < TextSize with the state established, window by window.
     bool ScanLineAcrossWindows(std::int64_t& Pos, std::int64_t& Width, std::int64_t& Count);
+    // A point of a line a scan may start from: its position and the line's display width before
+    // it.
+    struct TLineMark {
+        std::int64_t Pos = 0;
+        std::int64_t Width = 0;
+    };
+    std::int64_t MarkSpacing = 256 * 1024;
+    static constexpr std::size_t MaxMarks = 4096;
+    // The last mark of the kept or measured line at Start before a point of it: the last with
+    // Pos at or before Limit, or (ByWidth) with Width below it; null when there is none.
+    const TLineMark* LineMarkBefore(std::int64_t Start, std::int64_t Limit, bool ByWidth) const;
     // The scan of one display line window by window, which may stop between windows and go on.
     struct TLineProgress {
         std::int64_t Start = -1;     // the line's start
@@ -268,7 +282,14 @@ private:
         bool Ended = false;          // what GetNextLine returns for it (with Done)
         std::uint64_t Layout = 0;    // the layout generation it was scanned in
         std::uint64_t Kept = 0;      // when it was kept (later lines have higher numbers)
+        // Points of an unwrapped line a scan may start from: positions with the display width
+        // before them, at least MarkSpacing apart (farther once there are MaxMarks), so that a
+        // place far along the line is found without a scan from its start.
+        std::vector<TLineMark> Marks{};
+        std::int64_t MarkEvery = 0;
     };
+    // Notes P's position as a mark when it is far enough from the last one.
+    void NoteLineMark(TLineProgress& P) const;
     // Goes on with the scan of P's line until its end or until the windows scanned since this
     // call reach Budget bytes (it stops only between windows).
     void ContinueLineScan(TLineProgress& P, std::int64_t Budget);
@@ -292,7 +313,8 @@ private:
     }
     // The long line kept for Pos in the present layout, or null.
     const TLineProgress* KeptLongLine(std::int64_t Pos) const;
-    void KeepLongLine(const TLineProgress& P);
+    // Keeps P (its marks move to the place kept).
+    void KeepLongLine(TLineProgress& P);
     TLineProgress Measuring; // the line MeasureLine works on: unfinished, or measured
     // The kept or measured line that starts at Pos in the present layout, or null.
     const TLineProgress* KeptLine(std::int64_t Pos) const;

@@ -122,6 +122,43 @@ TEST(LinesLayoutTest, TabStopsFromTheLineStart) {
     EXPECT_EQ(AllLines(U.Stream)[0].Width, 48 + 8);
 }
 
+TEST(LinesLayoutTest, AMeasuredLongLineGivesPlacesAlongItAsAScanFromItsStartDoes) {
+    std::mt19937 Rng(7);
+    const std::string Alphabet = "abcdefghij      --\t\t\x01\r";
+    std::string Line(300000, 'x');
+    for (char& C : Line)
+        C = Alphabet[Rng() % Alphabet.size()];
+    const std::string Text = "ab\n" + Line + "\nxyz";
+    for (const bool Mono : {true, false}) {
+        TLayoutText T(Text, 64, Mono); // windows of 48 bytes: thousands of marks, thinned
+        T.Stream.SetLineMarkSpacingForTest(1);
+        std::vector<std::int64_t> Xs, Tos;
+        for (int I = 0; I < 200; ++I) {
+            Xs.push_back(static_cast<std::int64_t>(Rng() % 4000000));
+            Tos.push_back(3 + static_cast<std::int64_t>(Rng() % 300010));
+        }
+        // Before the line is measured, from its start; then from its marks.
+        const auto Places = [&] {
+            std::vector<std::int64_t> R;
+            for (const std::int64_t X : Xs) {
+                std::int64_t Pos = 3, W = 0;
+                T.Stream.GetCharAt(Pos, X, W);
+                R.insert(R.end(), {Pos, W});
+            }
+            for (const std::int64_t To : Tos)
+                R.push_back(T.Stream.GetDistanceBetween(3, To));
+            return R;
+        };
+        const std::vector<std::int64_t> Scanned = Places();
+        std::int64_t Pos = 3, W = 0, Count = 0;
+        T.Stream.GetNextLine(Pos, W, Count); // kept, with its marks
+        ASSERT_EQ(Pos, 3 + 300001);
+        const std::vector<std::int64_t> Marked = Places();
+        for (std::size_t I = 0; I < Marked.size(); ++I)
+            ASSERT_EQ(Marked[I], Scanned[I]) << "mono " << Mono << " at " << I;
+    }
+}
+
 TEST(LinesLayoutTest, CharAtAndDistanceAcrossWindows) {
     const std::string Text = std::string(30, 'a') + "\tbc\r\nxyz";
     TLayoutText T(Text, 16);
