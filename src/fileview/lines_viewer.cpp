@@ -223,12 +223,14 @@ void TLinesViewer::Beep() const {
 void TLinesViewer::_SetCaretPos(const TLongPoint& P) {
     const std::int64_t X = P.X;
     const std::int64_t Line = std::clamp<std::int64_t>(P.Y, 0, std::max<std::int64_t>(0, LastLine));
-    GetLineData(Line, LineWidth, LineLength, PageNumber, LineNumberOffset, PageTopLine);
+    GetLineData(Line, LineWidth.Raw(), LineLength.Raw(), PageNumber, LineNumberOffset, PageTopLine);
     // The text may end before an estimated last line: the caret stays on the line found.
     LineNumber = std::min(Line, std::max<std::int64_t>(0, LastLine));
     ShowCurrentLine();
     CaretX = std::max<std::int64_t>(0, X);
-    if (LineWidth >= CaretX || !WPMode || SelMode == smColumn || State.Contains(vsDragging)) {
+    // (At the line's start its width is not asked for: a line still being measured stays so.)
+    if (CaretX == 0 || LineWidth >= CaretX || !WPMode || SelMode == smColumn ||
+        State.Contains(vsDragging)) {
         SyncToChar(CaretX, CharNumber);
     } else if (DesiredChar >= LineLength || KeyIsDown(VK_LBUTTON)) {
         CaretX = LineWidth;

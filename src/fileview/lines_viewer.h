@@ -474,9 +474,51 @@ protected:
     std::int64_t CharNumber = 0;  // caret's character index in its line
     std::string FindStr;
     std::int64_t LineNumber = 0; // caret's display line, 0..LastLine
+    // A value of the map's line (or the caret's, taken from it) that a map line still being
+    // measured does not know yet: reading or writing it first measures the rest of that line
+    // (CloseMapLine), so that every path sees a measured line; the paint and the idle handler
+    // look at an open line as it is (Raw).
+    class TMapLineValue {
+    public:
+        explicit TMapLineValue(TLinesViewer* AOwner) : Owner(AOwner) {}
+        TMapLineValue(const TMapLineValue&) = delete;
+        TMapLineValue& operator=(const TMapLineValue&) = delete;
+        operator std::int64_t() const { // read as a plain value
+            if (Owner->MapLineOpen)
+                Owner->CloseMapLine();
+            return V;
+        }
+        TMapLineValue& operator=(std::int64_t X) {
+            Ref() = X;
+            return *this;
+        }
+        TMapLineValue& operator+=(std::int64_t X) {
+            Ref() += X;
+            return *this;
+        }
+        TMapLineValue& operator-=(std::int64_t X) {
+            Ref() -= X;
+            return *this;
+        }
+        std::int64_t& Ref() {
+            if (Owner->MapLineOpen)
+                Owner->CloseMapLine();
+            return V;
+        }
+        std::int64_t& Raw() { return V; }
+
+    private:
+        TLinesViewer* Owner;
+        std::int64_t V = 0;
+    };
+    /// The map line is still being measured (a text viewer measures a long first line in idle
+    /// time).
+    bool MapLineOpen = false;
+    /// Measures the rest of a map line still being measured.
+    virtual void CloseMapLine() {}
     // Data of the caret line, from GetLineData.
-    std::int64_t LineWidth = 0;
-    std::int64_t LineLength = 0;
+    TMapLineValue LineWidth{this};
+    TMapLineValue LineLength{this};
     std::int64_t PageNumber = 1;
     std::int64_t LineNumberOffset = 0;
     std::int64_t PageTopLine = 0;

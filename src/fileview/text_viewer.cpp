@@ -75,6 +75,8 @@ std::int64_t TTextViewer::TextOffset(const TLongPoint& P) {
     if (!Buffer)
         return 0;
     LocateLine(P.Y, false);
+    if (P.X <= 0) // (the line's length not needed: an open line stays open)
+        return LineStart;
     return LineStart + std::clamp<std::int64_t>(P.X, 0, MapLineLength);
 }
 
@@ -171,10 +173,19 @@ void TTextViewer::GetLineData(std::int64_t Line, std::int64_t& ALineWidth,
         APageNumber = 1;
         return;
     }
-    GotoLine(Line, ALineWidth, ALineLength);
+    LocateLine(Line, true);
     // The walk met the end of the text before Line: an exact number is the true last line.
     if (MapLine < Line && !LineNumbersPending && AtEndOfText())
         SetLastLine(MapLine);
+    // The caret's own data of a line still being measured are filled in when it is measured
+    // (MeasureOpenMapLine); any other caller's, now.
+    if (MapLineOpen && &ALineWidth == &LineWidth.Raw() && &ALineLength == &LineLength.Raw()) {
+        ALineWidth = 0;
+        ALineLength = 0;
+    } else {
+        ALineWidth = MapLineWidth;
+        ALineLength = MapLineLength;
+    }
     APageNumber = MapPage;
     ALineNumberOffset = HardBreakIndex + 1;
     if (HardBreaks.empty() || ALineNumberOffset <= 0) {
@@ -209,15 +220,15 @@ void TTextViewer::SyncToChar(std::int64_t& X, std::int64_t& CharNum) {
         return;
     }
     SyncLineMap();
+    if (X <= 0) { // (before the line's width is asked for: an open line stays open)
+        CharNum = 0;
+        return;
+    }
     if (X > LineWidth) {
         if (WrapMode == opWrapScreenWidth &&
             X - DeltaX > GetClientWidth() - LeftMargin - RightMargin)
             X = DeltaX + LeftMargin + HorzScrollBar->GetLimit();
         CharNum = LineLength;
-        return;
-    }
-    if (X <= 0) {
-        CharNum = 0;
         return;
     }
     std::int64_t P = LineStart;
@@ -377,9 +388,11 @@ void TTextViewer::RecountAnchors() {
 }
 
 void TTextViewer::ReInitialise() {
+    MapLineOpen = false; // (a line left open is not measured for a map that starts over)
     PrevLineStart = LineStart = NextLineStart = 0;
     MapLine = 0;
-    MapLineLength = MapLineWidth = 0;
+    MapLineLength = 0;
+    MapLineWidth = 0;
     ScanOffset = ScanLine = 0;
     SelStartOffset = SelEndOffset = 0;
     SelStartPage = SelEndPage = 1;

@@ -439,12 +439,27 @@ protected:
     // With both and exact numbers, a count position at the map's lines has their numbers and
     // never lies between them. CheckMapInvariants asserts all this (as far as a bounded read of
     // the text goes) at the end of the map operations in debug builds.
+    //
+    // An open map line (MapLineOpen) is line 0 of a text still being measured, too long to
+    // measure before the first paint: NextLineStart, MapLineWidth and MapLineLength (and the
+    // caret's data taken from them) are not known yet, and reading or writing any of them first
+    // measures the rest of the line (CloseMapLine), so that every path sees the map above. Only
+    // the paint, the caret at the line's start and the idle handler take an open line as it is;
+    // idle time measures it a budget at a time.
     std::int64_t PrevLineStart = 0;
     std::int64_t LineStart = 0;
-    std::int64_t NextLineStart = 0;
+    TMapLineValue NextLineStart{this};
     std::int64_t MapLine = 0;
-    std::int64_t MapLineWidth = 0;
-    std::int64_t MapLineLength = 0;
+    TMapLineValue MapLineWidth{this};
+    TMapLineValue MapLineLength{this};
+    std::uint64_t OpenLayout = 0; // the layout the map line was opened in
+    /// Measures the rest of an open map line, which then is the map line above.
+    void CloseMapLine() override {
+        if (MapLineOpen)
+            MeasureOpenMapLine(INT64_MAX);
+    }
+    /// Measures an open map line for up to Budget bytes; closes it once it is measured.
+    void MeasureOpenMapLine(std::int64_t Budget);
     std::int64_t MapPage = 1;
     TPageBoundaries MapBoundary = pbNone;
     std::int64_t HardBreakIndex = -1;
@@ -516,8 +531,8 @@ protected:
     std::int64_t PendingLineStart = -1;
     std::int64_t MeasuredRowStart = -1;
     std::int64_t PaintBudget = PaintLineBytes; // (smaller in tests)
-    /// Leaves the rows from display line Row blank, the line at NextLineStart to measure.
-    void LeaveRowsPending(std::int64_t Row);
+    /// Leaves the rows from display line Row blank, the line at Start to measure.
+    void LeaveRowsPending(std::int64_t Row, std::int64_t Start);
     /// Measures the pending rows' line for one idle step; once it is measured, the rows are
     /// drawn again. False when no rows are pending.
     bool MeasurePendingRows();

@@ -19,7 +19,7 @@ void TTextViewer::CheckMapInvariants(bool Numbered, bool ReadCount) {
     (void)Numbered;
     (void)ReadCount;
 #else
-    if (!Buffer)
+    if (!Buffer || MapLineOpen) // (an open line is checked once it is measured)
         return;
     const std::int64_t Size = GetTextSize();
     const bool Exact = Numbered && !LineNumbersPending;

@@ -128,7 +128,7 @@ void TTextViewer::LocateLineExactly(std::int64_t Line) {
             PrevLineStart = Prev;
             LineStart = Start;
             NextLineStart = Start;
-            Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+            Buffer->GetNextLine(NextLineStart.Ref(), MapLineWidth.Ref(), MapLineLength.Ref());
             MapLine = Line;
         } else {
             PositiontextAt(Prev); // the line before is the last

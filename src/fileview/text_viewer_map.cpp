@@ -55,6 +55,9 @@ std::int64_t TTextViewer::LastHardBreakAtOrBefore(std::int64_t Line) const {
 // ---- Line map -----------------------------------------------------------------------------
 
 void TTextViewer::GotoFirstLine() {
+    // The map is placed again; line 0 open in the present layout stays open as it is.
+    const bool WasOpen = MapLineOpen && OpenLayout == PresentLayout();
+    MapLineOpen = false;
     PrevLineStart = 0;
     LineStart = 0;
     NextLineStart = 0;
@@ -68,10 +71,37 @@ void TTextViewer::GotoFirstLine() {
         MapPage = 1;
         MapBoundary = pbNone;
     }
-    Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+    // A first line too long to measure before the first paint stays open: idle time measures it.
+    if (std::int64_t Budget = PaintBudget;
+        IdleHooked && (WasOpen || !Buffer->MeasureLine(0, Budget))) {
+        MapLineOpen = true;
+        OpenLayout = PresentLayout();
+        const std::int64_t Size = GetTextSize();
+        NextLineStart.Raw() = Size; // (what the line may take at most, until it is measured)
+        MapLineLength.Raw() = Size;
+        MapLineWidth.Raw() = 0;
+        if constexpr (MapChecks)
+            MapLayout = PresentLayout();
+        return;
+    }
+    Buffer->GetNextLine(NextLineStart.Ref(), MapLineWidth.Ref(), MapLineLength.Ref());
     if constexpr (MapChecks) {
         MapLayout = PresentLayout();
         CheckMapInvariants(true, false);
+    }
+}
+
+void TTextViewer::MeasureOpenMapLine(std::int64_t Budget) {
+    // The open line is line 0, wherever a map operation under way has put LineStart already.
+    if (!MapLineOpen || (Buffer && !Buffer->MeasureLine(0, Budget)))
+        return;
+    MapLineOpen = false;
+    NextLineStart.Raw() = 0;
+    if (Buffer)
+        Buffer->GetNextLine(NextLineStart.Raw(), MapLineWidth.Raw(), MapLineLength.Raw());
+    if (CaretLineStart == 0) { // the caret's line: its data as the map now has it
+        LineWidth.Raw() = MapLineWidth.Raw();
+        LineLength.Raw() = MapLineLength.Raw();
     }
 }
 
@@ -85,7 +115,7 @@ bool TTextViewer::GotoNextLine() {
         return false;
     PrevLineStart = LineStart;
     LineStart = NextLineStart;
-    Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+    Buffer->GetNextLine(NextLineStart.Ref(), MapLineWidth.Ref(), MapLineLength.Ref());
     ++MapLine;
     if (CountComplete && MapLine > LastLine)
         CountComplete = false; // more lines than counted: idle counting resumes
@@ -114,7 +144,7 @@ bool TTextViewer::GotoPrevLine() {
         if (It != RecentLineStarts.begin() && It != RecentLineStarts.end() && *It == LineStart) {
             // The line before is known from the last walk through this paragraph.
             std::int64_t T = LineStart;
-            Buffer->GetNextLine(T, MapLineWidth, MapLineLength);
+            Buffer->GetNextLine(T, MapLineWidth.Ref(), MapLineLength.Ref());
             Known = T == Old;
             if (Known)
                 PrevLineStart = *(It - 1);
@@ -133,7 +163,7 @@ bool TTextViewer::GotoPrevLine() {
             RecentLineStarts.clear();
             NoteLineStart(T);
             do {
-                Buffer->GetNextLine(T, MapLineWidth, MapLineLength);
+                Buffer->GetNextLine(T, MapLineWidth.Ref(), MapLineLength.Ref());
                 NoteLineStart(T);
                 if (T < LineStart)
                     PrevLineStart = T;
@@ -145,7 +175,7 @@ bool TTextViewer::GotoPrevLine() {
     } else {
         MapLine = 0;
         NextLineStart = 0;
-        Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+        Buffer->GetNextLine(NextLineStart.Ref(), MapLineWidth.Ref(), MapLineLength.Ref());
     }
     // The line left behind began a page: the map is back on the page before. Then the new
     // line's own boundary (two form feeds in a row are both hard breaks).
@@ -187,7 +217,7 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
     const auto It = std::upper_bound(RecentLineStarts.begin(), RecentLineStarts.end(), Offset);
     if (It != RecentLineStarts.end() && It - RecentLineStarts.begin() >= 2) {
         std::int64_t T = *(It - 1);
-        Buffer->GetNextLine(T, MapLineWidth, MapLineLength);
+        Buffer->GetNextLine(T, MapLineWidth.Ref(), MapLineLength.Ref());
         if (T == *It) {
             PrevLineStart = *(It - 2);
             LineStart = *(It - 1);
@@ -220,7 +250,7 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
             PrevLineStart = Skip;
     }
     LineStart = PrevLineStart;
-    Buffer->GetNextLine(LineStart, MapLineWidth, MapLineLength);
+    Buffer->GetNextLine(LineStart, MapLineWidth.Ref(), MapLineLength.Ref());
     const std::int64_t Size = GetTextSize();
     if (PrevLineStart == 0 &&
         ((LineStart == Size && MapLineLength == LineStart) || Offset < LineStart)) {
@@ -228,7 +258,7 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
         LineStart = 0;
     } else {
         NextLineStart = LineStart;
-        Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+        Buffer->GetNextLine(NextLineStart.Ref(), MapLineWidth.Ref(), MapLineLength.Ref());
         RecentLineStarts.clear();
         NoteLineStart(PrevLineStart);
         NoteLineStart(LineStart);
@@ -236,7 +266,7 @@ void TTextViewer::PositiontextAt(std::int64_t Offset) {
         while (Offset > LineStart && Offset >= NextLineStart && !AtEndOfText()) {
             PrevLineStart = LineStart;
             LineStart = NextLineStart;
-            Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+            Buffer->GetNextLine(NextLineStart.Ref(), MapLineWidth.Ref(), MapLineLength.Ref());
             NoteLineStart(NextLineStart);
         }
     }

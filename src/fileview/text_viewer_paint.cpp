@@ -12,14 +12,14 @@ namespace kestrel {
 void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_t Count) {
     if (!Buffer)
         return;
-    std::int64_t W = 0;
-    std::int64_t N = 0;
+    if (!IdleHooked) // no idle time to come: an open line is measured now
+        CloseMapLine();
     // How the count learns the offset of the top line. A scroll paints only the rows it
     // uncovered, so the top line is found first when it moved since it was last recorded (it
     // is at most a screen away from the rows painted).
     if (FirstLine != TopLine && TopLineStartLine != TopLine)
         LocateTopLine();
-    GotoLine(FirstLine, W, N);
+    LocateLine(FirstLine, true);
     if (FirstLine == TopLine) {
         TopLineStart = LineStart;
         TopLineStartLine = MapLine; // short of TopLine when the text ended first
@@ -53,11 +53,18 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         if (SelMode != smNone && SelStart.Y <= MapLine)
             InvertSelectionOnMapLine(Y, HardBreak);
         Y += CharHeight;
+        if (MapLineOpen) { // the rows below once idle time has measured the line
+            if (I + 1 < Count) {
+                LeaveRowsPending(FirstLine + I + 1, LineStart);
+                Whole = false;
+            }
+            break;
+        }
         if (AtEndOfText() || I + 1 == Count)
             break;
         if (IdleHooked && NextLineStart > MeasuredRowStart &&
             !Buffer->MeasureLine(NextLineStart, Budget)) {
-            LeaveRowsPending(FirstLine + I + 1);
+            LeaveRowsPending(FirstLine + I + 1, NextLineStart);
             Whole = false;
             break;
         }
@@ -69,9 +76,9 @@ void TTextViewer::PaintLines(std::int64_t Y, std::int64_t FirstLine, std::int64_
         C->FillRect(Rect(0, ClampToInt(Y), ClientW, ClampToInt(Bottom)));
 }
 
-void TTextViewer::LeaveRowsPending(std::int64_t Row) {
+void TTextViewer::LeaveRowsPending(std::int64_t Row, std::int64_t Start) {
     PendingRow = PendingRow >= 0 ? std::min(PendingRow, Row) : Row;
-    PendingLineStart = NextLineStart;
+    PendingLineStart = Start;
 }
 
 bool TTextViewer::MeasurePendingRows() {
@@ -79,6 +86,15 @@ bool TTextViewer::MeasurePendingRows() {
         return false;
     if (std::int64_t Budget = CountStepBytes;
         !Buffer || Buffer->MeasureLine(PendingLineStart, Budget)) {
+        if (MapLineOpen && PendingLineStart == LineStart) {
+            // The open map line is measured: the pending rows begin with the line after it,
+            // which the next steps measure in turn.
+            CloseMapLine();
+            if (!AtEndOfText()) {
+                PendingLineStart = NextLineStart;
+                return true;
+            }
+        }
         MeasuredRowStart = PendingLineStart;
         RedrawPendingRows();
     }
@@ -104,21 +120,24 @@ void TTextViewer::PaintMargins() {
 
 void TTextViewer::PaintMapLine(std::int64_t Y) {
     const std::int64_t X0 = LeftMargin - DeltaX;
+    // An open line is as long and as wide as it may be, until it is measured.
+    const std::int64_t Width = MapLineOpen ? INT64_MAX : static_cast<std::int64_t>(MapLineWidth);
+    const std::int64_t Length = MapLineOpen ? MapLineLength.Raw() : MapLineLength.Ref();
     // The characters left of the window are skipped, not drawn off-screen: a long line
     // scrolled far to the right would cost a glyph each.
     std::int64_t Skip = 0;
     std::int64_t Passed = 0;
     std::int64_t P = LineStart;
-    if (DeltaX > LeftMargin && MapLineWidth > DeltaX - LeftMargin) {
+    if (DeltaX > LeftMargin && Width > DeltaX - LeftMargin) {
         Buffer->GetCharAt(P, DeltaX - LeftMargin, Passed);
-        Skip = std::clamp<std::int64_t>(P - LineStart, 0, MapLineLength);
+        Skip = std::clamp<std::int64_t>(P - LineStart, 0, Length);
     }
     // Nor those right of it: up to the one the window's edge cuts, looked for from the left edge.
-    std::int64_t End = MapLineLength;
-    if (const std::int64_t Right = DeltaX - LeftMargin + GetClientWidth(); MapLineWidth > Right) {
+    std::int64_t End = Length;
+    if (const std::int64_t Right = DeltaX - LeftMargin + GetClientWidth(); Width > Right) {
         std::int64_t W = 0;
         Buffer->GetCharAt(P, Passed, Right, W);
-        End = std::clamp<std::int64_t>(P - LineStart + 1, Skip, MapLineLength);
+        End = std::clamp<std::int64_t>(P - LineStart + 1, Skip, Length);
     }
     Buffer->TabbedTextOut(X0 + Passed, Y, LineStart + Skip, End - Skip, X0);
     DrawEOLChar(Y);
@@ -169,7 +188,7 @@ void TTextViewer::LocateTopLine() {
 
 void TTextViewer::DrawEOLChar(std::int64_t Y) {
     TCanvas* C = GetCanvas();
-    if (ShowLineBreaks) {
+    if (ShowLineBreaks && !MapLineOpen) { // (an open line ends far right of the window)
         const int X = ClampToInt(LeftMargin + MapLineWidth - DeltaX);
         const std::int64_t TextEnd = LineStart + MapLineLength;
         char Mark = 0;

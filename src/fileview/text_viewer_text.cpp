@@ -226,7 +226,7 @@ bool TTextViewer::WriteLineBreakText(TStream* Stream) {
     };
     std::array<TRemap, 6> Remaps{{{&PrevLineStart, 0, false},
                                   {&LineStart, 0, false},
-                                  {&NextLineStart, 0, false},
+                                  {&NextLineStart.Ref(), 0, false},
                                   {&ScanOffset, 0, false},
                                   {&CaretLineStart, 0, false},
                                   {&TopLineStart, 0, false}}};

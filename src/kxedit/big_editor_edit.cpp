@@ -38,7 +38,7 @@ void TBigEditor::UpdateCurrentLineData() {
         throw EInternalError("Synchronisation error in editing text");
     }
     NextLineStart = LineStart;
-    Buffer->GetNextLine(NextLineStart, MapLineWidth, MapLineLength);
+    Buffer->GetNextLine(NextLineStart.Ref(), MapLineWidth.Ref(), MapLineLength.Ref());
     AdjustCurrentLine(MapLine, MapLineWidth, MapLineLength);
     if (MapLineWidth > LongestLine)
         SetLongestLine(MapLineWidth);

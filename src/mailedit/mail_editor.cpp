@@ -92,7 +92,7 @@ std::string TMailEditor::GetQuoteString() {
         GotoPosition(std::min(SelStartOffset, SelEndOffset));
     else
         SyncLineMap();
-    const std::int64_t N = std::min(MapLineLength, MaxQuoteLength);
+    const std::int64_t N = std::min<std::int64_t>(MapLineLength, MaxQuoteLength);
     const std::string Line = Buffer->GetString(LineStart, N);
     std::string Result;
     if (Line.empty() || IsBlank(static_cast<std::uint8_t>(Line[0])))

@@ -301,6 +301,40 @@ TEST_F(TextViewerPaintTest, APrinterChangeReWrapsTextLaidOutForThePrinter) {
 // its budget and leaves the rest blank; idle steps measure them and draw them, a step's budget at
 // a time; losing the focus (no idle time) draws what is left at once. A row of a long line draws
 // only what the window shows.
+TEST_F(TextViewerPaintTest, AFirstLineTooLongForThePaintIsShownFirstAndMeasuredInIdleTime) {
+    V->SetWrapMode(opNone);
+    V->SetPaintBudgetForTest(100000);
+    const std::string Text = std::string(700000, 'a') + "\nb\nc\n";
+    const auto Rows = [&](const TDrawRecord& R) { return TextCalls(R, doTabbedTextOut); };
+    for (const bool Ask : {false, true}) {
+        SCOPED_TRACE(Ask ? "asked before idle time" : "idle time");
+        ClearRecord();
+        SetText(Text);
+        ASSERT_TRUE(V->GetRowsPending()); // the first row only, before the line is measured
+        const auto First = Rows(Record());
+        ASSERT_EQ(First.size(), 1U);
+        EXPECT_EQ(First[0].Text[0], 'a');
+        EXPECT_LE(static_cast<std::int64_t>(First[0].Text.size()), W() / CW() + 2);
+        if (Ask) { // whatever asks for the line measures it: the caret goes to its end
+            V->EndOfLine();
+            EXPECT_EQ(V->GetCharNumber(), 700000);
+            EXPECT_EQ(V->GetNextLineStart(), 700001);
+        }
+        for (int Steps = 0; V->GetRowsPending() && Steps < 100; ++Steps) {
+            IdleStep();
+            Pump();
+        }
+        EXPECT_FALSE(V->GetRowsPending());
+        const auto All = Rows(Repaint());
+        ASSERT_GE(All.size(), 3U);
+        EXPECT_EQ(All[1].Text, "b");
+        EXPECT_EQ(All[2].Text, "c");
+        V->GotoFirstLine();
+        EXPECT_EQ(V->GetNextLineStart(), 700001);
+        EXPECT_EQ(V->GetMapLineLength(), 700000);
+    }
+}
+
 TEST_F(TextViewerPaintTest, AScreenOfLongLinesIsDrawnPartlyThenInIdleTime) {
     V->SetWrapMode(opNone);
     // The rows of the window, the last one cut (a scroll bar that comes takes some height).
