@@ -427,10 +427,10 @@ bool ScanForEol(const std::uint8_t* Buffer, std::uint16_t& Pos, std::uint16_t En
     Overflow = false;
     const int End = static_cast<int>(EndPos) + 1 < Pos ? Pos : static_cast<int>(EndPos) + 1;
     const bool Check = MaxWidth != 0 && MaxWidth != NoWrapWidth;
-    if (Metrics.UniformWidth > 0 && Check && WordWrap)
-        return ScanRuns<true>(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width, Metrics,
-                              BreakWidth, BreakCount, Overflow);
     if (Metrics.UniformWidth > 0) {
+        if (Check && WordWrap)
+            return ScanRuns<true>(Buffer, Pos, End, MaxWidth, WordWrap, CharCount, Width, Metrics,
+                                  BreakWidth, BreakCount, Overflow);
         // No break to look for on the way (no width, or no word wrap): the bytes up to a line
         // break or a CR, as far as whole blocks cannot pass the width, at block speed, then the
         // rest by the scan in runs.

@@ -654,15 +654,16 @@ bool TLinesBuffer::GetCharAt(std::int64_t& Pos, std::int64_t From, std::int64_t 
     if (Pos < 0 || Pos >= TextSize)
         return false;
     DemandState(AllStates);
-    std::int64_t Total = 0;
-    if (From == 0) // far along a long line: from its last mark that the width passes
+    // Far along a long line: from its last mark that the width passes (before a line's end,
+    // every byte is a character).
+    if (From == 0)
         if (const TLineMark* M = LineMarkBefore(Pos, X, true)) {
-            Total = M->Pos - Pos; // characters, one a byte before a line's end
+            Pos = M->Pos;
             Width = From = M->Width;
         }
-    const std::int64_t Skipped = Total;
+    std::int64_t Total = 0;
     ScanWindows(
-        Pos + Skipped, TextSize, X, false, DisplayMetrics(),
+        Pos, TextSize, X, false, DisplayMetrics(),
         [&](const TWindowScan& S) {
             Total += S.Chars;
             Width = S.Width;
